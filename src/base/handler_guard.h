@@ -1,0 +1,27 @@
+#pragma once
+// Exceptions must not cross the GUI toolkit's event loop or the web engine.
+// Every event handler of the program runs inside RunHandler, which reports an
+// escaping exception through the installed reporter (the error box) and lets
+// the loop go on.
+#include <exception>
+#include <functional>
+#include <utility>
+
+namespace zx {
+
+using ExceptionReporter = std::function<void(const std::exception&)>;
+
+// Installs the reporter; returns the previous one.
+ExceptionReporter SetExceptionReporter(ExceptionReporter reporter);
+void ReportException(const std::exception& e);
+
+template <class F>
+void RunHandler(F&& handler) {
+    try {
+        std::forward<F>(handler)();
+    } catch (const std::exception& e) {
+        ReportException(e);
+    }
+}
+
+}  // namespace zx

@@ -1,0 +1,36 @@
+#pragma once
+// An engine that draws nothing and remembers what it was asked to show, so
+// that the bar's logic runs in plain tests. SimulateNavigation plays a drop
+// or a link click: it is announced to the view first, as a real engine does.
+#include <string>
+#include <vector>
+
+#include "htmlview/html_engine.h"
+
+namespace zx {
+
+class HeadlessEngine : public HtmlEngine {
+public:
+    QWidget* Widget() override { return nullptr; }
+    void Navigate(const std::string& url) override {
+        navigations.push_back(url);
+        currentText.clear();
+    }
+    void LoadDocumentText(const std::string& text) override {
+        loads.push_back(text);
+        currentText = text;
+    }
+
+    // Returns true when the view let the navigation happen.
+    bool SimulateNavigation(const std::string& url) {
+        if (BeforeNavigate && !BeforeNavigate(url)) return false;
+        Navigate(url);
+        return true;
+    }
+
+    std::vector<std::string> navigations;  // addresses navigated to, in order
+    std::vector<std::string> loads;        // texts loaded, in order
+    std::string currentText;               // the text shown now
+};
+
+}  // namespace zx

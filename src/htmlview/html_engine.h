@@ -1,0 +1,47 @@
+#pragma once
+// The seam between an HTML view and what draws its page. The program uses the
+// Qt WebEngine engine; logic tests use the headless engine, which keeps the
+// same contract without a browser.
+#include <functional>
+#include <memory>
+#include <string>
+
+class QWidget;
+
+namespace zx {
+
+class TEmbeddedWB;
+
+class HtmlEngine {
+public:
+    virtual ~HtmlEngine() = default;
+
+    // The widget that shows the page; the view lays it out over its whole area.
+    virtual QWidget* Widget() = 0;
+    // Navigates to an address the view has already announced and let pass.
+    virtual void Navigate(const std::string& url) = 0;
+    // Replaces the page by `text` parsed as HTML. Not a navigation: nothing is
+    // announced. Failures are swallowed.
+    virtual void LoadDocumentText(const std::string& text) = 0;
+
+    // Set by the view. The engine calls it before each navigation of its own
+    // (link clicks, script, drops) with the target address; it returns false
+    // when the navigation is vetoed.
+    std::function<bool(const std::string& url)> BeforeNavigate;
+};
+
+// Options shared by all views of the program; `silent` differs per view.
+struct HtmlViewOptions {
+    bool silent = true;                     // no dialogs of the engine's own
+    std::string disableCtrlShortcuts = "N";  // Ctrl+<key> swallowed for these keys
+    bool noBorder = true;
+    bool noScrollBars = true;
+};
+
+using HtmlEngineFactory = std::function<std::unique_ptr<HtmlEngine>(TEmbeddedWB& view, const HtmlViewOptions&)>;
+
+// The factory every new view uses; the headless engine until one is set.
+void SetHtmlEngineFactory(HtmlEngineFactory factory);
+std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOptions& options);
+
+}  // namespace zx

@@ -1,0 +1,30 @@
+#include "platform/platform.h"
+
+#include <cstdlib>
+#include <cstdio>
+
+namespace zx {
+namespace {
+Platform* g_platform = nullptr;
+}
+
+Platform& platform() {
+    if (!g_platform) {
+        std::fprintf(stderr, "zeltrix: no platform installed\n");
+        std::abort();
+    }
+    return *g_platform;
+}
+
+Platform* SetPlatform(Platform* p) {
+    Platform* old = g_platform;
+    g_platform = p;
+    return old;
+}
+
+std::string ShellAddress(const std::string& address) {
+    if (address.find("://") != std::string::npos || address.rfind("mailto:", 0) == 0) return address;
+    return "http://" + address;
+}
+
+}  // namespace zx
