@@ -1,0 +1,280 @@
+#include "platform/named_objects.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <condition_variable>
+#include <cstdlib>
+#include <thread>
+
+namespace zx {
+
+namespace {
+
+constexpr char kMutexSuffix[] = ".mutex";
+constexpr char kMemorySuffix[] = ".shm";
+// Held exclusively while a process opens or creates a block, so that the test
+// "does anyone else hold it?" and the re-creation that follows are one step.
+constexpr char kMemoryGuardSuffix[] = ".shm-guard";
+
+// A directory only we can use: ours, not a symbolic link, closed to others.
+bool IsPrivateDirectory(const std::string& path) {
+    struct stat st {};
+    if (lstat(path.c_str(), &st) != 0) return false;
+    return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+bool EnsurePrivateDirectory(const std::string& path) {
+    if (mkdir(path.c_str(), 0700) == 0) {
+        // The umask may have taken bits we need; nobody else can be in it yet.
+        chmod(path.c_str(), 0700);
+    } else if (errno != EEXIST) {
+        return false;
+    }
+    return IsPrivateDirectory(path);
+}
+
+// Opens (optionally creates) a regular file of ours; -1 on any failure.
+int OpenPrivateFile(const std::string& path, bool create) {
+    int flags = O_RDWR | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
+    int fd;
+    do {
+        fd = open(path.c_str(), flags, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+int FlockRetry(int fd, int operation) {
+    int r;
+    do {
+        r = flock(fd, operation);
+    } while (r != 0 && errno == EINTR);
+    return r;
+}
+
+std::string PathFor(const std::string& name, const char* suffix) {
+    auto dir = NamedObjectDirectory();
+    return dir ? NamedObjectPath(*dir, name, suffix) : std::string();
+}
+
+// The in-process side of the named mutexes: which thread owns each one and
+// how often. The file lock is taken once by the owning thread and shared by
+// every object on the same name, which makes the mutex recursive across them.
+struct MutexState {
+    std::thread::id owner;
+    int count = 0;
+    int fd = -1;
+    std::condition_variable released;
+};
+
+std::mutex& MutexRegistryGuard() {
+    static std::mutex guard;
+    return guard;
+}
+
+std::map<std::string, MutexState>& MutexRegistry() {
+    // Never destroyed: objects with static lifetime may still unlock at exit.
+    static auto* registry = new std::map<std::string, MutexState>;
+    return *registry;
+}
+
+// Holds the guard file of a block exclusively for its lifetime.
+class GuardLock {
+public:
+    explicit GuardLock(const std::string& path) : fd_(OpenPrivateFile(path, true)) {
+        if (fd_ >= 0 && FlockRetry(fd_, LOCK_EX) != 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+    ~GuardLock() {
+        if (fd_ >= 0) close(fd_);  // closing drops the lock
+    }
+    GuardLock(const GuardLock&) = delete;
+    GuardLock& operator=(const GuardLock&) = delete;
+    bool Held() const { return fd_ >= 0; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+std::optional<std::string> NamedObjectDirectory() {
+    // The session's runtime directory is already private to the user; check
+    // it anyway, as the variable may point anywhere.
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime && runtime[0] == '/') {
+        std::string base = runtime;
+        if (IsPrivateDirectory(base)) {
+            std::string dir = base + "/zeltrix";
+            if (EnsurePrivateDirectory(dir)) return dir;
+        }
+    }
+    std::string tmp = "/tmp";
+    if (const char* t = std::getenv("TMPDIR"); t && t[0] == '/') tmp = t;
+    while (tmp.size() > 1 && tmp.back() == '/') tmp.pop_back();
+    std::string dir = tmp + "/zeltrix-" + std::to_string(geteuid());
+    if (EnsurePrivateDirectory(dir)) return dir;
+    return std::nullopt;
+}
+
+std::string NamedObjectPath(const std::string& dir, const std::string& name, const std::string& suffix) {
+    static const char hex[] = "0123456789ABCDEF";
+    std::string file;
+    for (unsigned char c : name) {
+        bool plain = (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' ||
+                     c == '_' || c == '.' || c == '{' || c == '}' || c == ' ';
+        if (plain) {
+            file += static_cast<char>(c);
+        } else {
+            file += '%';
+            file += hex[c >> 4];
+            file += hex[c & 15];
+        }
+    }
+    return dir + "/" + file + suffix;
+}
+
+// ---- NamedMutex ----------------------------------------------------------
+
+NamedMutex::NamedMutex(const std::string& name) {
+    std::string path = PathFor(name, kMutexSuffix);
+    if (path.empty()) return;
+    // Creating the file now is what makes the mutex exist; Lock opens it anew
+    // each time it takes the file lock.
+    int fd = OpenPrivateFile(path, true);
+    if (fd < 0) return;
+    close(fd);
+    path_ = path;
+}
+
+NamedMutex::~NamedMutex() = default;
+
+void NamedMutex::Lock() {
+    if (!Valid()) return;
+    const auto me = std::this_thread::get_id();
+    std::unique_lock<std::mutex> lock(MutexRegistryGuard());
+    MutexState& state = MutexRegistry()[path_];
+    if (state.count > 0 && state.owner == me) {
+        ++state.count;
+        return;
+    }
+    state.released.wait(lock, [&] { return state.count == 0; });
+    // Claim it for this thread before waiting for the other processes, so
+    // that the other threads of this process wait on the condition.
+    state.owner = me;
+    state.count = 1;
+    lock.unlock();
+    int fd = OpenPrivateFile(path_, true);
+    // The outcome of the wait is not examined: a failed wait counts as taken.
+    if (fd >= 0) FlockRetry(fd, LOCK_EX);
+    lock.lock();
+    state.fd = fd;
+}
+
+void NamedMutex::Unlock() {
+    if (!Valid()) return;
+    std::unique_lock<std::mutex> lock(MutexRegistryGuard());
+    auto it = MutexRegistry().find(path_);
+    if (it == MutexRegistry().end()) return;
+    MutexState& state = it->second;
+    if (state.count == 0 || state.owner != std::this_thread::get_id()) return;
+    if (--state.count > 0) return;
+    if (state.fd >= 0) {
+        flock(state.fd, LOCK_UN);
+        close(state.fd);
+        state.fd = -1;
+    }
+    state.owner = std::thread::id();
+    state.released.notify_all();
+}
+
+// ---- NamedSharedMemory -----------------------------------------------------
+
+std::unique_ptr<NamedSharedMemory> NamedSharedMemory::OpenExisting(const std::string& name) {
+    std::string path = PathFor(name, kMemorySuffix);
+    if (path.empty()) return nullptr;
+    GuardLock guard(PathFor(name, kMemoryGuardSuffix));
+    if (!guard.Held()) return nullptr;
+    int fd = OpenPrivateFile(path, false);
+    if (fd < 0) return nullptr;
+    // Every live holder keeps a shared lock; getting an exclusive one means
+    // the block's last holder has ended and the name is free again.
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0 || errno != EWOULDBLOCK) {
+        close(fd);
+        return nullptr;
+    }
+    if (FlockRetry(fd, LOCK_SH) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<NamedSharedMemory>(new NamedSharedMemory(fd, false));
+}
+
+std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& name, size_t size) {
+    std::string path = PathFor(name, kMemorySuffix);
+    if (path.empty()) return nullptr;
+    GuardLock guard(PathFor(name, kMemoryGuardSuffix));
+    if (!guard.Held()) return nullptr;
+    int fd = OpenPrivateFile(path, true);
+    if (fd < 0) return nullptr;
+    bool created = false;
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        // Nobody holds the block: whatever the file holds is left from
+        // processes that ended. Start again from zeroes.
+        if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            close(fd);
+            return nullptr;
+        }
+        created = true;
+    } else if (errno != EWOULDBLOCK) {
+        close(fd);
+        return nullptr;
+    }
+    // From exclusive to shared is not atomic, but every opener waits for the
+    // guard that this process holds, so nobody can step in between.
+    if (FlockRetry(fd, LOCK_SH) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<NamedSharedMemory>(new NamedSharedMemory(fd, created));
+}
+
+NamedSharedMemory::~NamedSharedMemory() {
+    for (auto& [address, length] : views_) munmap(address, length);
+    close(fd_);  // drops this holder's shared lock
+}
+
+void* NamedSharedMemory::MapView(size_t size) {
+    // A view past the end of the file would fault on access, so a block that
+    // someone shortened is refused instead.
+    struct stat st {};
+    if (size == 0 || fstat(fd_, &st) != 0 || st.st_size < 0 || static_cast<size_t>(st.st_size) < size) {
+        return nullptr;
+    }
+    void* address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (address == MAP_FAILED) return nullptr;
+    std::lock_guard<std::mutex> lock(viewsGuard_);
+    views_[address] = size;
+    return address;
+}
+
+void NamedSharedMemory::UnmapView(void* address) {
+    std::lock_guard<std::mutex> lock(viewsGuard_);
+    auto it = views_.find(address);
+    if (it == views_.end()) return;
+    munmap(it->first, it->second);
+    views_.erase(it);
+}
+
+}  // namespace zx

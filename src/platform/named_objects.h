@@ -1,0 +1,84 @@
+#pragma once
+// Named kernel objects shared between the processes of one user: a mutex and a
+// block of shared memory, each found by its name.
+//
+// Both live as files in a directory only the user can reach: $XDG_RUNTIME_DIR/
+// zeltrix when the session provides one, otherwise $TMPDIR (or /tmp)/zeltrix-
+// <uid>. The directory is created with mode 0700 and refused when it belongs to
+// someone else or others may enter it; its files are created with mode 0600.
+//
+// NamedMutex: recursive for the thread that owns it, across every object on the
+// same name in the process; other threads and processes wait. A mutex left
+// locked by a process that died is free again for the next waiter (the kernel
+// drops a dead process's file locks).
+//
+// NamedSharedMemory: a fixed-size block that lives while any process holds it.
+// Every holder keeps a shared file lock on the block; an opener that finds no
+// other holder knows the block is stale (its last holder ended, perhaps killed)
+// and treats the name as new, so the next creator starts from zeroes.
+#include <cstddef>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace zx {
+
+// The directory that holds the named objects, created when missing; nullopt
+// when it cannot be created or fails the ownership and mode checks.
+std::optional<std::string> NamedObjectDirectory();
+
+// The file that stands for `name` with the given suffix in `dir`; bytes that
+// cannot appear in a file name as they are ("/", "%", controls, non-ASCII)
+// are written as %XX.
+std::string NamedObjectPath(const std::string& dir, const std::string& name, const std::string& suffix);
+
+class NamedMutex {
+public:
+    // Opens the mutex, creating it when it does not exist yet. Never throws: a
+    // mutex that cannot be opened makes Lock and Unlock do nothing.
+    explicit NamedMutex(const std::string& name);
+    ~NamedMutex();
+    NamedMutex(const NamedMutex&) = delete;
+    NamedMutex& operator=(const NamedMutex&) = delete;
+
+    bool Valid() const { return !path_.empty(); }
+    // Waits without time-out. Each Lock needs one Unlock on the same thread.
+    void Lock();
+    // Releases once; does nothing on a thread that does not own the mutex.
+    void Unlock();
+
+private:
+    std::string path_;
+};
+
+class NamedSharedMemory {
+public:
+    // The block called `name` when a live process holds it; nullptr otherwise.
+    static std::unique_ptr<NamedSharedMemory> OpenExisting(const std::string& name);
+    // Opens the block, or creates it zero-filled with `size` bytes when no live
+    // process holds it; nullptr when neither works.
+    static std::unique_ptr<NamedSharedMemory> Create(const std::string& name, size_t size);
+
+    ~NamedSharedMemory();
+    NamedSharedMemory(const NamedSharedMemory&) = delete;
+    NamedSharedMemory& operator=(const NamedSharedMemory&) = delete;
+
+    // True when Create made the block anew.
+    bool Created() const { return created_; }
+    // Maps `size` bytes from offset 0 for reading and writing; nullptr when
+    // that cannot be done (also when the block is shorter than `size`).
+    void* MapView(size_t size);
+    // Unmaps a view that MapView returned.
+    void UnmapView(void* address);
+
+private:
+    NamedSharedMemory(int fd, bool created) : fd_(fd), created_(created) {}
+    int fd_;
+    bool created_;
+    std::mutex viewsGuard_;
+    std::map<void*, size_t> views_;  // address -> length, for unmapping
+};
+
+}  // namespace zx
