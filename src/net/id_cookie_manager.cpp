@@ -1,0 +1,108 @@
+#include "net/id_cookie_manager.h"
+
+#include <arpa/inet.h>
+
+#include <mutex>
+
+#include "base/text.h"
+
+namespace zx {
+
+namespace {
+
+std::string WithoutLeadingDot(const std::string& domain) {
+    return (!domain.empty() && domain[0] == '.') ? domain.substr(1) : domain;
+}
+
+}  // namespace
+
+bool DomainMatches(const std::string& host, const std::string& domain) {
+    const std::string d = AsciiLower(WithoutLeadingDot(domain));
+    const std::string h = AsciiLower(host);
+    if (d.empty() || h.empty()) return false;
+    if (h == d) return true;
+    return h.size() > d.size() + 1 && h.compare(h.size() - d.size(), d.size(), d) == 0 &&
+           h[h.size() - d.size() - 1] == '.';
+}
+
+bool IsLiteralAddress(const std::string& host) {
+    unsigned char buf[sizeof(in6_addr)];
+    return inet_pton(AF_INET, host.c_str(), buf) == 1 || inet_pton(AF_INET6, host.c_str(), buf) == 1;
+}
+
+void TIdCookieManager::TakeCookies(const TIdHeaderList& headers, const std::string& host, std::time_t now) {
+    for (const auto& text : headers.AllValues("Set-Cookie"))
+        TakeCookie(std::make_unique<TIdCookieRFC2109>(), text, host, now);
+    for (const auto& text : headers.AllValues("Set-Cookie2"))
+        TakeCookie(std::make_unique<TIdCookieRFC2965>(), text, host, now);
+}
+
+bool TIdCookieManager::TakeCookie(std::unique_ptr<TIdCookieRFC2109> cookie, const std::string& text,
+                                  const std::string& host, std::time_t now) {
+    if (!cookie->Parse(text, now)) return false;
+
+    // A cookie may name the host itself or a domain that the host lies in,
+    // never a sibling, a stranger or a bare top-level name.
+    std::string domain = WithoutLeadingDot(cookie->Domain);
+    if (domain.empty()) {
+        domain = host;
+    } else if (IsLiteralAddress(host) || domain.find('.') == std::string::npos) {
+        if (!EqualsAsciiCaseless(domain, host)) return false;
+    } else if (!DomainMatches(host, domain)) {
+        return false;
+    }
+    if (domain.empty()) return false;
+    cookie->Domain = domain;
+
+    std::unique_lock guard(lock_);
+    DomainGroup* group = nullptr;
+    for (auto& g : groups_)
+        if (EqualsAsciiCaseless(g.domain, domain)) group = &g;
+    if (!group) {
+        groups_.push_back(DomainGroup{domain, {}});
+        group = &groups_.back();
+    }
+    for (auto& stored : group->cookies) {
+        if (EqualsAsciiCaseless(stored->Name, cookie->Name)) {
+            stored = std::move(cookie);
+            return true;
+        }
+    }
+    group->cookies.push_back(std::move(cookie));
+    return true;
+}
+
+void TIdCookieManager::DeleteExpired(std::time_t now) {
+    std::unique_lock guard(lock_);
+    for (auto& g : groups_) {
+        std::erase_if(g.cookies, [now](const std::unique_ptr<TIdCookieRFC2109>& c) {
+            const auto end = c->ExpiryTime();
+            return end && *end < now;
+        });
+    }
+    std::erase_if(groups_, [](const DomainGroup& g) { return g.cookies.empty(); });
+}
+
+std::string TIdCookieManager::CookieHeader(const std::string& host, const std::string& path) const {
+    std::shared_lock guard(lock_);
+    std::string out;
+    for (const auto& g : groups_) {
+        if (!DomainMatches(host, g.domain)) continue;
+        for (const auto& c : g.cookies) {
+            if (c->Value.empty() || c->Secure) continue;
+            if (path.compare(0, c->Path.size(), c->Path) != 0) continue;
+            if (!out.empty()) out += "; ";
+            out += c->Name + "=" + c->Value;
+        }
+    }
+    return out;
+}
+
+size_t TIdCookieManager::Count() const {
+    std::shared_lock guard(lock_);
+    size_t n = 0;
+    for (const auto& g : groups_) n += g.cookies.size();
+    return n;
+}
+
+}  // namespace zx

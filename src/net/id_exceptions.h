@@ -1,0 +1,74 @@
+#pragma once
+// Failures of the HTTP client, each carrying the exact text the user sees.
+#include <string>
+
+#include "base/exception.h"
+
+namespace zx {
+
+// An answer whose status the client does not accept: the message is the
+// status line, ErrorMessage the body that came with it.
+class EIdHTTPProtocolException : public Exception {
+public:
+    EIdHTTPProtocolException(const std::string& statusLine, int code, const std::string& body)
+        : Exception(statusLine), errorCode_(code), errorMessage_(body) {}
+    const char* ClassName() const noexcept override { return "EIdHTTPProtocolException"; }
+    int ErrorCode() const { return errorCode_; }
+    const std::string& ErrorMessage() const { return errorMessage_; }
+
+private:
+    int errorCode_;
+    std::string errorMessage_;
+};
+
+// "Socket Error # <code>\r\n<text>" with the classic socket error codes.
+class EIdSocketError : public Exception {
+public:
+    explicit EIdSocketError(int code);
+    const char* ClassName() const noexcept override { return "EIdSocketError"; }
+    int LastError() const { return code_; }
+
+    // The classic code for a POSIX errno value.
+    static int CodeFromErrno(int err);
+    static std::string TextForCode(int code);
+
+    static constexpr int kHostNotFound = 11001;
+    static constexpr int kTimedOut = 10060;
+
+private:
+    int code_;
+};
+
+class EIdConnClosedGracefully : public Exception {
+public:
+    EIdConnClosedGracefully() : Exception("Connection Closed Gracefully.") {}
+    const char* ClassName() const noexcept override { return "EIdConnClosedGracefully"; }
+};
+
+class EIdUnknownProtocol : public Exception {
+public:
+    EIdUnknownProtocol() : Exception("Unknown Protocol") {}
+    const char* ClassName() const noexcept override { return "EIdUnknownProtocol"; }
+};
+
+class EIdIOHandlerPropInvalid : public Exception {
+public:
+    EIdIOHandlerPropInvalid() : Exception("IOHandler value is not valid") {}
+    const char* ClassName() const noexcept override { return "EIdIOHandlerPropInvalid"; }
+};
+
+class EIdReadLnMaxLineLengthExceeded : public Exception {
+public:
+    EIdReadLnMaxLineLengthExceeded() : Exception("Max line length exceeded.") {}
+    const char* ClassName() const noexcept override { return "EIdReadLnMaxLineLengthExceeded"; }
+};
+
+// A server sent more than the client is willing to hold: too many header
+// lines, an impossible chunk size, or a body above the memory limit.
+class EIdResponseLimitExceeded : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EIdResponseLimitExceeded"; }
+};
+
+}  // namespace zx

@@ -1,0 +1,155 @@
+#pragma once
+// HTTP/1.1 GET client over a byte transport: fixed request headers, status
+// handling without redirects, keep-alive connection reuse and a cookie jar.
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+
+#include "net/id_cookie_manager.h"
+#include "net/id_exceptions.h"
+#include "net/id_header_list.h"
+#include "net/id_io_handler.h"
+#include "net/id_transport.h"
+#include "net/id_uri.h"
+#include "net/memory_stream.h"
+
+namespace zx {
+
+// The fields a request is built from; empty fields send no header.
+struct TIdHTTPRequest {
+    std::string Connection;
+    std::string ContentVersion;
+    std::string ContentEncoding;
+    std::string ContentLanguage;
+    std::string ContentType;
+    int64_t ContentLength = -1;
+    std::string CacheControl;
+    std::string Date;
+    std::string Expires;
+    std::string Pragma;
+    TIdHeaderList CustomHeaders;
+    std::string ProxyConnection;
+    std::string Host;
+    std::string Accept = "text/html, */*";
+    std::string AcceptCharset;
+    std::string AcceptEncoding;
+    std::string AcceptLanguage;
+    std::string From;
+    std::string Referer;
+    std::string UserAgent = "Mozilla/3.0 (compatible; Zeltrix)";
+    std::string Range;
+    std::string IfModifiedSince;
+    std::string Authorization;
+    std::string ProxyAuthorization;
+    bool BasicAuthentication = false;
+    std::string Username;
+    std::string Password;
+
+    // The header list in sending order, with the Cookie value last.
+    TIdHeaderList BuildHeaders(const std::string& cookie) const;
+};
+
+// The last response: its status and the fields read from its headers.
+struct TIdHTTPResponse {
+    std::string ResponseText;  // the status line
+    int ResponseCode = -1;
+    TIdHeaderList RawHeaders;
+    std::string Connection;
+    std::string ContentVersion;
+    std::string ContentEncoding;
+    std::string ContentLanguage;
+    std::string ContentType;
+    int64_t ContentLength = -1;
+    bool HasContentLength = false;
+    std::string ContentRange;
+    std::string Date;
+    std::string LastModified;
+    std::string Expires;
+    std::string Pragma;
+    std::string Location;
+    std::string Server;
+    std::string ProxyConnection;
+    std::string TransferEncoding;
+    TIdHeaderList WWWAuthenticate;
+    TIdHeaderList ProxyAuthenticate;
+    std::string AcceptRanges;
+
+    void Clear() { *this = TIdHTTPResponse(); }
+    // Fills the fields from RawHeaders.
+    void ParseHeaders();
+    bool KeepAliveHeaders() const;
+};
+
+class TIdHTTP {
+public:
+    TIdHTTP();
+    explicit TIdHTTP(std::unique_ptr<TIdTransport> transport);
+    ~TIdHTTP();
+    TIdHTTP(const TIdHTTP&) = delete;
+    TIdHTTP& operator=(const TIdHTTP&) = delete;
+
+    // Fetches url and writes the body into target from its current position.
+    // Only an accepted answer touches target; everything else throws.
+    void Get(const std::string& url, TMemoryStream& target);
+
+    TIdURI& URL() { return url_; }
+    TIdHTTPRequest& Request() { return request_; }
+    const TIdHTTPResponse& Response() const { return response_; }
+    // Made on the first response; null before.
+    TIdCookieManager* CookieManager() { return cookies_.get(); }
+
+    static constexpr int kMaxHeaderLines = 255;
+    static constexpr int kMaxAuthRetries = 3;
+    static constexpr int kRedirectMaximum = 15;
+
+    // Limits, in milliseconds; 0 means none.
+    void SetConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
+    void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
+    // The largest body held in memory for one response.
+    void SetMaxBodySize(uint64_t bytes) { maxBodySize_ = bytes; }
+    uint64_t MaxBodySize() const { return maxBodySize_; }
+
+    bool Connected() const { return transport_->IsOpen(); }
+    void Disconnect();
+    // Connections opened so far; tells reuse from reconnecting.
+    int ConnectCount() const { return connectCount_; }
+
+private:
+    // Request preparation: rewrites the client URL from url and returns the
+    // request target.
+    std::string PrepareRequest(const std::string& url);
+    std::string HostHeader() const;
+    void ConnectIfNeeded();
+    void SendRequest(const std::string& target);
+    // Reads status lines and headers, skipping 100 answers.
+    void ReadResponseHead();
+    // Reads the body by the transfer rules into target.
+    void ReadBody(TMemoryStream& target);
+    void ReadChunked(TMemoryStream& target);
+    // True when the answer is accepted; reads the body of a failing answer.
+    bool AcceptAnswer(TMemoryStream& target);
+    void Execute(const std::string& target, TMemoryStream& stream);
+    bool KeepAlive() const;
+
+    std::unique_ptr<TIdTransport> transport_;
+    TIdIOHandler io_;
+    TIdURI url_;
+    TIdHTTPRequest request_;
+    TIdHTTPResponse response_;
+    std::unique_ptr<TIdCookieManager> cookies_;
+
+    // The server of the open connection.
+    std::string connHost_;
+    std::string connPort_;
+    TIdIPVersion connVersion_ = Id_IPv4;
+
+    int connectTimeoutMs_ = 30000;
+    int readTimeoutMs_ = 60000;
+    uint64_t maxBodySize_ = 512ull * 1024 * 1024;
+    int redirectCount_ = 0;
+    int authTries_ = 0;
+    int connectCount_ = 0;
+};
+
+}  // namespace zx

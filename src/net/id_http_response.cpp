@@ -1,0 +1,95 @@
+// Reading the response head: status line, header lines, the fields parsed
+// from them, and the cookies they carry.
+#include "base/exception.h"
+#include "base/text.h"
+#include "net/id_http.h"
+
+namespace zx {
+
+namespace {
+
+// The number after the protocol word of a status line, -1 when there is none.
+int StatusCode(const std::string& statusLine) {
+    const size_t space = statusLine.find(' ');
+    if (space == std::string::npos) return -1;
+    std::string rest(TrimControl(std::string_view(statusLine).substr(space + 1)));
+    rest = rest.substr(0, rest.find(' '));
+    try {
+        return StrToInt(rest);
+    } catch (const EConvertError&) {
+        return -1;
+    }
+}
+
+// A 32-bit signed decimal number; -1 for anything else or a negative value.
+int64_t ContentLengthValue(std::string_view text) {
+    text = TrimControl(text);
+    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
+    if (text.empty() || text.size() > 10) return -1;
+    int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return -1;
+        v = v * 10 + (c - '0');
+    }
+    return v > 2147483647 ? -1 : v;
+}
+
+constexpr int kMaxInterimAnswers = 16;
+
+}  // namespace
+
+void TIdHTTPResponse::ParseHeaders() {
+    const TIdHeaderList& h = RawHeaders;
+    Connection = h.Values("Connection");
+    ContentVersion = h.Values("Content-Version");
+    ContentEncoding = h.Values("Content-Encoding");
+    ContentLanguage = h.Values("Content-Language");
+    ContentType = h.Values("Content-Type");
+    ContentLength = h.Has("Content-Length") ? ContentLengthValue(h.Values("Content-Length")) : -1;
+    HasContentLength = ContentLength >= 0;
+    ContentRange = h.Values("Content-Range");
+    Date = h.Values("Date");
+    LastModified = h.Values("Last-Modified");
+    Expires = h.Values("Expires");
+    Pragma = h.Values("Pragma");
+    Location = h.Values("Location");
+    Server = h.Values("Server");
+    ProxyConnection = h.Values("Proxy-Connection");
+    TransferEncoding = h.Values("Transfer-Encoding");
+    AcceptRanges = h.Values("Accept-Ranges");
+    WWWAuthenticate.Clear();
+    for (const auto& v : h.AllValues("WWW-Authenticate")) WWWAuthenticate.AddLine(v);
+    ProxyAuthenticate.Clear();
+    for (const auto& v : h.AllValues("Proxy-Authenticate")) ProxyAuthenticate.AddLine(v);
+}
+
+bool TIdHTTPResponse::KeepAliveHeaders() const {
+    return !EqualsAsciiCaseless(TrimControl(Connection), "close") &&
+           !EqualsAsciiCaseless(TrimControl(ProxyConnection), "close");
+}
+
+void TIdHTTP::ReadResponseHead() {
+    for (int interim = 0;; ++interim) {
+        if (interim > kMaxInterimAnswers) throw EIdResponseLimitExceeded("Too many interim responses.");
+        response_.Clear();
+        response_.ResponseText = io_.ReadLn();
+        try {
+            int lines = 0;
+            for (std::string line = io_.ReadLn(); !line.empty(); line = io_.ReadLn()) {
+                if (++lines > kMaxHeaderLines)
+                    throw EIdResponseLimitExceeded("Too many header lines (more than " +
+                                                   std::to_string(kMaxHeaderLines) + ").");
+                response_.RawHeaders.AddLine(line);
+            }
+        } catch (const EIdConnClosedGracefully&) {
+            // The server closed within the head: what came is the whole head.
+        }
+        response_.ParseHeaders();
+        if (!cookies_) cookies_ = std::make_unique<TIdCookieManager>();
+        cookies_->TakeCookies(response_.RawHeaders, url_.Host(), std::time(nullptr));
+        response_.ResponseCode = StatusCode(response_.ResponseText);
+        if (response_.ResponseCode != 100) return;
+    }
+}
+
+}  // namespace zx

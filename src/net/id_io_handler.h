@@ -1,0 +1,50 @@
+#pragma once
+// Buffered reading over a transport: lines up to a length limit, and runs of
+// bytes straight into a memory stream.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "net/id_transport.h"
+#include "net/memory_stream.h"
+
+namespace zx {
+
+class TIdIOHandler {
+public:
+    static constexpr size_t kBufferSize = 32768;
+    static constexpr size_t kMaxLineLength = 16384;
+
+    explicit TIdIOHandler(TIdTransport& transport);
+
+    void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
+    // Forgets buffered bytes and the close mark; called for a new connection.
+    void Reset();
+
+    // One line up to LF, without the LF and a CR before it. Throws
+    // EIdConnClosedGracefully when the peer closes first and
+    // EIdReadLnMaxLineLengthExceeded for a longer line.
+    std::string ReadLn();
+    // Copies count bytes to the stream; fewer only when the peer closes first.
+    uint64_t ReadBytes(TMemoryStream& target, uint64_t count);
+    // Copies bytes until the peer closes; throws EIdResponseLimitExceeded
+    // when more than limit bytes come.
+    uint64_t ReadToClose(TMemoryStream& target, uint64_t limit);
+
+    // The peer has closed: no byte is left in the buffer or on the wire.
+    bool ClosedGracefully() const { return closed_ && start_ == end_; }
+    bool HasBuffered() const { return start_ != end_; }
+
+private:
+    // Reads more bytes into the buffer; false when the peer has closed.
+    bool Fill();
+
+    TIdTransport& transport_;
+    std::unique_ptr<char[]> buffer_;
+    size_t start_ = 0;
+    size_t end_ = 0;
+    bool closed_ = false;
+    int readTimeoutMs_ = 0;
+};
+
+}  // namespace zx

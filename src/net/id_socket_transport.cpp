@@ -1,0 +1,171 @@
+#include "net/id_socket_transport.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+
+#include "net/id_exceptions.h"
+
+namespace zx {
+
+namespace {
+
+[[noreturn]] void ThrowErrno(int err) { throw EIdSocketError(EIdSocketError::CodeFromErrno(err)); }
+
+// Waits until fd is ready for events; false on time-out. Interrupted waits
+// go on with the time that is left.
+bool WaitFor(int fd, short events, int timeoutMs) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (true) {
+        int wait = -1;
+        if (timeoutMs > 0) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+            wait = left > 0 ? static_cast<int>(left) : 0;
+        }
+        pollfd p{fd, events, 0};
+        const int r = ::poll(&p, 1, wait);
+        if (r > 0) return true;
+        if (r == 0) return false;
+        if (errno != EINTR) ThrowErrno(errno);
+    }
+}
+
+}  // namespace
+
+std::string ResolveWithSystem(const std::string& host, TIdIPVersion version) {
+    addrinfo hints{};
+    hints.ai_family = version == Id_IPv6 ? AF_INET6 : AF_INET;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* result = nullptr;
+    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
+    if (rc != 0 || !result) {
+        if (result) ::freeaddrinfo(result);
+        if (rc == EAI_SYSTEM) ThrowErrno(errno);
+        throw EIdSocketError(EIdSocketError::kHostNotFound);
+    }
+    char text[INET6_ADDRSTRLEN] = {0};
+    const void* addr = result->ai_family == AF_INET6
+                           ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(result->ai_addr)->sin6_addr)
+                           : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr);
+    ::inet_ntop(result->ai_family, addr, text, sizeof text);
+    ::freeaddrinfo(result);
+    return text;
+}
+
+TIdSocketTransport::TIdSocketTransport(TIdResolver resolver) : resolver_(std::move(resolver)) {}
+
+TIdSocketTransport::~TIdSocketTransport() { Close(); }
+
+void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) {
+    Close();
+    if (port <= 0 || port > 65535) throw EIdSocketError(EIdSocketError::CodeFromErrno(EADDRNOTAVAIL));
+
+    sockaddr_storage addr{};
+    socklen_t addrLen = 0;
+    const int family = version == Id_IPv6 ? AF_INET6 : AF_INET;
+    auto fill = [&](const std::string& literal) {
+        if (family == AF_INET6) {
+            auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
+            a->sin6_family = AF_INET6;
+            a->sin6_port = htons(static_cast<uint16_t>(port));
+            addrLen = sizeof *a;
+            return ::inet_pton(AF_INET6, literal.c_str(), &a->sin6_addr) == 1;
+        }
+        auto* a = reinterpret_cast<sockaddr_in*>(&addr);
+        a->sin_family = AF_INET;
+        a->sin_port = htons(static_cast<uint16_t>(port));
+        addrLen = sizeof *a;
+        return ::inet_pton(AF_INET, literal.c_str(), &a->sin_addr) == 1;
+    };
+    if (!fill(host) && !fill(resolver_(host, version))) throw EIdSocketError(EIdSocketError::kHostNotFound);
+
+    fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd_ < 0) ThrowErrno(errno);
+    const int one = 1;
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+
+    // Connect without blocking so that the wait can be limited, then go back
+    // to blocking mode for the exchange.
+    const int flags = ::fcntl(fd_, F_GETFL, 0);
+    ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), addrLen) != 0) {
+        const int err = errno;
+        if (err != EINPROGRESS) {
+            Close();
+            ThrowErrno(err);
+        }
+        bool ready = false;
+        try {
+            ready = WaitFor(fd_, POLLOUT, timeoutMs);
+        } catch (...) {
+            Close();
+            throw;
+        }
+        if (!ready) {
+            Close();
+            throw EIdSocketError(EIdSocketError::kTimedOut);
+        }
+        int soError = 0;
+        socklen_t len = sizeof soError;
+        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len);
+        if (soError != 0) {
+            Close();
+            ThrowErrno(soError);
+        }
+    }
+    ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
+}
+
+void TIdSocketTransport::Send(const char* data, size_t size) {
+    if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
+    while (size > 0) {
+        // MSG_NOSIGNAL: a peer that has gone away gives EPIPE, not SIGPIPE.
+        const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
+        }
+        data += n;
+        size -= static_cast<size_t>(n);
+    }
+}
+
+size_t TIdSocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
+    if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
+    while (true) {
+        if (timeoutMs > 0 && !WaitFor(fd_, POLLIN, timeoutMs)) throw EIdSocketError(EIdSocketError::kTimedOut);
+        const ssize_t n = ::recv(fd_, buffer, size, 0);
+        if (n >= 0) return static_cast<size_t>(n);
+        if (errno == EINTR) continue;
+        ThrowErrno(errno);
+    }
+}
+
+void TIdSocketTransport::Close() {
+    if (fd_ >= 0) {
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+bool TIdSocketTransport::PeerClosed() {
+    if (fd_ < 0) return true;
+    pollfd p{fd_, POLLIN, 0};
+    if (::poll(&p, 1, 0) <= 0) return false;
+    if (p.revents & (POLLERR | POLLNVAL)) return true;
+    char c;
+    const ssize_t n = ::recv(fd_, &c, 1, MSG_PEEK | MSG_DONTWAIT);
+    return n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
+}
+
+}  // namespace zx

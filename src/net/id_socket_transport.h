@@ -1,0 +1,34 @@
+#pragma once
+// Blocking TCP over POSIX sockets. Names are resolved to IPv4 addresses;
+// a bracketed host (IPv6) is taken as an IPv6 literal or name.
+#include <functional>
+#include <string>
+
+#include "net/id_transport.h"
+
+namespace zx {
+
+// Turns a host name into a literal address text, or throws EIdSocketError
+// (11001 when the name is unknown). Tests map their own names to loopback.
+using TIdResolver = std::function<std::string(const std::string& host, TIdIPVersion version)>;
+
+std::string ResolveWithSystem(const std::string& host, TIdIPVersion version);
+
+class TIdSocketTransport : public TIdTransport {
+public:
+    explicit TIdSocketTransport(TIdResolver resolver = ResolveWithSystem);
+    ~TIdSocketTransport() override;
+
+    void Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) override;
+    void Send(const char* data, size_t size) override;
+    size_t Recv(char* buffer, size_t size, int timeoutMs) override;
+    void Close() override;
+    bool IsOpen() const override { return fd_ >= 0; }
+    bool PeerClosed() override;
+
+private:
+    TIdResolver resolver_;
+    int fd_ = -1;
+};
+
+}  // namespace zx

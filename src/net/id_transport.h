@@ -1,0 +1,28 @@
+#pragma once
+// The byte pipe under the HTTP client. The socket transport is the real one;
+// anything that can connect, send and receive bytes can stand in for it.
+#include <cstddef>
+#include <string>
+
+#include "net/id_uri.h"
+
+namespace zx {
+
+class TIdTransport {
+public:
+    virtual ~TIdTransport() = default;
+
+    // Opens a connection; throws EIdSocketError. timeoutMs <= 0: no limit.
+    virtual void Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) = 0;
+    // Sends all bytes or throws EIdSocketError.
+    virtual void Send(const char* data, size_t size) = 0;
+    // Receives up to size bytes; 0 when the peer has closed. Throws
+    // EIdSocketError, with code 10060 when nothing came for timeoutMs.
+    virtual size_t Recv(char* buffer, size_t size, int timeoutMs) = 0;
+    virtual void Close() = 0;
+    virtual bool IsOpen() const = 0;
+    // True when the peer has closed its side and no byte is left to read.
+    virtual bool PeerClosed() = 0;
+};
+
+}  // namespace zx

@@ -1,0 +1,107 @@
+#include "net/id_uri.h"
+
+#include <algorithm>
+
+namespace zx {
+
+TIdURI::TIdURI(const std::string& uri) { SetURI(uri); }
+
+void TIdURI::SetURI(const std::string& uri) {
+    uri_ = uri;
+    // Windows-style separators count as slashes. Lead bytes of double-byte
+    // code pages, which would have to be skipped together with their trail
+    // byte, do not exist in the UTF-8 locale we run in: every byte is looked at.
+    for (char& c : uri_)
+        if (c == '\\') c = '/';
+
+    protocol_.clear();
+    username_.clear();
+    password_.clear();
+    host_.clear();
+    port_.clear();
+    path_.clear();
+    document_.clear();
+    params_.clear();
+    bookmark_.clear();
+    ipVersion_ = Id_IPv4;
+
+    const size_t scheme = uri_.find("://");
+    if (scheme == std::string::npos) {
+        SplitPathPart(uri_, false);
+    } else {
+        protocol_ = uri_.substr(0, scheme);
+        std::string rest = uri_.substr(scheme + 3);
+        std::string authority;
+        const size_t slash = rest.find('/');
+        if (slash == std::string::npos) {
+            authority = rest;
+            rest.clear();
+        } else {
+            authority = rest.substr(0, slash);
+            rest.erase(0, slash + 1);
+        }
+
+        const size_t at = authority.find('@');
+        if (at != std::string::npos) {
+            const std::string userInfo = authority.substr(0, at);
+            authority.erase(0, at + 1);
+            const size_t colon = userInfo.find(':');
+            username_ = userInfo.substr(0, colon);
+            if (colon != std::string::npos) password_ = userInfo.substr(colon + 1);
+            if (username_.empty()) password_.clear();
+        }
+
+        const size_t open = authority.find('[');
+        const size_t close = authority.find(']');
+        if (open != std::string::npos && close != std::string::npos && close > open) {
+            host_ = authority.substr(open + 1, close - open - 1);
+            const size_t colon = authority.find(':', close);
+            if (colon != std::string::npos) port_ = authority.substr(colon + 1);
+            ipVersion_ = Id_IPv6;
+        } else {
+            const size_t colon = authority.find(':');
+            host_ = authority.substr(0, colon);
+            if (colon != std::string::npos) port_ = authority.substr(colon + 1);
+        }
+        SplitPathPart(rest, true);
+    }
+
+    if (bookmark_.empty()) {
+        const size_t hash = params_.find('#');
+        if (hash != std::string::npos) {
+            bookmark_ = params_.substr(hash + 1);
+            params_.erase(hash);
+        }
+    }
+}
+
+// Path, document and params. The params begin at the first "?", or at the
+// first "=" when there is no "?"; the path ends at the last "/" before them.
+void TIdURI::SplitPathPart(const std::string& rest, bool absolute) {
+    size_t q = rest.find('?');
+    if (q == std::string::npos) q = rest.find('=');
+
+    // Number of leading characters that belong to the path.
+    size_t pathLen = 0;
+    const size_t lastSlash = (q == std::string::npos) ? rest.rfind('/') : rest.rfind('/', q);
+    if (lastSlash != std::string::npos) pathLen = lastSlash + 1;
+
+    path_ = absolute ? "/" + rest.substr(0, pathLen) : rest.substr(0, pathLen);
+    if (q != std::string::npos) {
+        document_ = rest.substr(0, q);
+        params_ = rest.substr(q);
+    } else {
+        document_ = rest;
+    }
+    document_.erase(0, std::min(pathLen, document_.size()));
+
+    if (absolute) {
+        const size_t hash = document_.find('#');
+        if (hash != std::string::npos) {
+            bookmark_ = document_.substr(hash + 1);
+            document_.erase(hash);
+        }
+    }
+}
+
+}  // namespace zx
