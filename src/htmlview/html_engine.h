@@ -36,6 +36,10 @@ struct HtmlViewOptions {
     std::string disableCtrlShortcuts = "N";  // Ctrl+<key> swallowed for these keys
     bool noBorder = true;
     bool noScrollBars = true;
+    // An image page (an image with an onload script, as the cell pages have)
+    // shows its image centred and scaled to fit the view less 6 pixels. Off
+    // for a view that shows images at their natural size.
+    bool fitImage = true;
 };
 
 using HtmlEngineFactory = std::function<std::unique_ptr<HtmlEngine>(TEmbeddedWB& view, const HtmlViewOptions&)>;

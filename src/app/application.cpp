@@ -1,0 +1,39 @@
+#include "app/application.h"
+
+#include "app/error_text.h"
+#include "base/handler_guard.h"
+#include "platform/platform.h"
+
+namespace zx {
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+    SetExceptionReporter([this](const std::exception& e) { ShowException(e); });
+}
+
+TApplication::~TApplication() { SetExceptionReporter(nullptr); }
+
+void TApplication::SetTitle(const std::string& title) {
+    // Kept apart from the toolkit's display name, which X11 would append to
+    // every window caption.
+    title_ = title;
+}
+
+void TApplication::ShowException(const std::exception& e) {
+    MessageBoxRequest box;
+    box.caption = title_;
+    box.text = HandlerErrorText(e.what());
+    box.buttons = MsgButtons::Ok;
+    box.icon = MsgIcon::Error;
+    platform().MessageBox(box);
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+        ShowException(e);
+    }
+    return false;
+}
+
+}  // namespace zx

@@ -1,0 +1,136 @@
+#include "app/main_sequence.h"
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QSessionManager>
+#include <QSocketNotifier>
+#include <chrono>
+#include <csignal>
+#include <memory>
+#include <thread>
+
+#include "about/form2.h"
+#include "app/application.h"
+#include "app/error_text.h"
+#include "app/splash_form.h"
+#include "base/handler_guard.h"
+#include "bar/form1.h"
+#include "htmlview/webengine_engine.h"
+#include "platform/linux/linux_platform.h"
+#include "platform/linux/window_message.h"
+#include "popup/popup_form.h"
+#include "shared/single_instance.h"
+#include "skin/pictures.h"
+#include "skin/skin.h"
+
+namespace zx {
+namespace {
+
+// SIGTERM and SIGINT end the program in order: the loop ends and the
+// published handle is withdrawn, as after a confirmed close.
+int g_signalPipe[2] = {-1, -1};
+
+void OnSignal(int) {
+    const char c = 1;
+    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+}
+
+void WatchTerminationSignals(QObject* parent) {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, parent);
+    QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
+        char c;
+        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
+        QCoreApplication::quit();
+    });
+    struct sigaction sa {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+}
+
+void ShowApplicationError(const std::exception& e, const char* argv0) {
+    std::string module = argv0 ? argv0 : "zeltrix";
+    if (auto slash = module.rfind('/'); slash != std::string::npos) module.erase(0, slash + 1);
+    MessageBoxRequest box;
+    box.caption = "Application Error";
+    box.text = ApplicationErrorText(ExceptionClassName(e), module, &e, e.what());
+    box.buttons = MsgButtons::Ok;
+    box.icon = MsgIcon::Error;
+    platform().MessageBox(box);
+}
+
+}  // namespace
+
+int RunMainSequence(int argc, char** argv, const MainOptions& options) {
+    // What the units' start-up does: the toolkit, the platform, the engine.
+    InstallWebEngineFactory();
+    TApplication app(argc, argv);
+    app.setQuitOnLastWindowClosed(false);
+    app.setWindowIcon(IconPicture());
+    LinuxPlatform linuxPlatform;
+    SetPlatform(&linuxPlatform);
+    InstallWindowMessageReceiver();
+    ApplySkin(app);
+
+    SingleInstance instance;
+    try {
+        // 1. Another copy runs or is starting: it was notified; end quietly.
+        if (!instance.StartupTest()) return 0;
+
+        // 2-5. The splash, painted at once, then 1.5 s without handling messages.
+        auto splash = std::make_unique<TfrmSplashScreen>();
+        splash->show();
+        splash->repaint();
+        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
+
+        // 6. The title is the caption of the error boxes.
+        app.SetTitle("Zeltrix");
+
+        // 7-9. The windows, in this order; the bar hides the splash.
+        auto form1 = std::make_unique<TForm1>(splash.get());
+        auto popup = std::make_unique<TfrmPopupForm>();
+        popup->SetCells(&form1->Cells);
+        form1->SetPopup(popup.get());
+        auto form2 = std::make_unique<TForm2>(splash.get());
+        form1->SetAbout(form2.get());
+
+        // A log-out asks the same question as closing the bar.
+        QObject::connect(&app, &QGuiApplication::commitDataRequest, form1.get(), [&](QSessionManager& manager) {
+            bool canClose = false;
+            RunHandler([&] { canClose = form1->FormCloseQuery(); });
+            if (!canClose) manager.cancel();
+        });
+        WatchTerminationSignals(&app);
+
+        // 10. Publish the bar's window handle.
+        instance.Publish(static_cast<WindowHandle>(form1->winId()));
+
+        // 11. The GUI loop; the bar is shown once, off screen.
+        form1->show();
+        app.exec();
+
+        // 12. Withdraw the handle.
+        instance.Withdraw();
+        form2.reset();
+        popup.reset();
+        form1.reset();
+        splash.reset();
+    } catch (const std::exception& e) {
+        try {
+            instance.Withdraw();
+        } catch (const std::exception&) {
+        }
+        ShowApplicationError(e, argc > 0 ? argv[0] : nullptr);
+        SetPlatform(nullptr);
+        return 1;
+    }
+    SetPlatform(nullptr);
+    return 0;
+}
+
+}  // namespace zx

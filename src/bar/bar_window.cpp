@@ -1,0 +1,206 @@
+// The bar window: its controls, the layout pass, the clear labels and the
+// small click handlers, and the close confirmation.
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+#include "bar/cell_document.h"
+#include "bar/form1.h"
+#include "base/handler_guard.h"
+#include "base/text.h"
+#include "htmlview/embedded_wb.h"
+#include "skin/pictures.h"
+#include "skin/ts_label.h"
+
+namespace zx {
+namespace {
+
+constexpr int kCellTop = 8;
+constexpr int kLastCellTop = 2;
+constexpr int kCellWidth = 71;
+constexpr int kCellHeight = 51;
+constexpr int kButtonWidth = 70;
+constexpr int kLinkColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
+
+QColor FromBgr(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+
+template <class F>
+auto Guarded(F f) {
+    return [f]() { RunHandler(f); };
+}
+
+}  // namespace
+
+TForm1::TForm1(QWidget* splash) : QWidget(nullptr), splash_(splash) {
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    setWindowTitle("Form1");
+    setObjectName("Form1");
+    resize(696, kBarHeight);
+    move(0, 0);
+    CreateControls();
+    CreateHttpClient();
+    InstallApplicationEvents();
+    RunHandler([this] { FormCreate(); });
+}
+
+TForm1::~TForm1() { FormDestroy(); }
+
+void TForm1::CreateControls() {
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(0, -3, 85, 69);
+    Image1->setPixmap(LogoPicture());
+    Image1->setCursor(Qt::PointingHandCursor);
+    Image1->setAttribute(Qt::WA_TranslucentBackground);
+    Image1->installEventFilter(this);
+
+    HtmlViewOptions cellOptions;
+    cellOptions.silent = true;
+    for (int i = 0; i < kCellCount; ++i) {
+        auto* cell = new TEmbeddedWB(this, cellOptions);
+        cell->setObjectName(QString("EmbeddedWB%1").arg(i + 2));
+        cell->setGeometry(0, i == kCellCount - 1 ? kLastCellTop : kCellTop, kCellWidth, kCellHeight);
+        cell->OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
+            EmbeddedWB1BeforeNavigate2(s, url, cancel);
+        };
+        Cells[static_cast<size_t>(i)] = cell;
+    }
+
+    sLabel1 = new TsLabel(this, QString::fromUtf8(kProductSite));
+    sLabel1->setObjectName("sLabel1");
+    sLabel1->setGeometry(540, 2, 54, 13);
+    sLabel1->adjustSize();
+    QPalette pal = sLabel1->palette();
+    pal.setColor(QPalette::WindowText, FromBgr(kLinkColour));
+    sLabel1->setPalette(pal);
+    sLabel1->setCursor(Qt::PointingHandCursor);
+    sLabel1->OnClick = [this](TsLabel*) { sLabel1Click(); };
+
+    const char* captions[] = {"Close", "Save", "Load", "Download"};
+    QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
+    for (int i = 0; i < 4; ++i) {
+        auto* b = new QPushButton(QString::fromUtf8(captions[i]), this);
+        b->setObjectName(QString("Button%1").arg(i + 1));
+        b->setGeometry(width() - kButtonWidth, 2 + 16 * i, kButtonWidth, 16);
+        b->setFocusPolicy(Qt::TabFocus);
+        *buttons[i] = b;
+    }
+    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
+    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
+    connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
+    connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName("Bevel1");
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(645, 27, 51, 43);
+
+    Memo1 = new QPlainTextEdit(this);
+    Memo1->setObjectName("Memo1");
+    Memo1->setGeometry(6, 18, 638, 504);
+    Memo1->setPlainText(QString::fromUtf8(JoinLinesCRLF(CellPageTemplate()).c_str()).replace("\r\n", "\n").chopped(1));
+    Memo1->hide();
+
+    Timer1 = new TTimer(this);
+    Timer1->setInterval(200);
+    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    Timer1->start();
+
+    // Buttons keep to the right edge whatever the width.
+    setMinimumHeight(kBarHeight);
+    setMaximumHeight(kBarHeight);
+}
+
+void TForm1::FormCreate() {
+    move(-1000, 0);
+    sLabel1->move(platform().PrimaryScreenWidth() - 166, 57);
+    if (splash_) splash_->hide();
+    HoverIndex = -1;
+    StepCursorPos = Point{0, 0};
+    VisibleCellCount = 0;
+}
+
+void TForm1::FormShow() {
+    const int W = platform().PrimaryScreenWidth();
+    VisibleCellCount = 0;
+    for (int i = 0; i < kCellCount; ++i) {
+        TEmbeddedWB* cell = Cells[static_cast<size_t>(i)];
+        cell->move(78 * (i + 1) + 5, cell->y());
+        cell->resize(kCellWidth, cell->height());
+        cell->SetVisible(W - 80 >= 78 * (i + 1) + 51);
+        cell->OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
+            EmbeddedWB1BeforeNavigate2(s, url, cancel);
+        };
+        TsLabel*& label = ClearLabels[static_cast<size_t>(i)];
+        if (!label) {
+            label = new TsLabel(this, "x");
+            label->setCursor(Qt::PointingHandCursor);
+            label->adjustSize();
+            label->move(cell->x(), cell->y() + cell->height() - 2);
+            label->Tag = i;
+            label->OnClick = [this](TsLabel* sender) { HandleLblClick(sender); };
+        }
+        label->setVisible(cell->Visible());
+        if (cell->Visible()) ++VisibleCellCount;
+    }
+    Bevel1->setGeometry(0, kBarHeight, W, 2);
+}
+
+void TForm1::HandleLblClick(TsLabel* Sender) {
+    TEmbeddedWB* cell = Cells.at(static_cast<size_t>(Sender->Tag));
+    if (cell->HTMLCode().Count() > 2) cell->HTMLCode().SetText(kClearedCellText);
+}
+
+void TForm1::sLabel1Click() { platform().ShellOpen(kProductSite); }
+
+void TForm1::Button1Click() { close(); }
+
+bool TForm1::FormCloseQuery() {
+    MessageBoxRequest box;
+    box.caption = "Confirm";
+    box.text = "You are about to close Zeltrix. Are you sure you want to do that.";
+    box.buttons = MsgButtons::YesCancel;
+    box.icon = MsgIcon::Question;
+    box.defaultButton = MsgAnswer::Yes;
+    box.escapeButton = MsgAnswer::Cancel;
+    if (platform().MessageBox(box) != MsgAnswer::Yes) return false;
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    return true;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    RunHandler([this] { FormShow(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+    bool canClose = false;
+    RunHandler([&] { canClose = FormCloseQuery(); });
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TForm1::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    if (!Button1) return;
+    QPushButton* buttons[] = {Button1, Button2, Button3, Button4};
+    for (int i = 0; i < 4; ++i) buttons[i]->move(width() - kButtonWidth, 2 + 16 * i);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() == Qt::LeftButton && Image1->rect().contains(me->position().toPoint()))
+            RunHandler([this] { Image1Click(); });
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace zx

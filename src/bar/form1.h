@@ -1,0 +1,124 @@
+#pragma once
+// TForm1: the bar. A borderless, always-on-top strip 70 px high with the logo,
+// twenty image cells with their clear labels, the site link and four buttons.
+// Each feature lives in a file of its own: bar_window (controls, layout, small
+// clicks, close), bar_hover (reveal, hide, hover, arrow keys), bar_drop (drops
+// and the URL-cache lookup), bar_list (Save and Load), bar_download.
+#include <QTimer>
+#include <QWidget>
+#include <array>
+#include <memory>
+#include <QObject>
+#include <string>
+
+#include "platform/platform.h"
+
+class QFrame;
+class QLabel;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace zx {
+
+class TEmbeddedWB;
+class TsLabel;
+class TfrmPopupForm;
+class TForm2;
+class TIdHTTP;
+
+// A timer with the integer Tag the bar uses as its dwell countdown.
+class TTimer : public QTimer {
+public:
+    using QTimer::QTimer;
+    int Tag = 0;
+};
+
+inline constexpr int kCellCount = 20;
+inline constexpr int kBarHeight = 70;
+
+class TForm1 : public QWidget {
+public:
+    // `splash` is hidden by FormCreate.
+    explicit TForm1(QWidget* splash = nullptr);
+    ~TForm1() override;
+
+    // The main sequence wires the windows created after the bar.
+    void SetPopup(TfrmPopupForm* popup) { frmPopupForm = popup; }
+    void SetAbout(TForm2* about) { Form2 = about; }
+
+    // Controls, with their designer names.
+    QLabel* Image1 = nullptr;
+    std::array<TEmbeddedWB*, kCellCount> Cells{};  // EmbeddedWB2 .. EmbeddedWB21
+    TsLabel* sLabel1 = nullptr;
+    QPushButton* Button1 = nullptr;  // Close
+    QPushButton* Button2 = nullptr;  // Save
+    QPushButton* Button3 = nullptr;  // Load
+    QPushButton* Button4 = nullptr;  // Download
+    QFrame* Bevel1 = nullptr;
+    QPlainTextEdit* Memo1 = nullptr;  // the cell page template, never shown
+    TTimer* Timer1 = nullptr;
+    std::shared_ptr<TIdHTTP> IdHTTP1;  // made by CreateHttpClient
+
+    // Instance state.
+    std::array<TsLabel*, kCellCount> ClearLabels{};
+    Point LastCursorPos;
+    Point StepCursorPos;
+    int HoverIndex = -1;
+    int KeyStep = 0;
+    int VisibleCellCount = 0;
+    bool Busy = false;
+
+    // bar_window.cpp
+    void FormCreate();
+    void FormShow();
+    bool FormCloseQuery();
+    void FormDestroy() {}
+    void HandleLblClick(TsLabel* Sender);
+    void Image1Click();
+    void sLabel1Click();
+    void Button1Click();
+
+    // bar_hover.cpp
+    void Timer1Timer();
+    // The application-wide key hook; returns Handled.
+    bool ApplicationEvents1ShortCut(int virtualKey);
+    void SetFormShown(QWidget* form, bool shown);
+    bool InputDesktopAvailable();
+
+    // bar_drop.cpp
+    void EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string& URL, bool& Cancel);
+    std::string SourceUrlFromCache(const std::string& localPath);
+
+    // bar_list.cpp
+    void Button2Click();
+    void Button3Click();
+
+    // bar_download.cpp
+    void Button4Click();
+
+    TfrmPopupForm* frmPopupForm = nullptr;
+    TForm2* Form2 = nullptr;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    // bar_hover.cpp: the application-wide key hook.
+    void InstallApplicationEvents();
+    // bar_download.cpp: the HTTP client the drop handler and download share.
+    void CreateHttpClient();
+    void HoverUpdate(const Point& P);
+    QWidget* splash_ = nullptr;
+};
+
+// The product's web site, opened by the bar's site link; a bare host name.
+inline constexpr const char* kProductSite = "zeltrix.example";
+// Virtual-key codes the key hook takes.
+inline constexpr int VK_LEFT = 37;
+inline constexpr int VK_RIGHT = 39;
+
+}  // namespace zx

@@ -1,0 +1,156 @@
+#include "platform/linux/linux_platform.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QStringList>
+#include <QUrl>
+#include <QWidget>
+
+#include "platform/linux/session_lock.h"
+#include "platform/linux/window_message.h"
+
+namespace zx {
+namespace {
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+
+// "Text Files|*.txt|All Files|*.*" -> "Text Files (*.txt);;All Files (*)"
+QString QtFilter(const std::string& filter) {
+    const QStringList parts = Q(filter).split('|');
+    QStringList entries;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts[i + 1];
+        patterns.replace(';', ' ');
+        if (patterns == "*.*") patterns = "*";
+        entries << parts[i] + " (" + patterns + ")";
+    }
+    return entries.join(";;");
+}
+
+QWidget* DialogOwner() { return QApplication::activeWindow(); }
+
+std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
+    QFileDialog dialog(DialogOwner());
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(QtFilter(request.filter));
+    dialog.setDefaultSuffix(Q(request.defaultExt));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return S(dialog.selectedFiles().first());
+}
+
+}  // namespace
+
+LinuxPlatform::LinuxPlatform() : lock_(std::make_unique<SessionLockWatcher>()) {}
+LinuxPlatform::~LinuxPlatform() = default;
+
+bool LinuxPlatform::GetCursorPos(Point& p) {
+    const QPoint pos = QCursor::pos();
+    p = Point{pos.x(), pos.y()};
+    return true;
+}
+
+bool LinuxPlatform::GuiThreadHoldsCapture() {
+    return QWidget::mouseGrabber() != nullptr || QGuiApplication::mouseButtons() != Qt::NoButton;
+}
+
+bool LinuxPlatform::InputDesktopAvailable() { return !lock_->Locked(); }
+
+int LinuxPlatform::PrimaryScreenWidth() {
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    return screen ? screen->geometry().width() : 0;
+}
+
+MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
+    QMessageBox box(DialogOwner());
+    box.setWindowTitle(Q(request.caption));
+    box.setText(Q(request.text));
+    switch (request.icon) {
+        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
+        case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
+        case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
+        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+    }
+    std::vector<std::pair<QAbstractButton*, MsgAnswer>> buttons;
+    auto add = [&](const char* text, QMessageBox::ButtonRole role, MsgAnswer answer) {
+        buttons.emplace_back(box.addButton(QString::fromUtf8(text), role), answer);
+    };
+    switch (request.buttons) {
+        case MsgButtons::Ok: add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok); break;
+        case MsgButtons::YesNo:
+            add("&Yes", QMessageBox::YesRole, MsgAnswer::Yes);
+            add("&No", QMessageBox::NoRole, MsgAnswer::No);
+            break;
+        case MsgButtons::YesCancel:
+            add("&Yes", QMessageBox::YesRole, MsgAnswer::Yes);
+            add("Cancel", QMessageBox::RejectRole, MsgAnswer::Cancel);
+            break;
+    }
+    auto find = [&](MsgAnswer a) -> QAbstractButton* {
+        for (auto& [b, ans] : buttons)
+            if (ans == a) return b;
+        return nullptr;
+    };
+    QAbstractButton* def = find(request.defaultButton);
+    if (!def) def = buttons.front().first;
+    if (auto* push = qobject_cast<QPushButton*>(def)) box.setDefaultButton(push);
+    QAbstractButton* esc = find(request.escapeButton);
+    box.setEscapeButton(esc ? esc : buttons.back().first);
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    for (auto& [b, ans] : buttons)
+        if (b == clicked) return ans;
+    return MsgAnswer::None;
+}
+
+std::optional<std::string> LinuxPlatform::SaveFileDialog(const FileDialogRequest& request) {
+    return RunFileDialog(request, QFileDialog::AcceptSave);
+}
+
+std::optional<std::string> LinuxPlatform::OpenFileDialog(const FileDialogRequest& request) {
+    return RunFileDialog(request, QFileDialog::AcceptOpen);
+}
+
+std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& title) {
+    QFileDialog dialog(DialogOwner(), Q(title));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setOption(QFileDialog::ShowDirsOnly);
+    dialog.setOption(QFileDialog::ReadOnly);  // no new-folder button
+    dialog.setFileMode(QFileDialog::Directory);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return S(dialog.selectedFiles().first());
+}
+
+void LinuxPlatform::ShellOpen(const std::string& address) {
+    QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(ShellAddress(address))));
+}
+
+void LinuxPlatform::SetClipboardText(const std::string& text) {
+    if (QClipboard* c = QGuiApplication::clipboard()) c->setText(Q(text));
+}
+
+std::string LinuxPlatform::ClipboardText() {
+    const QClipboard* c = QGuiApplication::clipboard();
+    return c ? S(c->text()) : std::string();
+}
+
+std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& localPath) {
+    return XattrUrlCacheEntries(localPath);
+}
+
+std::optional<intptr_t> LinuxPlatform::SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
+                                                         intptr_t lparam) {
+    return LinuxSendWindowMessage(window, msg, wparam, lparam);
+}
+
+}  // namespace zx

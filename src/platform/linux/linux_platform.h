@@ -1,0 +1,40 @@
+#pragma once
+// The platform the program runs on: Qt for the pointer, screens, dialogs,
+// clipboard and shell; D-Bus for the session lock; extended attributes for
+// the origin of saved files; X11 for messages between processes.
+#include <memory>
+
+#include "platform/platform.h"
+
+namespace zx {
+
+class SessionLockWatcher;
+
+class LinuxPlatform : public Platform {
+public:
+    LinuxPlatform();
+    ~LinuxPlatform() override;
+
+    bool GetCursorPos(Point& p) override;
+    bool GuiThreadHoldsCapture() override;
+    bool InputDesktopAvailable() override;
+    int PrimaryScreenWidth() override;
+    MsgAnswer MessageBox(const MessageBoxRequest& request) override;
+    std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
+    std::optional<std::string> BrowseForFolder(const std::string& title) override;
+    void ShellOpen(const std::string& address) override;
+    void SetClipboardText(const std::string& text) override;
+    std::string ClipboardText() override;
+    std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
+    std::optional<intptr_t> SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
+                                              intptr_t lparam) override;
+
+private:
+    std::unique_ptr<SessionLockWatcher> lock_;
+};
+
+// Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
+std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath);
+
+}  // namespace zx

@@ -1,0 +1,29 @@
+#include <sys/xattr.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "platform/linux/linux_platform.h"
+
+namespace zx {
+namespace {
+// A web address longer than this is no address a browser stored.
+constexpr size_t kMaxOriginLength = 64 * 1024;
+}  // namespace
+
+std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath) {
+    if (localPath.empty() || localPath.find('\0') != std::string::npos) return {};
+    const ssize_t size = getxattr(localPath.c_str(), "user.xdg.origin.url", nullptr, 0);
+    if (size <= 0 || static_cast<size_t>(size) > kMaxOriginLength) return {};
+    std::string url(static_cast<size_t>(size), '\0');
+    const ssize_t got = getxattr(localPath.c_str(), "user.xdg.origin.url", url.data(), url.size());
+    if (got <= 0) return {};
+    url.resize(static_cast<size_t>(got));
+    // Some writers store the terminating NUL with the value.
+    while (!url.empty() && url.back() == '\0') url.pop_back();
+    if (url.empty()) return {};
+    return {UrlCacheEntry{localPath, url}};
+}
+
+}  // namespace zx

@@ -1,0 +1,33 @@
+#include "skin/skin.h"
+
+#include <zlib.h>
+
+#include <QApplication>
+#include <QFont>
+
+#include "base/exception.h"
+
+namespace zx {
+
+extern const unsigned char kSkinPacked[];
+extern const std::size_t kSkinPackedSize;
+extern const std::size_t kSkinSize;
+
+std::string UnpackSkin() {
+    std::string text(kSkinSize, '\0');
+    uLongf size = kSkinSize;
+    if (uncompress(reinterpret_cast<Bytef*>(text.data()), &size, kSkinPacked, kSkinPackedSize) != Z_OK ||
+        size != kSkinSize)
+        throw Exception("The built-in skin is damaged");
+    return text;
+}
+
+void ApplySkin(QApplication& app) {
+    QFont font("DejaVu Sans");
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSize(8);
+    app.setFont(font);
+    app.setStyleSheet(QString::fromUtf8(UnpackSkin().c_str()));
+}
+
+}  // namespace zx

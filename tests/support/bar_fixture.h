@@ -1,0 +1,43 @@
+#pragma once
+// A bar with its popup and about window, on the fake platform and the
+// headless engine, for tests of the bar's logic.
+#include <memory>
+
+#include "about/form2.h"
+#include "bar/cell_document.h"
+#include "bar/form1.h"
+#include "htmlview/embedded_wb.h"
+#include "htmlview/headless_engine.h"
+#include "platform/fake/fake_platform.h"
+#include "popup/popup_form.h"
+
+namespace zx::test {
+
+class BarFixture {
+public:
+    explicit BarFixture(int screenWidth = 1024) {
+        fake->screenWidth = screenWidth;
+        form1 = std::make_unique<TForm1>();
+        form1->Timer1->stop();  // tests drive the tick themselves
+        popup = std::make_unique<TfrmPopupForm>();
+        popup->SetCells(&form1->Cells);
+        form1->SetPopup(popup.get());
+        about = std::make_unique<TForm2>();
+        form1->SetAbout(about.get());
+    }
+
+    TEmbeddedWB& cell(int i) { return *form1->Cells.at(static_cast<size_t>(i)); }
+    HeadlessEngine& engine(TEmbeddedWB& view) { return static_cast<HeadlessEngine&>(view.Engine()); }
+
+    // Puts the image page of `address` into cell i directly.
+    void fill(int i, const std::string& address) {
+        cell(i).HTMLCode().SetLines(MakeImagePage(CellPageTemplate(), address));
+    }
+
+    ScopedFakePlatform fake;
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TfrmPopupForm> popup;
+    std::unique_ptr<TForm2> about;
+};
+
+}  // namespace zx::test
