@@ -1,0 +1,122 @@
+#include "htmlview/webengine_engine.h"
+
+#include <unistd.h>
+
+#include <QCoreApplication>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineUrlRequestInterceptor>
+#include <cstdlib>
+
+#include "htmlview/webengine_widgets.h"
+
+namespace zx {
+namespace {
+
+// Every request asks for a fresh copy, so images come from their server.
+class NoCacheInterceptor : public QWebEngineUrlRequestInterceptor {
+public:
+    using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
+    void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        info.setHttpHeader("Cache-Control", "no-cache");
+        info.setHttpHeader("Pragma", "no-cache");
+    }
+};
+
+// The cell page scales its image from script with unitless sizes, which the
+// engine ignores outside quirks mode. This style sheet gets the same look
+// without touching the document: the image with an onload script (the cell
+// page's one) is centred in the view and scaled to fit it less 6 pixels,
+// aspect kept. An image without one (the actual-size page) is left alone.
+// It is adopted from the script's own world, so page scripts cannot see it.
+constexpr const char* kFitImageScript = R"JS((function () {
+  try {
+    var sheet = new CSSStyleSheet();
+    sheet.replaceSync("img[onload] { position: fixed !important; left: 3px !important; top: 3px !important;" +
+        " width: calc(100vw - 6px) !important; height: calc(100vh - 6px) !important;" +
+        " max-width: none !important; max-height: none !important; margin: 0 !important;" +
+        " object-fit: contain !important; object-position: 50% 50% !important; }");
+    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([sheet]);
+  } catch (e) {}
+})();)JS";
+
+QWebEngineScript FitImageScript() {
+    QWebEngineScript script;
+    script.setName(QStringLiteral("zx-fit-image"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(QWebEngineScript::ApplicationWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(QString::fromUtf8(kFitImageScript));
+    return script;
+}
+
+void ApplySettings(QWebEngineSettings* settings, const HtmlViewOptions& options) {
+    settings->setAttribute(QWebEngineSettings::ShowScrollBars, !options.noScrollBars);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
+    settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
+    settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+}
+
+}  // namespace
+
+const char* DefaultChromiumFlags() {
+    return "--renderer-process-limit=1 --in-process-gpu --disable-gpu --js-flags=--max-old-space-size=32";
+}
+
+QWebEngineProfile* SharedWebEngineProfile() {
+    static QWebEngineProfile* profile = [] {
+        // No storage name: off the record, nothing written to disk.
+        auto* p = new QWebEngineProfile(QCoreApplication::instance());
+        p->setHttpCacheType(QWebEngineProfile::NoCache);
+        p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
+        p->setUrlRequestInterceptor(new NoCacheInterceptor(p));
+        return p;
+    }();
+    return profile;
+}
+
+void InstallWebEngineFactory(const std::string& chromiumFlags) {
+    std::string flags = chromiumFlags;
+    if (const char* user = std::getenv("QTWEBENGINE_CHROMIUM_FLAGS"); user && *user) {
+        // The user's own switches come last, so they win.
+        flags += flags.empty() ? "" : " ";
+        flags += user;
+    }
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    SetHtmlEngineFactory([](TEmbeddedWB&, const HtmlViewOptions& options) -> std::unique_ptr<HtmlEngine> {
+        return std::make_unique<WebEngineEngine>(SharedWebEngineProfile(), options);
+    });
+}
+
+WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptions& options)
+    : view_(new WebEngineView(options.disableCtrlShortcuts)),
+      page_(new WebEnginePage(profile, view_, options.silent)) {
+    ApplySettings(page_->settings(), options);
+    if (options.fitImage) page_->scripts().insert(FitImageScript());
+    page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
+    view_->setPage(page_);
+    view_->setContextMenuPolicy(Qt::DefaultContextMenu);
+}
+
+WebEngineEngine::~WebEngineEngine() {
+    page_->announce = nullptr;
+    delete view_;  // and its page with it
+}
+
+QWidget* WebEngineEngine::Widget() { return view_; }
+
+void WebEngineEngine::Navigate(const std::string& url) {
+    page_->LoadOwn(QUrl::fromUserInput(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))));
+}
+
+void WebEngineEngine::LoadDocumentText(const std::string& text) {
+    page_->SetContentOwn(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+}
+
+}  // namespace zx

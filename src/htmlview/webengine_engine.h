@@ -1,0 +1,46 @@
+#pragma once
+// The Qt WebEngine engine under the HTML views. All views share one profile
+// without disk storage or HTTP cache.
+#include <string>
+
+#include "htmlview/html_engine.h"
+
+class QWebEngineProfile;
+
+namespace zx {
+
+class WebEngineView;
+class WebEnginePage;
+
+class WebEngineEngine : public HtmlEngine {
+public:
+    WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptions& options);
+    ~WebEngineEngine() override;
+
+    QWidget* Widget() override;
+    void Navigate(const std::string& url) override;
+    void LoadDocumentText(const std::string& text) override;
+
+    WebEngineView* View() const { return view_; }
+    WebEnginePage* Page() const { return page_; }
+
+private:
+    WebEngineView* view_;
+    WebEnginePage* page_;
+};
+
+// The Chromium switches the program runs its engine with: one renderer
+// process for all views, the GPU work inside the program's own process, and
+// a small script heap, which keeps two dozen image views in little memory.
+const char* DefaultChromiumFlags();
+
+// Makes every HTML view created from now on use Qt WebEngine. Call once,
+// after the QApplication exists and before the first view. Puts `chromiumFlags`
+// in front of any QTWEBENGINE_CHROMIUM_FLAGS already set, and switches the
+// engine's sandbox off when running as root (it refuses to start otherwise).
+void InstallWebEngineFactory(const std::string& chromiumFlags = DefaultChromiumFlags());
+
+// The one profile of all views; created on first use, owned by the application.
+QWebEngineProfile* SharedWebEngineProfile();
+
+}  // namespace zx

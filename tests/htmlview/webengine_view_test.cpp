@@ -1,0 +1,369 @@
+// The HTML view over the real engine: what a user sees and does in a view.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDialog>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMenu>
+#include <QMimeData>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+
+#include "htmlview/embedded_wb.h"
+#include "htmlview/engine_fixture.h"
+#include "htmlview/webengine_engine.h"
+#include "htmlview/webengine_widgets.h"
+
+namespace zx {
+namespace {
+
+using test::ActualSizePage;
+using test::BoxOf;
+using test::CellPage;
+using test::RunJs;
+using test::WaitFor;
+
+const QColor kRed(255, 0, 0);
+const QColor kBlue(0, 0, 255);
+
+class WebEngineViewTest : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        InstallWebEngineFactory();
+        server = new test::LoopbackServer;
+        server->Put(QStringLiteral("/wide.png"), test::PngOf(300, 100, kRed), "image/png");
+        server->Put(QStringLiteral("/tall.png"), test::PngOf(100, 300, kBlue), "image/png");
+        server->Put(QStringLiteral("/small.png"), test::PngOf(20, 10, kRed), "image/png");
+        server->Put(QStringLiteral("/next.html"), "<html><head><title>next</title></head></html>", "text/html");
+    }
+    void SetUp() override { server->requests.clear(); }
+    static void TearDownTestSuite() {
+        delete server;
+        server = nullptr;
+    }
+
+    TEmbeddedWB& MakeView(int width, int height, HtmlViewOptions options = {}) {
+        views.push_back(std::make_unique<TEmbeddedWB>(nullptr, options));
+        TEmbeddedWB& view = *views.back();
+        view.resize(width, height);
+        view.show();
+        view.OnBeforeNavigate2 = [this](TEmbeddedWB*, const std::string& url, bool& cancel) {
+            announced.push_back(url);
+            cancel = veto;
+        };
+        return view;
+    }
+    static WebEnginePage& PageOf(TEmbeddedWB& view) {
+        return *dynamic_cast<WebEngineEngine&>(view.Engine()).Page();
+    }
+    static WebEngineView& ViewOf(TEmbeddedWB& view) {
+        return *dynamic_cast<WebEngineEngine&>(view.Engine()).View();
+    }
+    // Sets the text and waits until the page's title shows it has loaded.
+    void Show(TEmbeddedWB& view, const std::string& text, const QString& title) {
+        view.HTMLCode().SetText(text);
+        ASSERT_TRUE(WaitFor([&] { return PageOf(view).title() == title; })) << PageOf(view).title().toStdString();
+    }
+    // Grabs the view until `done` holds for the picture; returns the last one.
+    static QImage GrabUntil(TEmbeddedWB& view, const std::function<bool(const QImage&)>& done) {
+        QImage image;
+        WaitFor([&] {
+            image = view.grab().toImage();
+            return done(image);
+        });
+        return image;
+    }
+
+    static inline test::LoopbackServer* server = nullptr;
+    std::vector<std::unique_ptr<TEmbeddedWB>> views;
+    std::vector<std::string> announced;
+    bool veto = false;
+};
+
+// The image of a cell page: centred, scaled to fit the view less 6 pixels.
+QRect FittedBox(QSize view, QSize image) {
+    const double scale = std::min((view.width() - 6.0) / image.width(), (view.height() - 6.0) / image.height());
+    const double w = image.width() * scale, h = image.height() * scale;
+    return QRectF(3 + (view.width() - 6 - w) / 2, 3 + (view.height() - 6 - h) / 2, w, h).toRect();
+}
+
+bool Near(const QRect& a, const QRect& b, int slack = 2) {
+    return std::abs(a.left() - b.left()) <= slack && std::abs(a.top() - b.top()) <= slack &&
+           std::abs(a.right() - b.right()) <= slack && std::abs(a.bottom() - b.bottom()) <= slack;
+}
+
+TEST_F(WebEngineViewTest, CellPageFitsItsImageIntoTheView) {
+    struct Case {
+        QSize view;
+        QString path;
+        QSize image;
+        QColor colour;
+    };
+    const Case cases[] = {
+        {{71, 51}, QStringLiteral("/wide.png"), {300, 100}, kRed},
+        {{71, 51}, QStringLiteral("/tall.png"), {100, 300}, kBlue},
+        {{229, 232}, QStringLiteral("/wide.png"), {300, 100}, kRed},
+        {{229, 232}, QStringLiteral("/tall.png"), {100, 300}, kBlue},
+    };
+    for (const Case& c : cases) {
+        TEmbeddedWB& view = MakeView(c.view.width(), c.view.height());
+        const std::string page = CellPage(server->Url(c.path).toStdString());
+        view.HTMLCode().SetText(page);
+        const QRect expected = FittedBox(c.view, c.image);
+        QRect box;
+        const QImage image = GrabUntil(view, [&](const QImage& img) {
+            box = BoxOf(img, c.colour);
+            return Near(box, expected);
+        });
+        EXPECT_TRUE(Near(box, expected)) << c.path.toStdString() << " in " << c.view.width() << "x"
+                                         << c.view.height() << ": got " << box.x() << "," << box.y() << " "
+                                         << box.width() << "x" << box.height() << ", want " << expected.x() << ","
+                                         << expected.y() << " " << expected.width() << "x" << expected.height();
+        // No scroll bars: the corners outside the image are the page's own white.
+        EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), QColor(Qt::white));
+        // The view shows the text, and the text is what was given.
+        EXPECT_EQ(view.HTMLCode().Text(), page);
+    }
+    // Every image request asked for a fresh copy.
+    for (const QString& head : server->requests) {
+        if (head.contains(QStringLiteral(".png"))) {
+            EXPECT_TRUE(head.contains(QStringLiteral("no-cache"))) << head.toStdString();
+        }
+    }
+}
+
+TEST_F(WebEngineViewTest, CellPageFollowsAResize) {
+    TEmbeddedWB& view = MakeView(71, 51);
+    view.HTMLCode().SetText(CellPage(server->Url(QStringLiteral("/wide.png")).toStdString()));
+    ASSERT_TRUE(WaitFor([&] { return Near(BoxOf(view.grab().toImage(), kRed), FittedBox({71, 51}, {300, 100})); }));
+    view.resize(143, 144);
+    EXPECT_TRUE(WaitFor([&] { return Near(BoxOf(view.grab().toImage(), kRed), FittedBox({143, 144}, {300, 100})); }));
+}
+
+TEST_F(WebEngineViewTest, ActualSizePageShowsTheImageAtNaturalSizeFromTheTopLeft) {
+    // Also with the fit left on: the actual-size page's image has no onload script.
+    for (bool fit : {false, true}) {
+        HtmlViewOptions options;
+        options.fitImage = fit;
+        TEmbeddedWB& view = MakeView(54, 25, options);
+        view.HTMLCode().SetText(ActualSizePage(server->Url(QStringLiteral("/small.png")).toStdString()));
+        QRect box;
+        GrabUntil(view, [&](const QImage& img) { return (box = BoxOf(img, kRed)) == QRect(0, 0, 20, 10); });
+        EXPECT_EQ(box, QRect(0, 0, 20, 10)) << "fit " << fit;
+    }
+    // A large image is cut off at the view's edges.
+    TEmbeddedWB& view = MakeView(54, 25);
+    view.HTMLCode().SetText(ActualSizePage(server->Url(QStringLiteral("/wide.png")).toStdString()));
+    QRect box;
+    GrabUntil(view, [&](const QImage& img) { return (box = BoxOf(img, kRed)) == QRect(0, 0, 54, 25); });
+    EXPECT_EQ(box, QRect(0, 0, 54, 25));
+}
+
+TEST_F(WebEngineViewTest, LoadingTextsIsNotAnnounced) {
+    TEmbeddedWB& view = MakeView(80, 80);
+    Show(view, "<html><head><title>one</title></head>\r\n<body>1</body></html>", QStringLiteral("one"));
+    Show(view, "<html><head><title>two</title></head>\r\n<body>2</body></html>", QStringLiteral("two"));
+    test::Spin(200);
+    // Only the view's own first navigation, which the view announces itself.
+    EXPECT_EQ(announced, std::vector<std::string>{"about:blank"});
+    EXPECT_EQ(view.HTMLCode().Count(), 2);
+}
+
+TEST_F(WebEngineViewTest, OneLineAddressIsAnnouncedOnceAndShown) {
+    TEmbeddedWB& view = MakeView(80, 80);
+    const std::string url = server->Url(QStringLiteral("/next.html")).toStdString();
+    view.HTMLCode().SetText(url);
+    ASSERT_TRUE(WaitFor([&] { return PageOf(view).title() == QLatin1String("next"); }));
+    test::Spin(200);
+    EXPECT_EQ(announced, std::vector<std::string>{url});
+}
+
+TEST_F(WebEngineViewTest, LinkClicksAndScriptNavigationsAreAnnouncedWithVeto) {
+    TEmbeddedWB& view = MakeView(200, 100);
+    const QString next = server->Url(QStringLiteral("/next.html"));
+    Show(view,
+         ("<html><head><title>start</title></head><body style='margin:0'>"
+          "<a id=a href='" +
+          next.toStdString() + "' style='display:block;width:200px;height:100px'>link</a></body></html>"),
+         QStringLiteral("start"));
+    announced.clear();
+
+    // A click on the link, vetoed: announced, and the page stays.
+    veto = true;
+    WaitFor([&] { return ViewOf(view).focusProxy() != nullptr; });
+    QWidget* target = ViewOf(view).focusProxy();
+    ASSERT_NE(target, nullptr);
+    QTest::mouseClick(target, Qt::LeftButton, {}, QPoint(50, 50));
+    ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced, std::vector<std::string>{next.toStdString()});
+    test::Spin(300);
+    EXPECT_EQ(PageOf(view).title(), QLatin1String("start"));
+    EXPECT_FALSE(server->Requested(QStringLiteral("/next.html")));
+
+    // A script navigation, vetoed.
+    announced.clear();
+    RunJs(PageOf(view), QStringLiteral("location.href = '%1?script'").arg(next));
+    ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }));
+    EXPECT_EQ(announced, std::vector<std::string>{next.toStdString() + "?script"});
+    test::Spin(300);
+    EXPECT_EQ(PageOf(view).title(), QLatin1String("start"));
+
+    // Let pass, the same script navigation happens.
+    veto = false;
+    announced.clear();
+    RunJs(PageOf(view), QStringLiteral("location.href = '%1?script'").arg(next));
+    ASSERT_TRUE(WaitFor([&] { return PageOf(view).title() == QLatin1String("next"); }));
+    EXPECT_EQ(announced, std::vector<std::string>{next.toStdString() + "?script"});
+    EXPECT_EQ(view.HTMLCode()[0], "<html><head><title>start</title></head><body style='margin:0'><a id=a href='" +
+                                      next.toStdString() +
+                                      "' style='display:block;width:200px;height:100px'>link</a></body></html>");
+}
+
+TEST_F(WebEngineViewTest, CtrlNIsSwallowedOtherKeysReachThePage) {
+    TEmbeddedWB& view = MakeView(100, 60);
+    Show(view,
+         "<html><head><title>keys</title><script>window.keys = [];"
+         "document.addEventListener('keydown', function (e) {"
+         "  if (e.key.length == 1) keys.push((e.ctrlKey ? 'C' : '') + (e.shiftKey ? 'S' : '') + e.key.toLowerCase());"
+         "});</script></head><body>keys</body></html>",
+         QStringLiteral("keys"));
+    view.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return ViewOf(view).focusProxy() != nullptr; }));
+    QWidget* target = ViewOf(view).focusProxy();
+    target->setFocus();
+    QTest::keyClick(target, Qt::Key_N, Qt::ControlModifier);
+    QTest::keyClick(target, Qt::Key_N, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(target, Qt::Key_N);
+    QTest::keyClick(target, Qt::Key_M, Qt::ControlModifier);
+    QStringList keys;
+    WaitFor([&] {
+        keys = RunJs(PageOf(view), QStringLiteral("keys")).toStringList();
+        return keys.size() >= 3;
+    });
+    test::Spin(200);
+    keys = RunJs(PageOf(view), QStringLiteral("keys")).toStringList();
+    EXPECT_EQ(keys, (QStringList{QStringLiteral("CSn"), QStringLiteral("n"), QStringLiteral("Cm")}));
+}
+
+TEST_F(WebEngineViewTest, SilentViewShowsNoDialogsAndScriptErrorsShowNone) {
+    TEmbeddedWB& view = MakeView(80, 80);  // silent by default
+    Show(view,
+         "<html><head><script>"
+         "alert('hello');"
+         "var c = confirm('sure?'); var p = prompt('name?', 'x');"
+         "document.title = 'after:' + c + ':' + p;"
+         "</script><script>undefinedFunction();</script>"
+         "<script>document.title += ':alive';</script></head><body></body></html>",
+         QStringLiteral("after:false:null:alive"));
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        EXPECT_FALSE(w->isVisible() && qobject_cast<QDialog*>(w)) << w->metaObject()->className();
+    }
+}
+
+TEST_F(WebEngineViewTest, ContextMenuLacksTheRemovedCommands) {
+    TEmbeddedWB& view = MakeView(229, 232);
+    view.HTMLCode().SetText(CellPage(server->Url(QStringLiteral("/wide.png")).toStdString()));
+    ASSERT_TRUE(WaitFor([&] { return !BoxOf(view.grab().toImage(), kRed).isEmpty(); }));
+    WebEnginePage& page = PageOf(view);
+    const QWebEnginePage::WebAction removed[] = {
+        QWebEnginePage::Back,       QWebEnginePage::Forward,   QWebEnginePage::Reload,
+        QWebEnginePage::ViewSource, QWebEnginePage::SavePage,  QWebEnginePage::SelectAll,
+        QWebEnginePage::Paste,      QWebEnginePage::InspectElement, QWebEnginePage::OpenLinkInNewWindow,
+    };
+
+    // The trim itself, on a menu of the page's own actions.
+    QMenu menu;
+    menu.addAction(page.action(QWebEnginePage::Back));
+    menu.addAction(page.action(QWebEnginePage::Forward));
+    menu.addAction(page.action(QWebEnginePage::Reload));
+    menu.addSeparator();
+    menu.addAction(page.action(QWebEnginePage::Copy));
+    menu.addSeparator();
+    menu.addAction(page.action(QWebEnginePage::ViewSource));
+    EXPECT_EQ(RemoveDisabledMenuActions(menu, page), 4);
+    EXPECT_EQ(menu.actions(), QList<QAction*>{page.action(QWebEnginePage::Copy)});
+
+    // A right-click on the image opens the engine's menu without them.
+    QWidget* target = ViewOf(view).focusProxy();
+    ASSERT_NE(target, nullptr);
+    QTest::mouseClick(target, Qt::RightButton, {}, QPoint(114, 116));
+    QMenu* shown = nullptr;
+    WaitFor([&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* m = qobject_cast<QMenu*>(w); m && m->isVisible()) shown = m;
+        }
+        return shown != nullptr;
+    });
+    ASSERT_NE(shown, nullptr);
+    EXPECT_FALSE(shown->actions().isEmpty());
+    for (QWebEnginePage::WebAction a : removed) EXPECT_FALSE(shown->actions().contains(page.action(a))) << a;
+    EXPECT_TRUE(shown->actions().contains(page.action(QWebEnginePage::CopyImageUrlToClipboard)));
+    shown->close();
+}
+
+// Sends a drag that enters, moves over and drops on the view's page, as the
+// window system does for a drop from another program.
+void Drop(TEmbeddedWB& view, QWidget* target, const QMimeData& data) {
+    const QPointF at(view.width() / 2.0, view.height() / 2.0);
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::LinkAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &enter);
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::LinkAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &move);
+    QDropEvent drop(at, Qt::CopyAction | Qt::LinkAction, &data, Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(target, &drop);
+}
+
+TEST_F(WebEngineViewTest, DropsArriveAsAnnouncedAddresses) {
+    TEmbeddedWB& view = MakeView(71, 51);
+    Show(view, "<html><head><title>cell</title></head></html>", QStringLiteral("cell"));
+    WaitFor([&] { return ViewOf(view).focusProxy() != nullptr; });
+    QWidget* target = ViewOf(view).focusProxy() ? ViewOf(view).focusProxy() : &ViewOf(view);
+    announced.clear();
+
+    // An image address out of a browser: vetoed, nothing is loaded.
+    veto = true;
+    const QString address = server->Url(QStringLiteral("/wide.png"));
+    QMimeData web;
+    web.setData(QStringLiteral("text/uri-list"), (address + QStringLiteral("\r\n")).toUtf8());
+    web.setText(address);
+    Drop(view, target, web);
+    ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }, 5000));
+    EXPECT_EQ(announced, std::vector<std::string>{address.toStdString()});
+    test::Spin(300);
+    EXPECT_EQ(PageOf(view).title(), QLatin1String("cell"));
+    EXPECT_FALSE(server->Requested(QStringLiteral("/wide.png")));
+
+    // A local file arrives as its plain path.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("cached image.png"));
+    QImage(4, 4, QImage::Format_RGB32).save(path);
+    announced.clear();
+    QMimeData file;
+    file.setUrls({QUrl::fromLocalFile(path)});
+    Drop(view, target, file);
+    ASSERT_TRUE(WaitFor([&] { return !announced.empty(); }, 5000));
+    EXPECT_EQ(announced, std::vector<std::string>{path.toStdString()});
+
+    // Let pass, the view goes to the dropped address; the text is untouched.
+    veto = false;
+    announced.clear();
+    Drop(view, target, web);
+    ASSERT_TRUE(WaitFor([&] { return server->Requested(QStringLiteral("/wide.png")); }));
+    EXPECT_EQ(announced, std::vector<std::string>{address.toStdString()});
+    EXPECT_EQ(view.HTMLCode().Text(), "<html><head><title>cell</title></head></html>\r\n");
+}
+
+TEST_F(WebEngineViewTest, ViewsShareOneProfileWithoutCache) {
+    TEmbeddedWB& a = MakeView(10, 10);
+    TEmbeddedWB& b = MakeView(10, 10);
+    EXPECT_EQ(PageOf(a).profile(), PageOf(b).profile());
+    EXPECT_TRUE(PageOf(a).profile()->isOffTheRecord());
+    EXPECT_EQ(PageOf(a).profile()->httpCacheType(), QWebEngineProfile::NoCache);
+    EXPECT_FALSE(PageOf(a).settings()->testAttribute(QWebEngineSettings::ShowScrollBars));
+}
+
+}  // namespace
+}  // namespace zx
