@@ -71,6 +71,7 @@ std::string PathFor(const std::string& name, const char* suffix) {
 // how often. The file lock is taken once by the owning thread and shared by
 // every object on the same name, which makes the mutex recursive across them.
 struct MutexState {
+    pid_t pid = 0;  // the process the state belongs to
     std::thread::id owner;
     int count = 0;
     int fd = -1;
@@ -86,6 +87,21 @@ std::map<std::string, MutexState>& MutexRegistry() {
     // Never destroyed: objects with static lifetime may still unlock at exit.
     static auto* registry = new std::map<std::string, MutexState>;
     return *registry;
+}
+
+// A forked child inherits its parent's ownership and the parent's open file
+// with its lock; neither is the child's. Start the child from a free state
+// (closing the inherited file leaves the parent's lock in place).
+MutexState& StateOfThisProcess(const std::string& path) {
+    MutexState& state = MutexRegistry()[path];
+    if (state.pid != getpid()) {
+        if (state.fd >= 0) close(state.fd);
+        state.fd = -1;
+        state.count = 0;
+        state.owner = std::thread::id();
+        state.pid = getpid();
+    }
+    return state;
 }
 
 // Holds the guard file of a block exclusively for its lifetime.
@@ -164,7 +180,7 @@ void NamedMutex::Lock() {
     if (!Valid()) return;
     const auto me = std::this_thread::get_id();
     std::unique_lock<std::mutex> lock(MutexRegistryGuard());
-    MutexState& state = MutexRegistry()[path_];
+    MutexState& state = StateOfThisProcess(path_);
     if (state.count > 0 && state.owner == me) {
         ++state.count;
         return;
@@ -185,9 +201,7 @@ void NamedMutex::Lock() {
 void NamedMutex::Unlock() {
     if (!Valid()) return;
     std::unique_lock<std::mutex> lock(MutexRegistryGuard());
-    auto it = MutexRegistry().find(path_);
-    if (it == MutexRegistry().end()) return;
-    MutexState& state = it->second;
+    MutexState& state = StateOfThisProcess(path_);
     if (state.count == 0 || state.owner != std::this_thread::get_id()) return;
     if (--state.count > 0) return;
     if (state.fd >= 0) {

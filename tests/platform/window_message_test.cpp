@@ -1,0 +1,125 @@
+// The synchronous window message between two processes on the X server.
+#include "platform/linux/window_message.h"
+
+#include <gtest/gtest.h>
+#include <time.h>
+#include <xcb/xcb.h>
+
+#include <cstdlib>
+
+#include "platform/child_process.h"
+#include "platform/spawned_process.h"
+
+namespace zx {
+namespace {
+
+using namespace std::chrono_literals;
+
+long long MonotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000000000LL + ts.tv_nsec;
+}
+
+// The receiver program with its shown window.
+class Receiver {
+public:
+    Receiver() : process_({ZX_WINDOW_MESSAGE_RECEIVER}) {
+        auto line = process_.ReadLine(60s);
+        if (line && line->rfind("W ", 0) == 0) window_ = std::strtoull(line->c_str() + 2, nullptr, 10);
+    }
+    ~Receiver() {
+        process_.WriteLine("quit");
+        process_.Wait(10s);
+    }
+    WindowHandle window() const { return window_; }
+    test::SpawnedProcess& process() { return process_; }
+
+private:
+    test::SpawnedProcess process_;
+    WindowHandle window_ = 0;
+};
+
+// A window that exists but whose owner answers no messages.
+class SilentWindow {
+public:
+    SilentWindow() : c_(xcb_connect(nullptr, nullptr)) {
+        if (xcb_connection_has_error(c_)) return;
+        xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c_)).data;
+        id_ = xcb_generate_id(c_);
+        xcb_create_window(c_, XCB_COPY_FROM_PARENT, id_, screen->root, 0, 0, 10, 10, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                          screen->root_visual, 0, nullptr);
+        xcb_flush(c_);
+        free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));  // a round trip
+    }
+    ~SilentWindow() { xcb_disconnect(c_); }
+    void Destroy() {
+        xcb_destroy_window(c_, id_);
+        free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
+    }
+    WindowHandle id() const { return id_; }
+
+private:
+    xcb_connection_t* c_;
+    xcb_window_t id_ = 0;
+};
+
+class WindowMessageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs an X server";
+    }
+};
+
+TEST_F(WindowMessageTest, RunningReceiverAnswersZeroAndGoesOn) {
+    Receiver receiver;
+    ASSERT_NE(receiver.window(), 0u);
+    EXPECT_EQ(LinuxSendWindowMessage(receiver.window(), 1025, 0, 0), std::optional<intptr_t>(0));
+    // It is still there and answers again.
+    EXPECT_EQ(LinuxSendWindowMessage(receiver.window(), 1025, 0, 0), std::optional<intptr_t>(0));
+    EXPECT_FALSE(receiver.process().Wait(0ms));
+}
+
+TEST_F(WindowMessageTest, WindowsThatDoNotExistFailQuietlyAndQuickly) {
+    SilentWindow gone;
+    gone.Destroy();
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(LinuxSendWindowMessage(0, 1025, 0, 0), std::nullopt);
+    EXPECT_EQ(LinuxSendWindowMessage(gone.id(), 1025, 0, 0), std::nullopt);
+    EXPECT_EQ(LinuxSendWindowMessage(0x1FFFFFFF, 1025, 0, 0), std::nullopt);
+    EXPECT_EQ(LinuxSendWindowMessage(uint64_t{1} << 40, 1025, 0, 0), std::nullopt);
+    // Far below the 60 s that an unanswered message may wait.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
+}
+
+TEST_F(WindowMessageTest, WindowWhoseOwnerNeverAnswersFailsAtTheTimeLimit) {
+    SilentWindow silent;
+    EXPECT_EQ(LinuxSendWindowMessage(silent.id(), 1025, 0, 0, 300ms), std::nullopt);
+}
+
+TEST_F(WindowMessageTest, WithoutADisplayTheSendFailsQuietly) {
+    Receiver receiver;
+    ASSERT_NE(receiver.window(), 0u);
+    test::Child child([&] {
+        unsetenv("DISPLAY");
+        return LinuxSendWindowMessage(receiver.window(), 1025, 0, 0) == std::nullopt ? 0 : 1;
+    });
+    EXPECT_EQ(child.Wait(), 0);
+}
+
+TEST_F(WindowMessageTest, SenderWaitsWhileTheReceiversGuiThreadIsBusy) {
+    Receiver receiver;
+    ASSERT_NE(receiver.window(), 0u);
+    receiver.process().WriteLine("busy");
+    ASSERT_EQ(receiver.process().ReadLine(), "B");
+    auto result = LinuxSendWindowMessage(receiver.window(), 1025, 0, 0);
+    const long long returned = MonotonicNs();
+    EXPECT_EQ(result, std::optional<intptr_t>(0));
+    auto free = receiver.process().ReadLine();
+    ASSERT_TRUE(free && free->rfind("F ", 0) == 0) << free.value_or("(nothing)");
+    const long long becameFree = std::strtoll(free->c_str() + 2, nullptr, 10);
+    EXPECT_GE(returned, becameFree) << "the answer came before the receiver's GUI thread was free";
+}
+
+}  // namespace
+}  // namespace zx
