@@ -1,0 +1,58 @@
+// The ordinary case against a real web server: images come back byte for byte.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "net/http_test_util.h"
+#include "support/nginx_server.h"
+
+namespace zx {
+namespace {
+
+std::string RandomBytes(size_t n, unsigned seed) {
+    std::mt19937 gen(seed);
+    std::string s(n, '\0');
+    for (char& c : s) c = static_cast<char>(gen() & 0xff);
+    return s;
+}
+
+TEST(HttpNginx, ImagesComeBackByteForByteOverOneConnection) {
+    test::TempDir root;
+    const std::string small = RandomBytes(1000, 1);
+    const std::string large = RandomBytes(3 * 1024 * 1024 + 7, 2);
+    root.WriteFile("img/small.jpg", small);
+    root.WriteFile("img/large.png", large);
+    root.WriteFile("empty.gif", "");
+    test::NginxServer nginx(root.Path());
+
+    auto http = test::MakeClient();
+    TMemoryStream a, b, c;
+    http->Get(nginx.Url("/img/small.jpg"), a);
+    EXPECT_EQ(http->Response().ContentType, "image/jpeg");
+    http->Get(nginx.Url("/img/large.png?x=1#top"), b);
+    http->Get(nginx.Url("/empty.gif"), c);
+    EXPECT_EQ(a.ToString(), small);
+    EXPECT_EQ(b.ToString(), large);
+    EXPECT_EQ(c.Size(), 0u);
+    EXPECT_EQ(http->ConnectCount(), 1);
+
+    try {
+        http->Get(nginx.Url("/img/missing.jpg"), a);
+        FAIL();
+    } catch (const EIdHTTPProtocolException& e) {
+        EXPECT_STREQ(e.what(), "HTTP/1.1 404 Not Found");
+        EXPECT_NE(e.ErrorMessage().find("404"), std::string::npos);
+    }
+    // A folder without its slash is redirected by the server; redirects are not followed.
+    try {
+        http->Get(nginx.Url("/img"), a);
+        FAIL();
+    } catch (const EIdHTTPProtocolException& e) {
+        EXPECT_EQ(e.ErrorCode(), 301);
+    }
+    EXPECT_EQ(a.ToString(), small);
+    EXPECT_EQ(http->ConnectCount(), 1);
+}
+
+}  // namespace
+}  // namespace zx

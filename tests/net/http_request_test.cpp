@@ -1,0 +1,194 @@
+// What goes on the wire, and how the answer's status decides the outcome.
+#include <gtest/gtest.h>
+
+#include "net/http_test_util.h"
+
+namespace zx {
+namespace {
+
+using test::Answer;
+using test::Ok;
+using test::ScriptedHttpServer;
+
+TEST(HttpRequest, FirstGetSendsExactlyTheFixedHeaders) {
+    ScriptedHttpServer server({{Answer(Ok("x"))}});
+    auto http = test::MakeClient();
+    TMemoryStream target;
+    http->Get(server.Url("/dir/pic.jpg"), target);
+    ASSERT_EQ(server.Requests().size(), 1u);
+    EXPECT_EQ(server.Requests()[0],
+              "GET /dir/pic.jpg HTTP/1.1\r\n"
+              "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n"
+              "Accept: text/html, */*\r\n"
+              "Accept-Encoding: identity\r\n"
+              "User-Agent: Mozilla/3.0 (compatible; Zeltrix)\r\n"
+              "\r\n");
+}
+
+TEST(HttpRequest, TargetKeepsQueryAsWrittenAndDropsBookmark) {
+    ScriptedHttpServer server({{Answer(Ok("1")), Answer(Ok("2"))}});
+    auto http = test::MakeClient();
+    TMemoryStream a, b;
+    http->Get(server.Url("/show.php?img=a/b%20c.jpg#frag"), a);
+    http->Get(server.Url("/x/y.jpg#z"), b);
+    const auto req = server.Requests();
+    ASSERT_EQ(req.size(), 2u);
+    EXPECT_EQ(req[0].substr(0, req[0].find("\r\n")), "GET /show.php?img=a/b%20c.jpg HTTP/1.1");
+    EXPECT_EQ(req[1].substr(0, req[1].find("\r\n")), "GET /x/y.jpg HTTP/1.1");
+    EXPECT_EQ(http->Request().AcceptEncoding, "identity");
+}
+
+TEST(HttpRequest, HostHeaderOmitsPort80AndBracketsIPv6) {
+    TIdHTTPRequest r;
+    r.Host = "host";
+    const TIdHeaderList h = r.BuildHeaders("a=1");
+    EXPECT_EQ(h.Lines().back(), "Cookie: a=1");
+
+    // A refused https request has still prepared its Host value.
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    EXPECT_THROW(http->Get("https://[::1]:81/a.jpg", t), EIdIOHandlerPropInvalid);
+    EXPECT_EQ(http->Request().Host, "[::1]:81");
+    EXPECT_THROW(http->Get("https://host:80/a.jpg", t), EIdIOHandlerPropInvalid);
+    EXPECT_EQ(http->Request().Host, "host");
+    EXPECT_THROW(http->Get("https://host/a.jpg", t), EIdIOHandlerPropInvalid);
+    EXPECT_EQ(http->Request().Host, "host:443");
+}
+
+TEST(HttpRequest, LongCustomHeaderIsFoldedAfterBlanksOrCommas) {
+    std::string value;
+    for (int i = 0; i < 300; ++i) value += "item" + std::to_string(i) + ", ";
+    TIdHeaderList list;
+    list.AddValue("X-Long", value);
+    ASSERT_GT(list.Count(), 1u);
+    std::string joined;
+    for (size_t i = 0; i < list.Count(); ++i) {
+        EXPECT_LE(list[i].size(), TIdHeaderList::kFoldLength);
+        if (i > 0) {
+            EXPECT_EQ(list[i][0], ' ');
+        }
+        EXPECT_NE(list[i].back(), ' ');
+    }
+    // Reading it back joins the pieces with single blanks.
+    std::string expected(value);
+    while (expected.back() == ' ') expected.pop_back();
+    EXPECT_EQ(list.Values("x-long"), expected);
+}
+
+TEST(HttpRequest, UrlWithoutSchemeOrHttpsFailsBeforeAnythingIsSent) {
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    try {
+        http->Get("C:\\Temp\\pic.jpg", t);
+        FAIL();
+    } catch (const EIdUnknownProtocol& e) {
+        EXPECT_STREQ(e.what(), "Unknown Protocol");
+    }
+    try {
+        http->Get("https://127.0.0.1:1/a.jpg", t);
+        FAIL();
+    } catch (const EIdIOHandlerPropInvalid& e) {
+        EXPECT_STREQ(e.what(), "IOHandler value is not valid");
+    }
+    EXPECT_EQ(http->ConnectCount(), 0);
+}
+
+TEST(HttpRequest, UserInfoIsRememberedForLaterRequests) {
+    ScriptedHttpServer server({{Answer(Ok("1")), Answer(Ok("2"))}});
+    auto http = test::MakeClient();
+    TMemoryStream a, b;
+    http->Get("http://joe:pw@127.0.0.1:" + std::to_string(server.Port()) + "/a.jpg", a);
+    http->Get(server.Url("/b.jpg"), b);
+    EXPECT_EQ(http->Request().Username, "joe");
+    EXPECT_EQ(http->URL().Password(), "pw");
+    // Credentials are never sent unasked.
+    for (const auto& r : server.Requests()) EXPECT_EQ(r.find("Authorization"), std::string::npos);
+}
+
+struct StatusCase {
+    const char* response;
+    int code;
+};
+
+TEST(HttpStatus, UnacceptedAnswersFailWithStatusLineAndBodyAndLeaveTargetAlone) {
+    const StatusCase cases[] = {
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", 404},
+        {"HTTP/1.1 301 Moved Permanently\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n", 301},
+        {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", 302},
+        {"HTTP/1.1 303 See Other\r\nContent-Length: 0\r\n\r\n", 303},
+        {"HTTP/1.1 307 Temporary Redirect\r\nContent-Length: 0\r\n\r\n", 307},
+        {"HTTP/1.1 200 OK\r\nLocation: http://elsewhere/\r\nContent-Length: 2\r\n\r\nhi", 200},
+        {"HTTP/1.1 500 Internal Server Error\r\nContent-Length: 0\r\n\r\n", 500},
+        {"HTTP/1.1 304 Not Modified\r\n\r\n", 304},
+        {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n", 407},
+        {"HTTP/1.1 abc\r\nContent-Length: 0\r\n\r\n", -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.response);
+        ScriptedHttpServer server({{Answer(c.response)}});
+        auto http = test::MakeClient();
+        TMemoryStream target;
+        target.Write("keep", 4);
+        try {
+            http->Get(server.Url("/a.jpg"), target);
+            FAIL() << "no exception";
+        } catch (const EIdHTTPProtocolException& e) {
+            const std::string text = c.response;
+            EXPECT_EQ(e.what(), text.substr(0, text.find("\r\n")));
+            EXPECT_EQ(e.ErrorCode(), c.code);
+            if (c.code == 404) {
+                EXPECT_EQ(e.ErrorMessage(), "not here!");
+            }
+        }
+        EXPECT_EQ(target.ToString(), "keep");
+    }
+}
+
+TEST(HttpStatus, ContinueIsSkippedAndNoContentSucceedsEmpty) {
+    ScriptedHttpServer server({{Answer("HTTP/1.1 100 Continue\r\nX-A: 1\r\n\r\n" + test::Ok("body")),
+                                Answer("HTTP/1.1 204 No Content\r\n\r\n")}});
+    auto http = test::MakeClient();
+    TMemoryStream a, b;
+    http->Get(server.Url("/a.jpg"), a);
+    EXPECT_EQ(a.ToString(), "body");
+    EXPECT_EQ(http->Response().ResponseCode, 200);
+    http->Get(server.Url("/b.jpg"), b);
+    EXPECT_EQ(b.Size(), 0u);
+    EXPECT_EQ(http->Response().ResponseCode, 204);
+}
+
+TEST(HttpStatus, UnauthorizedIsAcceptedOnlyWithBasicChallengeAndCredentials) {
+    const std::string basic401 =
+        "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basic realm=\"x\"\r\nContent-Length: 6\r\n\r\nsecret";
+    const std::string digest401 =
+        "HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Digest realm=\"x\"\r\nContent-Length: 6\r\n\r\nsecret";
+    struct Case {
+        std::string response;
+        std::string userInfo;
+        bool accepted;
+    } cases[] = {
+        {basic401, "joe:pw@", true},
+        {basic401, "", false},
+        {basic401, "joe:@", false},
+        {basic401, "joe:%20@", true},  // not decoded, so not blank
+        {digest401, "joe:pw@", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.userInfo + " " + c.response.substr(29, 30));
+        ScriptedHttpServer server({{Answer(c.response)}});
+        auto http = test::MakeClient();
+        TMemoryStream target;
+        const std::string url = "http://" + c.userInfo + "127.0.0.1:" + std::to_string(server.Port()) + "/a";
+        if (c.accepted) {
+            http->Get(url, target);
+            EXPECT_EQ(target.ToString(), "secret");
+        } else {
+            EXPECT_THROW(http->Get(url, target), EIdHTTPProtocolException);
+            EXPECT_EQ(target.Size(), 0u);
+        }
+        EXPECT_EQ(server.Requests().size(), 1u);  // never repeated
+    }
+}
+
+}  // namespace
+}  // namespace zx

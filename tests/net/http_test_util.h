@@ -1,0 +1,41 @@
+#pragma once
+// Clients for the loopback tests: short time limits, and test host names
+// (img.host, other.host) that resolve to 127.0.0.1.
+#include <memory>
+#include <string>
+
+#include "base/text.h"
+#include "net/id_http.h"
+#include "net/id_socket_transport.h"
+#include "support/scripted_http_server.h"
+
+namespace zx::test {
+
+inline std::string LoopbackResolver(const std::string& host, TIdIPVersion version) {
+    const std::string name = AsciiLower(host);
+    if (name == "img.host" || name == "other.host") return "127.0.0.1";
+    return ResolveWithSystem(host, version);
+}
+
+inline std::unique_ptr<TIdHTTP> MakeClient() {
+    auto http = std::make_unique<TIdHTTP>(std::make_unique<TIdSocketTransport>(LoopbackResolver));
+    http->SetConnectTimeout(2000);
+    http->SetReadTimeout(3000);
+    return http;
+}
+
+inline ScriptedExchange Answer(const std::string& response, bool closeAfter = false) {
+    ScriptedExchange e;
+    e.response = response;
+    e.closeAfter = closeAfter;
+    return e;
+}
+
+inline std::string Ok(const std::string& body, const std::string& extraHeaders = "") {
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" +
+           body;
+}
+
+inline std::string StreamText(const TMemoryStream& s) { return s.ToString(); }
+
+}  // namespace zx::test

@@ -1,0 +1,137 @@
+#include "support/scripted_http_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <stdexcept>
+
+namespace zx::test {
+
+namespace {
+
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+constexpr int kTickMs = 20;
+constexpr size_t kMaxRequestHead = 1 << 20;
+
+}  // namespace
+
+ScriptedHttpServer::ScriptedHttpServer(std::vector<ScriptedConversation> conversations, int lifetimeMs)
+    : conversations_(std::move(conversations)), deadlineMs_(NowMs() + lifetimeMs) {
+    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (listenFd_ < 0) throw std::runtime_error("scripted server: socket failed");
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 8) != 0 ||
+        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        ::close(listenFd_);
+        throw std::runtime_error("scripted server: cannot listen on 127.0.0.1");
+    }
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Run(); });
+}
+
+ScriptedHttpServer::~ScriptedHttpServer() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    ::close(listenFd_);
+}
+
+std::string ScriptedHttpServer::Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<std::string> ScriptedHttpServer::Requests() const {
+    std::lock_guard lock(mutex_);
+    return requests_;
+}
+
+bool ScriptedHttpServer::WaitConnectionsEnded(int n, int timeoutMs) {
+    std::unique_lock lock(mutex_);
+    return ended_cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return ended_ >= n; });
+}
+
+bool ScriptedHttpServer::Stopping() const { return stop_ || NowMs() > deadlineMs_; }
+
+void ScriptedHttpServer::Run() {
+    for (const auto& conversation : conversations_) {
+        int fd = -1;
+        while (fd < 0 && !Stopping()) {
+            pollfd p{listenFd_, POLLIN, 0};
+            if (::poll(&p, 1, kTickMs) > 0) fd = ::accept4(listenFd_, nullptr, nullptr, SOCK_CLOEXEC);
+        }
+        if (fd < 0) return;
+        ++accepted_;
+        Converse(fd, conversation);
+        ::close(fd);
+        {
+            std::lock_guard lock(mutex_);
+            ++ended_;
+        }
+        ended_cv_.notify_all();
+    }
+}
+
+bool ScriptedHttpServer::ReadRequest(int fd, std::string& pending) {
+    while (!Stopping()) {
+        const size_t end = pending.find("\r\n\r\n");
+        if (end != std::string::npos) {
+            std::lock_guard lock(mutex_);
+            requests_.push_back(pending.substr(0, end + 4));
+            pending.erase(0, end + 4);
+            return true;
+        }
+        if (pending.size() > kMaxRequestHead) return false;
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, kTickMs) <= 0) continue;
+        char buf[4096];
+        const ssize_t n = ::recv(fd, buf, sizeof buf, 0);
+        if (n <= 0) return false;
+        pending.append(buf, static_cast<size_t>(n));
+    }
+    return false;
+}
+
+void ScriptedHttpServer::Converse(int fd, const ScriptedConversation& conversation) {
+    std::string pending;
+    for (const auto& step : conversation) {
+        if (step.expectRequest && !ReadRequest(fd, pending)) return;
+        for (int64_t until = NowMs() + step.delayMs; NowMs() < until && !Stopping();)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        size_t sent = 0;
+        while (sent < step.response.size() && !Stopping()) {
+            const ssize_t n = ::send(fd, step.response.data() + sent, step.response.size() - sent, MSG_NOSIGNAL);
+            if (n < 0) return;
+            sent += static_cast<size_t>(n);
+        }
+        if (step.closeAfter) return;
+        // Silence: wait for the client to give up, or the hold to pass.
+        for (int64_t until = NowMs() + step.holdMs; NowMs() < until && !Stopping();) {
+            pollfd p{fd, POLLIN, 0};
+            if (::poll(&p, 1, kTickMs) > 0) {
+                char c;
+                if (::recv(fd, &c, 1, MSG_PEEK) <= 0) return;
+                break;
+            }
+        }
+    }
+    // Script done: keep the connection open until the client closes it or
+    // sends something more, which is recorded.
+    while (!Stopping()) {
+        pollfd p{fd, POLLIN, 0};
+        if (::poll(&p, 1, kTickMs) <= 0) continue;
+        if (!ReadRequest(fd, pending)) return;
+    }
+}
+
+}  // namespace zx::test
