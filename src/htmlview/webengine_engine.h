@@ -30,9 +30,13 @@ private:
 };
 
 // The Chromium switches the program runs its engine with: one renderer
-// process for all views, the GPU work inside the program's own process, and
-// a small script heap, which keeps two dozen image views in little memory.
-const char* DefaultChromiumFlags();
+// process for all views, the GPU work inside the program's own process, a
+// small script heap and the engine's low-memory mode, and no zygote process
+// when the sandbox is off. Two dozen image views then fit in little memory.
+std::string DefaultChromiumFlags();
+// True when the engine will run without its sandbox (as root, or switched
+// off through QTWEBENGINE_DISABLE_SANDBOX).
+bool EngineSandboxOff();
 
 // Makes every HTML view created from now on use Qt WebEngine. Call once,
 // after the QApplication exists and before the first view. Puts `chromiumFlags`

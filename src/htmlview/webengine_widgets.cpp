@@ -154,7 +154,9 @@ bool WebEnginePage::acceptNavigationRequest(const QUrl& url, NavigationType type
     return announce(ToStd(url.toString(QUrl::FullyEncoded)));
 }
 
-QWebEnginePage* WebEnginePage::createWindow(WebWindowType) { return new WindowCatcher(profile(), this); }
+QWebEnginePage* WebEnginePage::createWindow(WebWindowType) {
+    return new WindowCatcher(profile(), this);
+}
 
 void WebEnginePage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
     if (!silent_) QWebEnginePage::javaScriptAlert(securityOrigin, msg);

@@ -1,11 +1,12 @@
 // The view's contract on the headless engine: what HTMLCode holds, when the
 // view loads or navigates, and what it announces.
+#include "htmlview/embedded_wb.h"
+
 #include <gtest/gtest.h>
 
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "htmlview/embedded_wb.h"
 #include "htmlview/headless_engine.h"
 #include "htmlview/webengine_widgets.h"
 
@@ -34,7 +35,8 @@ protected:
 };
 
 TEST_F(EmbeddedWBTest, TextIsHeldAndReadBackExactly) {
-    const std::string text = "<!3423http://h/a b.png>\r\n\t\tvar x  =   1\r\n\r\nlone cr\rlone lf\n\xe4\xf6\xfc\x01 end";
+    const std::string text =
+        "<!3423http://h/a b.png>\r\n\t\tvar x  =   1\r\n\r\nlone cr\rlone lf\n\xe4\xf6\xfc\x01 end";
     view->HTMLCode().SetText(text);
     ASSERT_EQ(view->HTMLCode().Count(), 6);
     EXPECT_EQ(view->HTMLCode()[0], "<!3423http://h/a b.png>");
@@ -80,9 +82,7 @@ TEST_F(EmbeddedWBTest, VetoedAboutBlankLeavesNoDocumentAndRaisesNothing) {
 TEST_F(EmbeddedWBTest, HandlerSeesTheNewTextWhileAboutBlankIsAnnounced) {
     // Handlers are re-entered from inside the assignment; the list is complete by then.
     std::string seen;
-    view->OnBeforeNavigate2 = [&](TEmbeddedWB* sender, const std::string&, bool&) {
-        seen = sender->HTMLCode().Text();
-    };
+    view->OnBeforeNavigate2 = [&](TEmbeddedWB* sender, const std::string&, bool&) { seen = sender->HTMLCode().Text(); };
     view->HTMLCode().SetText("<p>x</p>\r\n<p>y</p>");
     EXPECT_EQ(seen, "<p>x</p>\r\n<p>y</p>\r\n");
 }

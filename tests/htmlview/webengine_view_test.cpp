@@ -56,12 +56,8 @@ protected:
         };
         return view;
     }
-    static WebEnginePage& PageOf(TEmbeddedWB& view) {
-        return *dynamic_cast<WebEngineEngine&>(view.Engine()).Page();
-    }
-    static WebEngineView& ViewOf(TEmbeddedWB& view) {
-        return *dynamic_cast<WebEngineEngine&>(view.Engine()).View();
-    }
+    static WebEnginePage& PageOf(TEmbeddedWB& view) { return *dynamic_cast<WebEngineEngine&>(view.Engine()).Page(); }
+    static WebEngineView& ViewOf(TEmbeddedWB& view) { return *dynamic_cast<WebEngineEngine&>(view.Engine()).View(); }
     // Sets the text and waits until the page's title shows it has loaded.
     void Show(TEmbeddedWB& view, const std::string& text, const QString& title) {
         view.HTMLCode().SetText(text);
@@ -118,10 +114,10 @@ TEST_F(WebEngineViewTest, CellPageFitsItsImageIntoTheView) {
             box = BoxOf(img, c.colour);
             return Near(box, expected);
         });
-        EXPECT_TRUE(Near(box, expected)) << c.path.toStdString() << " in " << c.view.width() << "x"
-                                         << c.view.height() << ": got " << box.x() << "," << box.y() << " "
-                                         << box.width() << "x" << box.height() << ", want " << expected.x() << ","
-                                         << expected.y() << " " << expected.width() << "x" << expected.height();
+        EXPECT_TRUE(Near(box, expected)) << c.path.toStdString() << " in " << c.view.width() << "x" << c.view.height()
+                                         << ": got " << box.x() << "," << box.y() << " " << box.width() << "x"
+                                         << box.height() << ", want " << expected.x() << "," << expected.y() << " "
+                                         << expected.width() << "x" << expected.height();
         // No scroll bars: the corners outside the image are the page's own white.
         EXPECT_EQ(image.pixelColor(image.width() - 1, image.height() - 1), QColor(Qt::white));
         // The view shows the text, and the text is what was given.
@@ -269,8 +265,8 @@ TEST_F(WebEngineViewTest, ContextMenuLacksTheRemovedCommands) {
     ASSERT_TRUE(WaitFor([&] { return !BoxOf(view.grab().toImage(), kRed).isEmpty(); }));
     WebEnginePage& page = PageOf(view);
     const QWebEnginePage::WebAction removed[] = {
-        QWebEnginePage::Back,       QWebEnginePage::Forward,   QWebEnginePage::Reload,
-        QWebEnginePage::ViewSource, QWebEnginePage::SavePage,  QWebEnginePage::SelectAll,
+        QWebEnginePage::Back,       QWebEnginePage::Forward,        QWebEnginePage::Reload,
+        QWebEnginePage::ViewSource, QWebEnginePage::SavePage,       QWebEnginePage::SelectAll,
         QWebEnginePage::Paste,      QWebEnginePage::InspectElement, QWebEnginePage::OpenLinkInNewWindow,
     };
 
