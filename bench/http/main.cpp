@@ -1,0 +1,163 @@
+// Fetch speed and memory of the HTTP client against curl, on loopback.
+//   bench_http fetch OUTDIR URL...
+//       one client, sequential GETs into memory, each body written to
+//       OUTDIR/<document part>, as the download does.
+//   bench_http compare ROUNDS OUTDIR SMALL_URLS_FILE LARGE_URLS_FILE
+//       runs "fetch" and curl over both sets, alternating, ROUNDS times,
+//       and prints wall-time ratios (ours/curl) and peak memory.
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "net/id_http.h"
+
+namespace {
+
+void WriteFile(const std::string& path, const zx::TMemoryStream& data) {
+    const int fd = ::open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0644);
+    if (fd < 0) throw std::runtime_error("cannot create " + path);
+    size_t done = 0;
+    while (done < data.Size()) {
+        const ssize_t n = ::write(fd, data.Data() + done, data.Size() - done);
+        if (n <= 0) {
+            ::close(fd);
+            throw std::runtime_error("cannot write " + path);
+        }
+        done += static_cast<size_t>(n);
+    }
+    ::close(fd);
+}
+
+int Fetch(const std::string& outDir, const std::vector<std::string>& urls) {
+    zx::TIdHTTP http;
+    for (const auto& url : urls) {
+        http.URL().SetURI(url);
+        const std::string name = http.URL().Document();
+        zx::TMemoryStream body;
+        http.Get(url, body);
+        body.SetPosition(0);
+        WriteFile(outDir + "/" + name, body);
+    }
+    return 0;
+}
+
+struct Run {
+    double seconds;
+    long maxRssKiB;
+};
+
+Run Spawn(const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execvp(argv[0], argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    const double secs = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) throw std::runtime_error(args[0] + " failed");
+    return {secs, usage.ru_maxrss};
+}
+
+std::vector<std::string> ReadLines(const std::string& file) {
+    std::ifstream in(file);
+    std::vector<std::string> lines;
+    for (std::string l; std::getline(in, l);)
+        if (!l.empty()) lines.push_back(l);
+    return lines;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    const size_t n = v.size();
+    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+
+std::string DocumentOf(const std::string& url) { return zx::TIdURI(url).Document(); }
+
+int Compare(int rounds, const std::string& outDir, const std::vector<std::string>& small,
+            const std::vector<std::string>& large) {
+    const std::string self = "/proc/self/exe";
+    char exe[4096] = {0};
+    if (::readlink(self.c_str(), exe, sizeof exe - 1) <= 0) throw std::runtime_error("no /proc/self/exe");
+    const std::string oursDir = outDir + "/ours", curlDir = outDir + "/curl";
+    ::mkdir(oursDir.c_str(), 0755);
+    ::mkdir(curlDir.c_str(), 0755);
+
+    struct Set {
+        const char* name;
+        const std::vector<std::string>* urls;
+        std::vector<double> ratios;
+        long oursRss = 0, curlRss = 0;
+        std::vector<double> ours, curl;
+    } sets[] = {{"small", &small, {}, 0, 0, {}, {}}, {"large", &large, {}, 0, 0, {}, {}}};
+
+    for (int r = 0; r < rounds; ++r) {
+        for (auto& set : sets) {
+            std::vector<std::string> oursArgs{exe, "fetch", oursDir};
+            std::vector<std::string> curlArgs{"curl", "-s", "--fail"};
+            for (const auto& u : *set.urls) {
+                oursArgs.push_back(u);
+                curlArgs.push_back("-o");
+                curlArgs.push_back(curlDir + "/" + DocumentOf(u));
+                curlArgs.push_back(u);
+            }
+            // Alternate which one goes first, so neither always meets a warm server.
+            Run ours{}, curl{};
+            if (r % 2 == 0) {
+                ours = Spawn(oursArgs);
+                curl = Spawn(curlArgs);
+            } else {
+                curl = Spawn(curlArgs);
+                ours = Spawn(oursArgs);
+            }
+            set.ours.push_back(ours.seconds);
+            set.curl.push_back(curl.seconds);
+            set.ratios.push_back(ours.seconds / curl.seconds);
+            set.oursRss = std::max(set.oursRss, ours.maxRssKiB);
+            set.curlRss = std::max(set.curlRss, curl.maxRssKiB);
+            std::printf("round %d %-5s ours %.3f s  curl %.3f s  ratio %.2f\n", r + 1, set.name, ours.seconds,
+                        curl.seconds, ours.seconds / curl.seconds);
+        }
+    }
+    for (auto& set : sets) {
+        std::printf("%s: median ours %.3f s, curl %.3f s; peak memory ours %ld KiB, curl %ld KiB\n", set.name,
+                    Median(set.ours), Median(set.curl), set.oursRss, set.curlRss);
+    }
+    for (auto& set : sets) std::printf("%s: ours/curl = %.2f\n", set.name, Median(set.ratios));
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const std::vector<std::string> args(argv + 1, argv + argc);
+        if (args.size() >= 2 && args[0] == "fetch")
+            return Fetch(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
+        if (args.size() == 5 && args[0] == "compare")
+            return Compare(std::stoi(args[1]), args[2], ReadLines(args[3]), ReadLines(args[4]));
+        std::fprintf(stderr,
+                     "usage: bench_http fetch OUTDIR URL...\n"
+                     "       bench_http compare ROUNDS OUTDIR SMALL_URLS_FILE LARGE_URLS_FILE\n");
+        return 2;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "bench_http: %s\n", e.what());
+        return 1;
+    }
+}

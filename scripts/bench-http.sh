@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# HTTP client against curl on loopback: nginx serves 20 JPEG-named files of
+# 1 MiB and one of 100 MiB (random bytes); both fetch them over one
+# keep-alive connection per set, several rounds, alternating.
+#   scripts/bench-http.sh [rounds, default 5]
+# Ends with "small: ours/curl = R" and "large: ours/curl = R" (medians).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+rounds=${1:-5}
+build=build-bench
+
+if CC=${CC:-gcc} CXX=${CXX:-g++} cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF \
+        -DZX_BENCH=ON >"$build.configure.log" 2>&1 && cmake --build "$build" --target bench_http -j2 >/dev/null; then
+    bench="$build/bench/http/bench_http"
+else
+    # Another folder of the tree may not configure at the moment; the
+    # program needs only the network library, so build it directly.
+    echo "note: tree does not configure (see $build.configure.log); compiling bench_http directly" >&2
+    mkdir -p "$build"
+    bench="$build/bench_http_direct"
+    g++ -std=c++20 -O2 -DNDEBUG -Isrc -o "$bench" bench/http/main.cpp src/net/*.cpp src/base/text.cpp
+fi
+
+work=$(mktemp -d /tmp/zx-bench-http.XXXXXX)
+nginx_pid=
+cleanup() {
+    if [ -n "$nginx_pid" ]; then kill "$nginx_pid" 2>/dev/null || true; wait "$nginx_pid" 2>/dev/null || true; fi
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+mkdir -p "$work/root" "$work/out"
+for i in $(seq -w 1 20); do head -c 1048576 /dev/urandom >"$work/root/img$i.jpg"; done
+head -c 104857600 /dev/urandom >"$work/root/big.jpg"
+
+for attempt in 1 2 3 4 5; do
+    port=$((20000 + RANDOM % 30000))
+    cat >"$work/nginx.conf" <<CONF
+daemon off;
+master_process off;
+worker_processes 1;
+pid $work/nginx.pid;
+error_log $work/error.log;
+events { worker_connections 64; }
+http {
+  access_log off;
+  client_body_temp_path $work/body;
+  proxy_temp_path $work/proxy;
+  fastcgi_temp_path $work/fastcgi;
+  uwsgi_temp_path $work/uwsgi;
+  scgi_temp_path $work/scgi;
+  types { image/jpeg jpg; }
+  sendfile on;
+  keepalive_requests 10000;
+  server { listen 127.0.0.1:$port; root $work/root; }
+}
+CONF
+    /usr/sbin/nginx -p "$work" -c "$work/nginx.conf" -e "$work/error.log" &
+    nginx_pid=$!
+    for _ in $(seq 50); do
+        if curl -s -o /dev/null "http://127.0.0.1:$port/img01.jpg"; then break 2; fi
+        kill -0 "$nginx_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill "$nginx_pid" 2>/dev/null || true
+    wait "$nginx_pid" 2>/dev/null || true
+    nginx_pid=
+done
+[ -n "$nginx_pid" ] || { echo "nginx did not start" >&2; cat "$work/error.log" >&2; exit 1; }
+
+for i in $(seq -w 1 20); do echo "http://127.0.0.1:$port/img$i.jpg"; done >"$work/small.txt"
+echo "http://127.0.0.1:$port/big.jpg" >"$work/large.txt"
+
+"$bench" compare "$rounds" "$work/out" "$work/small.txt" "$work/large.txt" | tee "$work/result.txt"
+
+# Both must have written exactly what the server holds.
+for f in "$work"/root/*.jpg; do
+    cmp -s "$f" "$work/out/ours/$(basename "$f")" || { echo "ours: $(basename "$f") differs" >&2; exit 1; }
+    cmp -s "$f" "$work/out/curl/$(basename "$f")" || { echo "curl: $(basename "$f") differs" >&2; exit 1; }
+done
