@@ -1,27 +1,83 @@
 #include "about/form2.h"
 
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
 #include <QShowEvent>
+#include <QToolButton>
+#include <string>
 
 #include "base/handler_guard.h"
+#include "platform/platform.h"
+#include "skin/pictures.h"
+#include "skin/ts_label.h"
 
 namespace zx {
+namespace {
+
+void OpenPage(const char* path) { platform().ShellOpen(std::string(kMakerSite) + path); }
+
+}  // namespace
 
 TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setObjectName("Form2");
+    QFont font("Tahoma");
+    font.setPixelSize(11);
+    setFont(font);
     setFixedSize(195, 356);
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setGeometry(-4, 0, 235, 379);
+    Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    Image1->setPixmap(AboutPicture());
+
+    sLabel2 = ClickArea("sLabel2", 8, 310, 36, 13, &TForm2::sLabel2Click);
+    sLabel3 = ClickArea("sLabel3", 149, 310, 36, 13, &TForm2::sLabel3Click);
+    sLabel6 = ClickArea("sLabel6", 32, 160, 131, 13, &TForm2::sLabel6Click);
+
+    SpeedButton1 = new QToolButton(this);
+    SpeedButton1->setObjectName("SpeedButton1");
+    SpeedButton1->setText("X");
+    SpeedButton1->setAutoRaise(true);  // flat
+    SpeedButton1->setFocusPolicy(Qt::NoFocus);
+    SpeedButton1->setGeometry(169, 12, 23, 22);
+    connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { SpeedButton1Click(); }); });
+
+    sLabel1 = ClickArea("sLabel1", 32, 112, 131, 17, &TForm2::sLabel1Click);
 }
 
-int TForm2::ShowModal() { return exec(); }
+TsLabel* TForm2::ClickArea(const char* name, int left, int top, int width, int height, void (TForm2::*handler)()) {
+    // No caption and no background: it draws nothing and only takes clicks.
+    auto* label = new TsLabel(this);
+    label->setObjectName(name);
+    label->setGeometry(left, top, width, height);
+    label->setAttribute(Qt::WA_TranslucentBackground);
+    label->setStyleSheet("background: transparent;");
+    label->setCursor(Qt::PointingHandCursor);
+    label->OnClick = [this, handler](TsLabel*) { (this->*handler)(); };
+    return label;
+}
+
+int TForm2::ShowModal() {
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect area = screen->geometry();
+        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    }
+    return exec() == QDialog::Accepted ? mrOk : mrCancel;
+}
 
 void TForm2::FormShow() {
     if (splash_) splash_->close();
 }
 
-void TForm2::sLabel1Click() {}
-void TForm2::sLabel6Click() {}
-void TForm2::sLabel2Click() {}
-void TForm2::sLabel3Click() {}
-void TForm2::SpeedButton1Click() { done(QDialog::Rejected); }
+void TForm2::sLabel1Click() { OpenPage("/"); }
+void TForm2::sLabel6Click() { OpenPage("/zeltrix.html"); }
+void TForm2::sLabel2Click() { OpenPage("/zeltrix-faq.html"); }
+void TForm2::sLabel3Click() { OpenPage("/zeltrix-help.html"); }
+
+void TForm2::SpeedButton1Click() { reject(); }
 
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

@@ -1,13 +1,180 @@
-// Reveal, hide, hover preview and arrow keys: the bar's 200 ms tick.
+// Reveal, hide, hover preview and arrow keys: the bar's 200 ms tick. It reads
+// the pointer and runs one pass of a small state machine; nothing here reacts
+// to mouse events. Every tick that finds nothing changed changes no window:
+// geometry, position and focus are only set when they differ.
+#include <QApplication>
+#include <QWidget>
+#include <climits>
+
+#include "about/form2.h"
 #include "bar/form1.h"
+#include "bar/key_hook.h"
+#include "htmlview/embedded_wb.h"
+#include "popup/popup_form.h"
+#include "skin/ts_label.h"
 
 namespace zx {
+namespace {
 
-void TForm1::InstallApplicationEvents() {}
-void TForm1::Timer1Timer() {}
-bool TForm1::ApplicationEvents1ShortCut(int) { return false; }
-void TForm1::SetFormShown(QWidget*, bool) {}
+constexpr int kRightZone = 80;     // pointer X > W - 80: over the buttons
+constexpr int kFirstCellLeft = 83;
+constexpr int kCellPitch = 78;
+constexpr int kHitTop = 5;         // inclusive
+constexpr int kHitBottom = 56;     // exclusive
+constexpr int kDwellTicks = 2;
+
+// The bar counts as showing for the hover only once it is on screen: at
+// start-up it is shown off the left edge until the first tick hides it, and
+// no preview may open under a bar that cannot be seen.
+bool ShownOnScreen(const QWidget& bar) { return bar.isVisible() && bar.x() + bar.width() > 0; }
+
+// Gives `form` the focus unless it has it already, or a modal window of the
+// program blocks it; a refusal by the window manager is not an error.
+void Activate(QWidget* form) {
+    if (form->isActiveWindow()) return;
+    if (QWidget* modal = QApplication::activeModalWidget(); modal && modal != form) return;
+    form->activateWindow();
+}
+
+void PlaceIfMoved(QWidget* w, int left, int top) {
+    if (w->pos() != QPoint(left, top)) w->move(left, top);
+}
+
+bool SameText(const TEmbeddedWB& view, const std::string& text) { return view.HTMLCode().Text() == text; }
+
+}  // namespace
+
+void TForm1::InstallApplicationEvents() {
+    new ArrowKeyHook(
+        this, [this] { return std::vector<QWidget*>{this, frmPopupForm, Form2}; },
+        [this](int vk) { return ApplicationEvents1ShortCut(vk); });
+}
+
+bool TForm1::ApplicationEvents1ShortCut(int virtualKey) {
+    // Modifiers are not looked at; a second key before the next tick wins.
+    if (virtualKey == VK_LEFT) {
+        KeyStep = -1;
+        return true;
+    }
+    if (virtualKey == VK_RIGHT) {
+        KeyStep = +1;
+        return true;
+    }
+    return false;
+}
+
+void TForm1::SetFormShown(QWidget* form, bool shown) {
+    if (!form) return;
+    if (form->isVisible()) {
+        Activate(form);
+        if (!shown) form->hide();
+    } else if (shown) {
+        form->show();
+        form->raise();
+        Activate(form);
+    }
+}
+
 bool TForm1::InputDesktopAvailable() { return platform().InputDesktopAvailable(); }
-void TForm1::HoverUpdate(const Point&) {}
+
+void TForm1::Timer1Timer() {
+    // 1. Nothing while the session is locked; a pending step waits.
+    if (!InputDesktopAvailable()) return;
+
+    // 2. The pointer; a failed read leaves (0, 0).
+    Point P;
+    platform().GetCursorPos(P);
+
+    // 3. Frozen while the pointer rests where the last step was taken.
+    if (P == StepCursorPos && KeyStep == 0) return;
+
+    // 4. An arrow-key step replaces the point by the neighbour cell's.
+    if (KeyStep != 0) {
+        const int step = KeyStep;
+        KeyStep = 0;
+        if (step < 0 ? HoverIndex < 1 : HoverIndex >= VisibleCellCount - 1) return;
+        StepCursorPos = P;
+        const QPoint target = Cells.at(static_cast<size_t>(HoverIndex + step))->mapToGlobal(QPoint(1, 1));
+        P = Point{target.x(), target.y()};
+    }
+
+    const int W = platform().PrimaryScreenWidth();
+    const int H = kBarHeight;
+
+    // 5. Reveal at the top edge, unless a mouse button is held on one of ours.
+    if (P.Y < 1 && !platform().GuiThreadHoldsCapture()) {
+        PlaceIfMoved(sLabel1, W - 142, 57);
+        const QRect bounds(0, 0, W, height());
+        if (geometry() != bounds) setGeometry(bounds);
+        SetFormShown(this, true);
+    }
+
+    // 6. Below the bar: both hide, unless the pointer is in the popup.
+    if (P.Y > H) {
+        if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(QPoint(P.X, P.Y))) return;
+        SetFormShown(this, false);
+        SetFormShown(frmPopupForm, false);
+        HoverIndex = -1;
+        return;
+    }
+
+    // 7. Resting: count the dwell down, then update the preview.
+    if (P == LastCursorPos) {
+        if (Timer1->Tag > 0 || !ShownOnScreen(*this)) {
+            if (Timer1->Tag > INT_MIN) --Timer1->Tag;
+            return;
+        }
+        HoverUpdate(P);
+        return;
+    }
+
+    // 8. Moved: an open preview follows at once, else the dwell starts.
+    LastCursorPos = P;
+    if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this))
+        HoverUpdate(P);
+    else
+        Timer1->Tag = kDwellTicks;
+}
+
+void TForm1::HoverUpdate(const Point& P) {
+    if (!frmPopupForm) return;
+    const int W = platform().PrimaryScreenWidth();
+
+    // 1. The right zone, over the buttons, closes the preview.
+    if (P.X > W - kRightZone) {
+        SetFormShown(frmPopupForm, false);
+        HoverIndex = -1;
+        return;
+    }
+
+    // 2. The hovered cell: hit rectangles are 78 wide and adjoin, so the gap
+    // right of a cell belongs to it. The revealed bar lies at (0, 0), so
+    // screen coordinates serve directly.
+    int hovered = -1;
+    for (int i = 0; i < VisibleCellCount && hovered < 0; ++i) {
+        const int left = kFirstCellLeft + kCellPitch * i;
+        if (P.X >= left && P.X < left + kCellPitch && P.Y >= kHitTop && P.Y < kHitBottom) hovered = i;
+    }
+    if (hovered < 0) return;
+    TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
+
+    // 3. Under the cell, pulled back to stay on the screen.
+    int left = cell->x();
+    if (W < left + frmPopupForm->width()) left = W - frmPopupForm->width();
+    PlaceIfMoved(frmPopupForm, left, kBarHeight);
+
+    // 4. Copy the page only where it differs; the actual-size view follows wb1.
+    const std::string text = cell->HTMLCode().Text();
+    if (!SameText(*frmPopupForm->wb1, text)) {
+        frmPopupForm->wb1->HTMLCode().SetLines(cell->HTMLCode().Lines());
+        frmPopupForm->FillActualView(hovered);
+    }
+    if (!SameText(*frmPopupForm->wb2, text)) frmPopupForm->wb2->HTMLCode().SetLines(cell->HTMLCode().Lines());
+    if (!SameText(*frmPopupForm->wb3, text)) frmPopupForm->wb3->HTMLCode().SetLines(cell->HTMLCode().Lines());
+
+    // 5, 6.
+    SetFormShown(frmPopupForm, true);
+    HoverIndex = hovered;
+}
 
 }  // namespace zx

@@ -1,25 +1,133 @@
 #include "popup/popup_form.h"
 
+#include <QAction>
+#include <QMenu>
+#include <QTimer>
+
+#include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
+#include "platform/platform.h"
+#include "popup/actual_view_page.h"
+#include "popup/ts_memo.h"
+#include "skin/ts_label.h"
 
 namespace zx {
+namespace {
+
+constexpr int kCaptionColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
+constexpr int kMemoColour = 16380653;     // red 237, green 242, blue 249
+
+QString CssColour(int bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF).name(QColor::HexRgb);
+}
+
+QFont DesignFont() {
+    QFont font("Tahoma");
+    font.setPixelSize(11);
+    return font;
+}
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+}  // namespace
 
 TfrmPopupForm::TfrmPopupForm() : QWidget(nullptr) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setWindowTitle("Popup Form");
+    setObjectName("frmPopupForm");
+    setFont(DesignFont());
     setFixedSize(400, 303);
-    HtmlViewOptions preview;
-    preview.silent = false;
-    wb1 = new TEmbeddedWB(this, preview);
-    wb1->setGeometry(71, 8, 80, 80);
-    wb2 = new TEmbeddedWB(this, preview);
-    wb2->setGeometry(8, 96, 143, 144);
-    wb3 = new TEmbeddedWB(this, preview);
-    wb3->setGeometry(160, 8, 229, 232);
-    wb = new TEmbeddedWB(this);
-    wb->setGeometry(8, 34, 54, 25);
+    CreateControls();
 }
 
-void TfrmPopupForm::FillActualView(int) {}
+void TfrmPopupForm::CreateControls() {
+    // The three previews scale the cell page by its own script; the
+    // actual-size view must not be fitted, and is the only silent one.
+    HtmlViewOptions preview;
+    preview.silent = false;
+    HtmlViewOptions actual;
+    actual.silent = true;
+    actual.fitImage = false;
+    wb1 = new TEmbeddedWB(this, preview);
+    wb1->setObjectName("wb1");
+    wb1->setGeometry(71, 8, 80, 80);
+    wb2 = new TEmbeddedWB(this, preview);
+    wb2->setObjectName("wb2");
+    wb2->setGeometry(8, 96, 143, 144);
+    wb3 = new TEmbeddedWB(this, preview);
+    wb3->setObjectName("wb3");
+    wb3->setGeometry(160, 8, 229, 232);
+    wb = new TEmbeddedWB(this, actual);
+    wb->setObjectName("wb");
+    wb->setGeometry(8, 34, 54, 25);
+
+    sLabel1 = new TsLabel(this, "Actual");
+    sLabel1->setObjectName("sLabel1");
+    sLabel1->setGeometry(22, 62, 30, 13);
+    sLabel1->setFont(DesignFont());
+    sLabel1->setStyleSheet("color: " + CssColour(kCaptionColour) + ";");
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    Timer1->start();
+
+    sMemo1 = new TsMemo(this);
+    sMemo1->setObjectName("sMemo1");
+    sMemo1->setGeometry(8, 248, 381, 47);
+    sMemo1->setReadOnly(true);
+    // Read-only, yet with a caret and keyboard selection, like an edit box.
+    sMemo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    sMemo1->setFont(DesignFont());
+    // A widget's own style wins over the skin's rule for read-only memos.
+    sMemo1->setStyleSheet("background-color: " + CssColour(kMemoColour) + "; color: #000000;");
+    memoText_ = "sMemo1";
+    sMemo1->setPlainText(memoText_);
+    sMemo1->OnContextPopup = [this](TsMemo*, QPoint mousePos, bool& handled) { sMemo1ContextPopup(mousePos, handled); };
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    Copy1 = PopupMenu1->addAction("Copy");
+    Copy1->setObjectName("Copy1");
+    connect(Copy1, &QAction::triggered, this, [this] { RunHandler([this] { Copy1Click(); }); });
+
+    // Tab order 0 to 4: the three previews, the actual-size view, the memo.
+    setTabOrder(wb1, wb2);
+    setTabOrder(wb2, wb3);
+    setTabOrder(wb3, wb);
+    setTabOrder(wb, sMemo1);
+}
+
+void TfrmPopupForm::FillActualView(int i) {
+    if (!cells_) return;
+    const TStringList& cell = cells_->at(static_cast<size_t>(i))->HTMLCode();
+    if (cell.Count() > 2)
+        wb->HTMLCode().SetLines(ActualViewPage(AddressOfMarkerLine(cell[0])));
+    else
+        wb->HTMLCode().SetLines(cell.Lines());
+}
+
+void TfrmPopupForm::Timer1Timer() {
+    QString text;
+    // The line count comes from the actual-size view, the address from wb1,
+    // which alone holds the cell document with its marker line.
+    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0) text = Q(AddressOfMarkerLine(wb1->HTMLCode()[0]));
+    if (text == memoText_) return;
+    memoText_ = text;
+    sMemo1->setPlainText(text);
+}
+
+void TfrmPopupForm::sMemo1ContextPopup(QPoint MousePos, bool& Handled) {
+    Handled = true;
+    PopupMenu1->popup(sMemo1->viewport()->mapToGlobal(MousePos));
+}
+
+void TfrmPopupForm::Copy1Click() {
+    sMemo1->selectAll();
+    const std::string text = sMemo1->toPlainText().toStdString();
+    // An empty memo copies nothing and leaves the clipboard as it was.
+    if (text.empty()) return;
+    platform().SetClipboardText(text);
+}
 
 }  // namespace zx
