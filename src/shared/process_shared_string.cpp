@@ -65,11 +65,17 @@ TProcessSharedAnsiString::TProcessSharedAnsiString(const std::string& name)
     Unlock();
 }
 
-TProcessSharedAnsiString::~TProcessSharedAnsiString() { RetainUntilExit(std::move(FMapping)); }
+TProcessSharedAnsiString::~TProcessSharedAnsiString() {
+    RetainUntilExit(std::move(FMapping));
+}
 
-void TProcessSharedAnsiString::Lock() { FMutex->Lock(); }
+void TProcessSharedAnsiString::Lock() {
+    FMutex->Lock();
+}
 
-void TProcessSharedAnsiString::Unlock() { FMutex->Unlock(); }
+void TProcessSharedAnsiString::Unlock() {
+    FMutex->Unlock();
+}
 
 std::string TProcessSharedAnsiString::Read() {
     std::string result;

@@ -18,7 +18,9 @@
 
 // The desktop libraries under QApplication keep allocations to the end of the
 // process; this helper is not what the tests check for leaks.
-extern "C" const char* __asan_default_options() { return "detect_leaks=0"; }
+extern "C" const char* __asan_default_options() {
+    return "detect_leaks=0";
+}
 
 namespace {
 

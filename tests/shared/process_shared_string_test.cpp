@@ -161,6 +161,27 @@ TEST_F(ProcessSharedStringTest, LockReadWriteUnlockOnOneThreadDoesNotBlockItself
     EXPECT_EQ(child.Wait(10s), 0);
 }
 
+TEST_F(ProcessSharedStringTest, ReadThenWriteUnderTheLockIsOneStepAcrossProcesses) {
+    const std::string name = Name("counter");
+    TProcessSharedAnsiString text(name);
+    text.Write("0");
+    constexpr int kProcesses = 4, kSteps = 100;
+    std::vector<std::unique_ptr<Child>> children;
+    for (int i = 0; i < kProcesses; ++i) {
+        children.push_back(std::make_unique<Child>([&] {
+            TProcessSharedAnsiString t(name);
+            for (int step = 0; step < kSteps; ++step) {
+                t.Lock();
+                t.Write(std::to_string(std::stoi(t.Read()) + 1));
+                t.Unlock();
+            }
+            return 0;
+        }));
+    }
+    for (auto& c : children) EXPECT_EQ(c->Wait(60s), 0);
+    EXPECT_EQ(text.Read(), std::to_string(kProcesses * kSteps));
+}
+
 TEST_F(ProcessSharedStringTest, LockExcludesObjectsOnOtherNamesToo) {
     TProcessSharedAnsiString text(Name("lock-a"));
     const std::string other = Name("lock-b");

@@ -147,8 +147,7 @@ std::optional<intptr_t> LinuxSendWindowMessage(WindowHandle window, uint32_t msg
     if (atom == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return std::nullopt;
 
     const xcb_window_t reply = xcb_generate_id(c);
-    xcb_create_window(c, 0, reply, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0,
-                      nullptr);
+    xcb_create_window(c, 0, reply, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
@@ -161,8 +160,8 @@ std::optional<intptr_t> LinuxSendWindowMessage(WindowHandle window, uint32_t msg
     // An empty event mask delivers the event to the client that created the
     // target window: the receiving program.
     std::optional<intptr_t> result;
-    if (!RequestFailed(c, xcb_send_event_checked(c, 0, target, XCB_EVENT_MASK_NO_EVENT,
-                                                 reinterpret_cast<const char*>(&event)))) {
+    if (!RequestFailed(
+            c, xcb_send_event_checked(c, 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event)))) {
         result = AwaitAnswer(c, atom, target, reply, timeLimit);
     }
     xcb_destroy_window(c, reply);

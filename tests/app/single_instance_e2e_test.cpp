@@ -1,0 +1,227 @@
+// One copy at a time, with the real program on the test X server: a second
+// copy ends quietly with exit code 0, the text follows the running copy's life,
+// and of two copies started together exactly one starts.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "shared/process_shared_string.h"
+#include "shared/single_instance.h"
+#include "support/x11_probe.h"
+
+extern char** environ;
+
+namespace zx {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using test::X11Probe;
+
+fs::path ProgramPath() {
+    const char* bin = std::getenv("ZX_BINARY_DIR");
+    return fs::path(bin ? bin : ".") / "src/app/zeltrix";
+}
+
+// One copy of the program, with its named objects in the test's own runtime
+// directory so that a program the user runs is never met.
+class Copy {
+public:
+    explicit Copy(const fs::path& runtimeDir) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) env.emplace_back(*e);
+        env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
+        env.push_back("QT_QPA_PLATFORM=xcb");
+        std::vector<char*> envp;
+        for (auto& s : env) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::string arg0 = ProgramPath().string();
+        char* argv[] = {arg0.data(), nullptr};
+        if (posix_spawn(&pid_, arg0.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    }
+    ~Copy() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    Copy(const Copy&) = delete;
+    Copy& operator=(const Copy&) = delete;
+
+    bool Running() {
+        if (exited_ || pid_ <= 0) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return !exited_;
+    }
+    // The exit code, or -1 while the copy still runs after `ms`.
+    int WaitExit(int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        return exited_ ? exitCode_ : -1;
+    }
+    void Signal(int sig) {
+        if (Running()) kill(pid_, sig);
+    }
+    void KillNow() {
+        Signal(SIGKILL);
+        WaitExit(10000);
+    }
+
+private:
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int exitCode_ = -1;
+};
+
+bool IsPublishedHandle(const std::string& text) {
+    return !text.empty() && text != "0" && text.find_first_not_of("0123456789") == std::string::npos;
+}
+
+class SingleInstanceE2ETest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
+        if (!fs::exists(ProgramPath())) GTEST_SKIP() << "the program is not built";
+        char pattern[] = "/tmp/zx-single-instance-XXXXXX";
+        ASSERT_NE(mkdtemp(pattern), nullptr);
+        runtime_ = pattern;
+        // This process's view of the instance text lives in the same place.
+        setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+    }
+    void TearDown() override {
+        std::error_code ec;
+        if (!runtime_.empty()) fs::remove_all(runtime_, ec);
+    }
+    // Holding the text from here on keeps it alive between copies.
+    TProcessSharedAnsiString& Text() {
+        if (!text_) text_ = std::make_unique<TProcessSharedAnsiString>(kInstanceTextName);
+        return *text_;
+    }
+    // Polls the text until `accept` takes it; the last text read.
+    template <typename Accept>
+    std::string WaitForText(Accept accept, int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        std::string text = Text().Read();
+        while (!accept(text) && Clock::now() < end) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            text = Text().Read();
+        }
+        return text;
+    }
+    // Ends a running copy in order and checks that it withdrew its handle.
+    void EndInOrder(Copy& copy) {
+        copy.Signal(SIGTERM);
+        EXPECT_EQ(copy.WaitExit(60000), 0);
+        EXPECT_EQ(Text().Read(), "");
+    }
+
+    fs::path runtime_;
+    std::unique_ptr<TProcessSharedAnsiString> text_;
+};
+
+TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstShowsItsSplashEndsWithZeroAndNoWindow) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    EXPECT_EQ(Text().Read(), "");
+    Copy first(runtime_);
+    ASSERT_EQ(WaitForText([](const std::string& t) { return t == "0"; }, 60000), "0") << "the first never started";
+    Copy second(runtime_);
+    size_t mostSplashes = 0;
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (second.Running() && Clock::now() < end) {
+        mostSplashes = std::max(mostSplashes, x.FindWindows("Zeltrix").size());
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(second.WaitExit(60000), 0);
+    EXPECT_LE(mostSplashes, 1u) << "the second copy showed a splash";
+    const std::string text = Text().Read();
+    EXPECT_TRUE(text == "0" || IsPublishedHandle(text)) << "the second copy changed the text to '" << text << "'";
+    ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000)));
+    EXPECT_TRUE(first.Running());
+    EndInOrder(first);
+}
+
+TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZeroAndNoWindow) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Copy first(runtime_);
+    const std::string handle = WaitForText(IsPublishedHandle, 60000);
+    ASSERT_TRUE(IsPublishedHandle(handle)) << "the first never published its bar";
+    ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
+    auto barBefore = x.FindWindows("Form1");
+    ASSERT_FALSE(barBefore.empty());
+
+    Copy second(runtime_);
+    bool splashSeen = false;
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (second.Running() && Clock::now() < end) {
+        splashSeen = splashSeen || !x.FindWindows("Zeltrix").empty();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(second.WaitExit(60000), 0);
+    EXPECT_FALSE(splashSeen) << "the second copy showed a window";
+    // The running copy took the notification without any change.
+    EXPECT_TRUE(first.Running());
+    EXPECT_EQ(Text().Read(), handle);
+    auto barAfter = x.FindWindows("Form1");
+    ASSERT_EQ(barAfter.size(), barBefore.size());
+    EXPECT_EQ(barAfter[0].id, barBefore[0].id);
+    EXPECT_EQ(barAfter[0].viewable, barBefore[0].viewable);
+    EXPECT_EQ(barAfter[0].y, barBefore[0].y);
+    EndInOrder(first);
+
+    // A copy after the first has ended starts normally.
+    Copy third(runtime_);
+    ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000)));
+    EndInOrder(third);
+}
+
+TEST_F(SingleInstanceE2ETest, OfTwoCopiesStartedTogetherExactlyOneStarts) {
+    EXPECT_EQ(Text().Read(), "");
+    Copy a(runtime_), b(runtime_);
+    const auto end = Clock::now() + std::chrono::seconds(60);
+    while (a.Running() && b.Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Copy& ended = a.Running() ? b : a;
+    Copy& running = a.Running() ? a : b;
+    ASSERT_EQ(ended.WaitExit(0), 0) << "neither copy ended, or one failed";
+    ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000)));
+    EXPECT_TRUE(running.Running());
+    EndInOrder(running);
+}
+
+TEST_F(SingleInstanceE2ETest, CopyAfterTheLastHolderWasKilledStartsAgain) {
+    // This test never opens the text itself: when the killed copy was its last
+    // holder, the next copy must find it empty.
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    {
+        Copy first(runtime_);
+        ASSERT_TRUE(x.WaitViewable("Zeltrix", 60000));
+        ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
+        first.KillNow();
+    }
+    Copy next(runtime_);
+    EXPECT_TRUE(x.WaitViewable("Zeltrix", 60000)) << "the next copy did not start";
+    EXPECT_EQ(next.WaitExit(1000), -1);
+    next.Signal(SIGTERM);
+    EXPECT_EQ(next.WaitExit(60000), 0);
+}
+
+}  // namespace
+}  // namespace zx
