@@ -54,8 +54,10 @@ void TIdHTTP::ConnectIfNeeded() {
             connPort_ != std::to_string(port))
             Disconnect();
     }
-    // A server that closed a kept-alive connection meanwhile: start anew.
-    if (transport_->IsOpen() && !io_.HasBuffered() && transport_->PeerClosed()) Disconnect();
+    // A kept-alive connection is reused only when it is quiet. The server may
+    // have closed it meanwhile; or it sent more than its last answer
+    // announced, and those bytes would be taken for the next answer.
+    if (transport_->IsOpen() && (io_.HasBuffered() || transport_->HasIncoming())) Disconnect();
     if (!transport_->IsOpen()) {
         io_.Reset();
         transport_->Connect(url_.Host(), port, url_.IPVersion(), connectTimeoutMs_);

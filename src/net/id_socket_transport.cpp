@@ -158,14 +158,10 @@ void TIdSocketTransport::Close() {
     }
 }
 
-bool TIdSocketTransport::PeerClosed() {
+bool TIdSocketTransport::HasIncoming() {
     if (fd_ < 0) return true;
     pollfd p{fd_, POLLIN, 0};
-    if (::poll(&p, 1, 0) <= 0) return false;
-    if (p.revents & (POLLERR | POLLNVAL)) return true;
-    char c;
-    const ssize_t n = ::recv(fd_, &c, 1, MSG_PEEK | MSG_DONTWAIT);
-    return n == 0 || (n < 0 && errno != EAGAIN && errno != EINTR);
+    return ::poll(&p, 1, 0) > 0;
 }
 
 }  // namespace zx

@@ -24,7 +24,7 @@ public:
     size_t Recv(char* buffer, size_t size, int timeoutMs) override;
     void Close() override;
     bool IsOpen() const override { return fd_ >= 0; }
-    bool PeerClosed() override;
+    bool HasIncoming() override;
 
 private:
     TIdResolver resolver_;

@@ -21,8 +21,9 @@ public:
     virtual size_t Recv(char* buffer, size_t size, int timeoutMs) = 0;
     virtual void Close() = 0;
     virtual bool IsOpen() const = 0;
-    // True when the peer has closed its side and no byte is left to read.
-    virtual bool PeerClosed() = 0;
+    // True when something is waiting on an idle connection: the peer's close,
+    // or bytes that no request asked for.
+    virtual bool HasIncoming() = 0;
 };
 
 }  // namespace zx

@@ -38,7 +38,7 @@ public:
     }
     void Close() override { open_ = false; }
     bool IsOpen() const override { return open_; }
-    bool PeerClosed() override { return pos_ >= script_.size(); }
+    bool HasIncoming() override { return (seed_ & 1) != 0; }
 
     size_t BytesSent() const { return sent_; }
 

@@ -46,6 +46,18 @@ TEST(HttpConnection, ConnectionCloseOrServerCloseLeadsToANewConnection) {
     EXPECT_EQ(http->ConnectCount(), 3);
 }
 
+TEST(HttpConnection, BytesBeyondTheAnnouncedBodyAreNotTakenForTheNextAnswer) {
+    ScriptedHttpServer server({{Answer("HTTP/1.1 200 OK\r\nContent-Length: 4\r\n\r\nfourHTTP/1.1 200 OK\r\n\r\nfake")},
+                               {Answer(Ok("real"))}});
+    auto http = test::MakeClient();
+    TMemoryStream a, b;
+    http->Get(server.Url("/a.jpg"), a);
+    EXPECT_EQ(a.ToString(), "four");
+    http->Get(server.Url("/b.jpg"), b);
+    EXPECT_EQ(b.ToString(), "real");
+    EXPECT_EQ(http->ConnectCount(), 2);
+}
+
 TEST(HttpConnection, AnotherHostGetsItsOwnConnection) {
     ScriptedHttpServer server({{Answer(Ok("img"))}, {Answer(Ok("other"))}, {Answer(Ok("img again"))}});
     auto http = test::MakeClient();
