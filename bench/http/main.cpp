@@ -88,7 +88,9 @@ double Median(std::vector<double> v) {
     return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
 }
 
-std::string DocumentOf(const std::string& url) { return zx::TIdURI(url).Document(); }
+std::string DocumentOf(const std::string& url) {
+    return zx::TIdURI(url).Document();
+}
 
 int Compare(int rounds, const std::string& outDir, const std::vector<std::string>& small,
             const std::vector<std::string>& large) {

@@ -6,7 +6,9 @@ namespace zx {
 
 namespace {
 
-bool IsContinuation(const std::string& line) { return !line.empty() && (line[0] == ' ' || line[0] == '\t'); }
+bool IsContinuation(const std::string& line) {
+    return !line.empty() && (line[0] == ' ' || line[0] == '\t');
+}
 
 std::string RightTrim(std::string s) {
     while (!s.empty() && static_cast<unsigned char>(s.back()) <= 32) s.pop_back();
@@ -97,6 +99,8 @@ bool TIdHeaderList::Has(const std::string& name) const {
     return false;
 }
 
-std::string TIdHeaderList::Text() const { return JoinLinesCRLF(lines_); }
+std::string TIdHeaderList::Text() const {
+    return JoinLinesCRLF(lines_);
+}
 
 }  // namespace zx

@@ -16,7 +16,9 @@ void TIdHTTP::Disconnect() {
     io_.Reset();
 }
 
-bool TIdHTTP::KeepAlive() const { return transport_->IsOpen() && response_.KeepAliveHeaders(); }
+bool TIdHTTP::KeepAlive() const {
+    return transport_->IsOpen() && response_.KeepAliveHeaders();
+}
 
 void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     redirectCount_ = 0;
@@ -28,7 +30,8 @@ void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     try {
         ConnectIfNeeded();
         if (request_.AcceptEncoding.find("identity") == std::string::npos)
-            request_.AcceptEncoding = request_.AcceptEncoding.empty() ? "identity" : request_.AcceptEncoding + ", identity";
+            request_.AcceptEncoding =
+                request_.AcceptEncoding.empty() ? "identity" : request_.AcceptEncoding + ", identity";
         Execute(requestTarget, target);
     } catch (const EIdHTTPProtocolException&) {
         // The whole answer was read, so the connection is still in step.

@@ -6,8 +6,7 @@
 
 namespace zx {
 
-TIdIOHandler::TIdIOHandler(TIdTransport& transport)
-    : transport_(transport), buffer_(new char[kBufferSize]) {}
+TIdIOHandler::TIdIOHandler(TIdTransport& transport) : transport_(transport), buffer_(new char[kBufferSize]) {}
 
 void TIdIOHandler::Reset() {
     start_ = end_ = 0;
@@ -82,7 +81,8 @@ uint64_t TIdIOHandler::ReadToClose(TMemoryStream& target, uint64_t limit) {
     while (true) {
         if (start_ != end_) {
             const size_t take = end_ - start_;
-            if (done + take > limit) throw EIdResponseLimitExceeded("Response body larger than " + std::to_string(limit) + " bytes.");
+            if (done + take > limit)
+                throw EIdResponseLimitExceeded("Response body larger than " + std::to_string(limit) + " bytes.");
             target.Write(buffer_.get() + start_, take);
             start_ = end_ = 0;
             done += take;

@@ -19,7 +19,9 @@ namespace zx {
 
 namespace {
 
-[[noreturn]] void ThrowErrno(int err) { throw EIdSocketError(EIdSocketError::CodeFromErrno(err)); }
+[[noreturn]] void ThrowErrno(int err) {
+    throw EIdSocketError(EIdSocketError::CodeFromErrno(err));
+}
 
 // Waits until fd is ready for events; false on time-out. Interrupted waits
 // go on with the time that is left.
@@ -64,7 +66,9 @@ std::string ResolveWithSystem(const std::string& host, TIdIPVersion version) {
 
 TIdSocketTransport::TIdSocketTransport(TIdResolver resolver) : resolver_(std::move(resolver)) {}
 
-TIdSocketTransport::~TIdSocketTransport() { Close(); }
+TIdSocketTransport::~TIdSocketTransport() {
+    Close();
+}
 
 void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) {
     Close();

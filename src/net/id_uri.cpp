@@ -4,7 +4,9 @@
 
 namespace zx {
 
-TIdURI::TIdURI(const std::string& uri) { SetURI(uri); }
+TIdURI::TIdURI(const std::string& uri) {
+    SetURI(uri);
+}
 
 void TIdURI::SetURI(const std::string& uri) {
     uri_ = uri;

@@ -20,9 +20,11 @@ std::string GetBody(const std::string& response, bool closeAfter = true) {
 TEST(HttpBody, ChunkedWithExtensionsAndTrailers) {
     const std::string body26 = "abcdefghijklmnopqrstuvwxyz";
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n"
-                      "1a;name=val\r\n" + body26 + "\r\n"
-                      "3 ; x\r\nXYZ\r\n"
-                      "0\r\nX-Trailer: 1\r\nX-Other: 2\r\n\r\n",
+                      "1a;name=val\r\n" +
+                          body26 +
+                          "\r\n"
+                          "3 ; x\r\nXYZ\r\n"
+                          "0\r\nX-Trailer: 1\r\nX-Other: 2\r\n\r\n",
                       false),
               body26 + "XYZ");
 }
@@ -80,9 +82,9 @@ TEST(HttpBody, CloseWithinHeadersCountsAsEndOfHead) {
 
 TEST(HttpLimits, OversizeLinesFail) {
     const std::string longLine(20000, 'a');
-    for (const std::string& response : {"HTTP/1.1 200 " + longLine + "\r\n\r\n",
-                                        "HTTP/1.1 200 OK\r\nX-Long: " + longLine + "\r\n\r\n",
-                                        "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + longLine}) {
+    for (const std::string& response :
+         {"HTTP/1.1 200 " + longLine + "\r\n\r\n", "HTTP/1.1 200 OK\r\nX-Long: " + longLine + "\r\n\r\n",
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + longLine}) {
         ScriptedHttpServer server({{Answer(response)}});
         auto http = test::MakeClient();
         TMemoryStream target;

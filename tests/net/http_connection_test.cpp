@@ -1,7 +1,6 @@
 // Connection reuse, reconnecting, and the time limits.
-#include <gtest/gtest.h>
-
 #include <arpa/inet.h>
+#include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>

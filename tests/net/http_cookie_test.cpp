@@ -21,9 +21,10 @@ TIdHeaderList SetCookies(std::initializer_list<std::string> lines) {
 
 TEST(CookieParse, AttributesOfBothKinds) {
     TIdCookieRFC2109 c;
-    ASSERT_TRUE(c.Parse(" id = 42 ; path=\"/img/\"; Domain=.img.host; secure; expires=Wed, 09 Jun 2021 10:18:14 GMT;"
-                        " Max-Age=60; Version=1; Comment=hi",
-                        kNow));
+    ASSERT_TRUE(
+        c.Parse(" id = 42 ; path=\"/img/\"; Domain=.img.host; secure; expires=Wed, 09 Jun 2021 10:18:14 GMT;"
+                " Max-Age=60; Version=1; Comment=hi",
+                kNow));
     EXPECT_EQ(c.Name, "id");
     EXPECT_EQ(c.Value, "42");
     EXPECT_EQ(c.Path, "/img/");
@@ -64,11 +65,11 @@ TEST(CookieJar, DomainsMatchOnLabelBoundariesOnly) {
     EXPECT_FALSE(DomainMatches("img.host", ""));
 
     TIdCookieManager jar;
-    jar.TakeCookies(SetCookies({"Set-Cookie: own=1", "Set-Cookie: parent=2; Domain=.example.com",
-                                "Set-Cookie: sibling=3; Domain=other.example.com",
-                                "Set-Cookie: suffix=4; Domain=le.com", "Set-Cookie: tld=5; Domain=com",
-                                "Set-Cookie: tld2=6; Domain=.com"}),
-                    "img.example.com", kNow);
+    jar.TakeCookies(
+        SetCookies({"Set-Cookie: own=1", "Set-Cookie: parent=2; Domain=.example.com",
+                    "Set-Cookie: sibling=3; Domain=other.example.com", "Set-Cookie: suffix=4; Domain=le.com",
+                    "Set-Cookie: tld=5; Domain=com", "Set-Cookie: tld2=6; Domain=.com"}),
+        "img.example.com", kNow);
     EXPECT_EQ(jar.Count(), 2u);
     EXPECT_EQ(jar.CookieHeader("img.example.com", "/"), "own=1; parent=2");
     EXPECT_EQ(jar.CookieHeader("www.example.com", "/"), "parent=2");
@@ -96,11 +97,11 @@ TEST(CookieJar, ReplacesByNameAndSendsByPathValueAndSecurity) {
 
 TEST(CookieJar, ExpiredCookiesAreDeleted) {
     TIdCookieManager jar;
-    jar.TakeCookies(SetCookies({"Set-Cookie: old=1; Expires=Sun, 06 Nov 1994 08:49:37 GMT",
-                                "Set-Cookie: future=2; Expires=Fri, 01 Jan 2100 00:00:00 GMT",
-                                "Set-Cookie: gone=3; Max-Age=0", "Set-Cookie: odd=4; Expires=whenever",
-                                "Set-Cookie: brief=5; Max-Age=10"}),
-                    "img.host", kNow);
+    jar.TakeCookies(
+        SetCookies({"Set-Cookie: old=1; Expires=Sun, 06 Nov 1994 08:49:37 GMT",
+                    "Set-Cookie: future=2; Expires=Fri, 01 Jan 2100 00:00:00 GMT", "Set-Cookie: gone=3; Max-Age=0",
+                    "Set-Cookie: odd=4; Expires=whenever", "Set-Cookie: brief=5; Max-Age=10"}),
+        "img.host", kNow);
     EXPECT_EQ(jar.Count(), 5u);
     jar.DeleteExpired(kNow);
     EXPECT_EQ(jar.CookieHeader("img.host", "/"), "future=2; odd=4; brief=5");
@@ -109,9 +110,9 @@ TEST(CookieJar, ExpiredCookiesAreDeleted) {
 }
 
 TEST(CookieWire, CookieOfImgHostGoesBackOnlyToImgHost) {
-    ScriptedHttpServer server({{Answer(Ok("1", "Set-Cookie: sid=abc\r\nSet-Cookie: old=x; Max-Age=0\r\n")),
-                                Answer(Ok("2"))},
-                               {Answer(Ok("3"))}});
+    ScriptedHttpServer server(
+        {{Answer(Ok("1", "Set-Cookie: sid=abc\r\nSet-Cookie: old=x; Max-Age=0\r\n")), Answer(Ok("2"))},
+         {Answer(Ok("3"))}});
     auto http = test::MakeClient();
     const std::string port = std::to_string(server.Port());
     EXPECT_EQ(http->CookieManager(), nullptr);
@@ -125,12 +126,14 @@ TEST(CookieWire, CookieOfImgHostGoesBackOnlyToImgHost) {
     EXPECT_EQ(req[0].find("Cookie:"), std::string::npos);
     EXPECT_EQ(req[1],
               "GET /dir/b.jpg HTTP/1.1\r\n"
-              "Host: img.host:" + port + "\r\n"
-              "Accept: text/html, */*\r\n"
-              "Accept-Encoding: identity\r\n"
-              "User-Agent: Mozilla/3.0 (compatible; Zeltrix)\r\n"
-              "Cookie: sid=abc\r\n"
-              "\r\n");
+              "Host: img.host:" +
+                  port +
+                  "\r\n"
+                  "Accept: text/html, */*\r\n"
+                  "Accept-Encoding: identity\r\n"
+                  "User-Agent: Mozilla/3.0 (compatible; Zeltrix)\r\n"
+                  "Cookie: sid=abc\r\n"
+                  "\r\n");
     EXPECT_EQ(req[2].find("Cookie:"), std::string::npos);
     EXPECT_EQ(http->CookieManager()->Count(), 1u);  // the expired one was deleted
 }

@@ -18,11 +18,13 @@ TEST(HttpRequest, FirstGetSendsExactlyTheFixedHeaders) {
     ASSERT_EQ(server.Requests().size(), 1u);
     EXPECT_EQ(server.Requests()[0],
               "GET /dir/pic.jpg HTTP/1.1\r\n"
-              "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\n"
-              "Accept: text/html, */*\r\n"
-              "Accept-Encoding: identity\r\n"
-              "User-Agent: Mozilla/3.0 (compatible; Zeltrix)\r\n"
-              "\r\n");
+              "Host: 127.0.0.1:" +
+                  std::to_string(server.Port()) +
+                  "\r\n"
+                  "Accept: text/html, */*\r\n"
+                  "Accept-Encoding: identity\r\n"
+                  "User-Agent: Mozilla/3.0 (compatible; Zeltrix)\r\n"
+                  "\r\n");
 }
 
 TEST(HttpRequest, TargetKeepsQueryAsWrittenAndDropsBookmark) {
@@ -167,10 +169,8 @@ TEST(HttpStatus, UnauthorizedIsAcceptedOnlyWithBasicChallengeAndCredentials) {
         std::string userInfo;
         bool accepted;
     } cases[] = {
-        {basic401, "joe:pw@", true},
-        {basic401, "", false},
-        {basic401, "joe:@", false},
-        {basic401, "joe:%20@", true},  // not decoded, so not blank
+        {basic401, "joe:pw@", true},   {basic401, "", false},
+        {basic401, "joe:@", false},    {basic401, "joe:%20@", true},  // not decoded, so not blank
         {digest401, "joe:pw@", false},
     };
     for (const auto& c : cases) {

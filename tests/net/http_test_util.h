@@ -32,10 +32,11 @@ inline ScriptedExchange Answer(const std::string& response, bool closeAfter = fa
 }
 
 inline std::string Ok(const std::string& body, const std::string& extraHeaders = "") {
-    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" +
-           body;
+    return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n" + extraHeaders + "\r\n" + body;
 }
 
-inline std::string StreamText(const TMemoryStream& s) { return s.ToString(); }
+inline std::string StreamText(const TMemoryStream& s) {
+    return s.ToString();
+}
 
 }  // namespace zx::test

@@ -14,8 +14,7 @@ namespace zx::test {
 namespace {
 
 int64_t NowMs() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
 
@@ -61,7 +60,9 @@ bool ScriptedHttpServer::WaitConnectionsEnded(int n, int timeoutMs) {
     return ended_cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return ended_ >= n; });
 }
 
-bool ScriptedHttpServer::Stopping() const { return stop_ || NowMs() > deadlineMs_; }
+bool ScriptedHttpServer::Stopping() const {
+    return stop_ || NowMs() > deadlineMs_;
+}
 
 void ScriptedHttpServer::Run() {
     for (const auto& conversation : conversations_) {
