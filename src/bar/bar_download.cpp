@@ -1,10 +1,60 @@
-// Downloading every image into a folder.
+// Downloading every image into a folder: one folder question, then each cell
+// with an image in order, fetched whole into memory and written to a file
+// named after its address. The first failure ends the run; files already
+// written stay.
+#include <optional>
+#include <string>
+
+#include "bar/cell_document.h"
 #include "bar/form1.h"
+#include "bar/image_file.h"
+#include "bar/unique_name.h"
+#include "htmlview/embedded_wb.h"
 #include "net/id_http.h"
+#include "net/memory_stream.h"
 
 namespace zx {
+namespace {
 
-void TForm1::CreateHttpClient() { IdHTTP1 = std::make_shared<TIdHTTP>(); }
-void TForm1::Button4Click() {}
+// A silent server must not hold the GUI thread for ever: the fetch blocks it.
+constexpr int kConnectTimeoutMs = 30000;
+constexpr int kReadTimeoutMs = 30000;
+
+constexpr const char* kFolderTitle = "Select where to place the images.";
+
+}  // namespace
+
+void TForm1::CreateHttpClient() {
+    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>();
+    IdHTTP1->SetConnectTimeout(kConnectTimeoutMs);
+    IdHTTP1->SetReadTimeout(kReadTimeoutMs);
+}
+
+void TForm1::Button4Click() {
+    const std::optional<std::string> folder = platform().BrowseForFolder(kFolderTitle);
+    // Cancel ends the run silently. An empty path is no folder that could be
+    // chosen; files would land in the root, so it counts as a cancel too.
+    if (!folder || folder->empty()) return;
+
+    for (TEmbeddedWB* cell : Cells) {
+        const TStringList& code = cell->HTMLCode();
+        if (!IsImagePage(code)) continue;
+        const std::string address = AddressFromMarkerLine(code[0]);
+
+        // The client's own splitter names the file after the document part.
+        IdHTTP1->URL().SetURI(address);
+        const std::string document = IdHTTP1->URL().Document();
+        const std::string name = UniqueFileName(*folder, document);
+
+        // Fetched whole before the file is made: a failed fetch leaves nothing.
+        TMemoryStream stream;
+        IdHTTP1->Get(address, stream);
+        stream.SetPosition(0);
+
+        TImageFile file = TImageFile::Create(*folder, name, document);
+        file.Write(stream.Data(), stream.Size());
+        file.Close();
+    }
+}
 
 }  // namespace zx

@@ -1,0 +1,53 @@
+#pragma once
+// The file a downloaded image goes into: made new in the chosen folder, held
+// exclusively while it is written, then closed.
+#include <cstddef>
+#include <string>
+#include <utility>
+
+#include "bar/unique_name.h"
+
+namespace zx {
+
+class TImageFile {
+public:
+    // Creates folder/name as a new file (mode 0644 less the umask) and locks
+    // it exclusively. An entry that is already there is never opened or
+    // replaced: when a file of that name has appeared since `name` was
+    // picked from `baseName` (UniqueFileName), the next free name for
+    // `baseName` is picked instead. A name that cannot be a file in the folder
+    // (empty, ".", "..", or holding "/") and every other failure throw
+    // EFCreateError "Cannot create file "<path>". <system error text>".
+    static TImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,
+                             const ExistsTest& exists = FileExists);
+    static TImageFile Create(const std::string& folder, const std::string& name) {
+        return Create(folder, name, name);
+    }
+
+    TImageFile(TImageFile&& other) noexcept;
+    TImageFile& operator=(TImageFile&&) = delete;
+    TImageFile(const TImageFile&) = delete;
+    TImageFile& operator=(const TImageFile&) = delete;
+    // Closes without reporting; what was written stays.
+    ~TImageFile();
+
+    const std::string& Path() const { return path_; }
+
+    // Writes all `size` bytes; throws EWriteError "Stream write error" when
+    // the system takes fewer (a full disk, a size limit). What was written
+    // before the failure stays in the file.
+    void Write(const char* data, size_t size);
+    // Closes the file; a failure that the system reports only at closing
+    // counts as a failed write.
+    void Close();
+
+    static constexpr const char* kWriteErrorText = "Stream write error";
+
+private:
+    TImageFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+    int fd_ = -1;
+    std::string path_;
+};
+
+}  // namespace zx
