@@ -13,7 +13,9 @@ constexpr size_t kMaxOriginLength = 64 * 1024;
 }  // namespace
 
 std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath) {
-    if (localPath.empty() || localPath.find('\0') != std::string::npos) return {};
+    // Cache entries name files by absolute path; a relative name would be
+    // looked up against whatever the working directory happens to be.
+    if (localPath.empty() || localPath[0] != '/' || localPath.find('\0') != std::string::npos) return {};
     const ssize_t size = getxattr(localPath.c_str(), "user.xdg.origin.url", nullptr, 0);
     if (size <= 0 || static_cast<size_t>(size) > kMaxOriginLength) return {};
     std::string url(static_cast<size_t>(size), '\0');

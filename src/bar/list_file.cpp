@@ -1,0 +1,188 @@
+#include "bar/list_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+
+#include "base/exception.h"
+#include "base/text.h"
+
+namespace zx {
+namespace {
+
+constexpr size_t kReadChunk = 64 * 1024;
+
+[[noreturn]] void ThrowCreate(const std::string& path, int err) {
+    throw EFCreateError("Cannot create file \"" + path + "\". " + SystemErrorText(err));
+}
+[[noreturn]] void ThrowWrite(const std::string& path, int err) {
+    throw EWriteError("Cannot write file \"" + path + "\". " + SystemErrorText(err));
+}
+[[noreturn]] void ThrowOpen(const std::string& path, int err) {
+    throw EFOpenError("Cannot open file \"" + path + "\". " + SystemErrorText(err));
+}
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    // Closes now and reports the result; the destructor then does nothing.
+    int Close() {
+        const int rc = ::close(fd_);
+        fd_ = -1;
+        return rc;
+    }
+
+private:
+    int fd_;
+};
+
+// Writes all of `text`; returns 0 or the errno of the failure.
+int WriteAll(int fd, const std::string& text) {
+    size_t done = 0;
+    while (done < text.size()) {
+        const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (n == 0) return EIO;
+        done += static_cast<size_t>(n);
+    }
+    return 0;
+}
+
+// Creates or truncates the file and writes into it. A file this call created
+// is removed again when the write fails.
+void WriteInPlace(const std::string& path, const std::string& text, bool isNew) {
+    const int flags = O_WRONLY | O_CLOEXEC | O_NONBLOCK | (isNew ? O_CREAT | O_EXCL : O_CREAT | O_TRUNC);
+    Fd fd(::open(path.c_str(), flags, 0666));
+    if (fd.get() < 0) {
+        if (isNew && errno == EEXIST) return WriteInPlace(path, text, false);
+        ThrowCreate(path, errno);
+    }
+    int err = WriteAll(fd.get(), text);
+    if (fd.Close() != 0 && err == 0) err = errno;
+    if (err != 0) {
+        if (isNew) ::unlink(path.c_str());
+        ThrowWrite(path, err);
+    }
+}
+
+// Replaces the regular file `path` (metadata `st`) by a temporary file of the
+// same folder that already holds `text`. Returns false, having changed
+// nothing, when the folder takes no new file though the file itself might be
+// writable; the caller then writes in place.
+bool ReplaceRegularFile(const std::string& path, const struct stat& st, const std::string& text) {
+    // Through a symbolic link the file it points to is replaced; the link stays.
+    std::string target = path;
+    struct stat lst;
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return false;
+        target = resolved;
+        std::free(resolved);
+    }
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
+    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+    std::string temp = folder + "/." + base + ".XXXXXX";
+
+    const int raw = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (raw < 0) {
+        if (errno == EACCES || errno == EPERM) return false;
+        ThrowCreate(path, errno);
+    }
+    Fd fd(raw);
+    // The new file keeps the old one's permissions and, where allowed, owner.
+    ::fchmod(fd.get(), st.st_mode & 07777);
+    if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
+        // Only root may give a file away; the permissions above still hold.
+    }
+    int err = WriteAll(fd.get(), text);
+    if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
+    if (fd.Close() != 0 && err == 0) err = errno;
+    if (err != 0) {
+        ::unlink(temp.c_str());
+        ThrowWrite(path, err);
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        err = errno;
+        ::unlink(temp.c_str());
+        ThrowCreate(path, err);
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ListFileExists(const std::string& path) {
+    struct stat st;
+    return !path.empty() && ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+void WriteListFile(const std::string& path, const std::vector<std::string>& lines) {
+    if (path.empty()) ThrowCreate(path, ENOENT);
+    const std::string text = JoinLinesCRLF(lines);
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) {
+        WriteInPlace(path, text, true);
+        return;
+    }
+    if (S_ISDIR(st.st_mode)) ThrowCreate(path, EISDIR);
+    if (S_ISREG(st.st_mode) && ReplaceRegularFile(path, st, text)) return;
+    // Not a regular file (a pipe, a device), or a folder that takes no new
+    // file: written in place. A pipe without a reader fails instead of waiting.
+    WriteInPlace(path, text, false);
+}
+
+std::vector<std::string> ReadListFile(const std::string& path) {
+    // Non-blocking, so that a pipe without a writer reads as empty instead of
+    // waiting for one.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (fd.get() < 0) ThrowOpen(path, errno);
+    struct stat st;
+    if (::fstat(fd.get(), &st) != 0) ThrowOpen(path, errno);
+    if (S_ISDIR(st.st_mode)) ThrowOpen(path, EISDIR);
+
+    std::string text;
+    int breaks = 0;
+    bool afterCR = false;  // an LF right after a CR ends no further line
+    char chunk[kReadChunk];
+    while (breaks < kListLineCount) {
+        const ssize_t n = ::read(fd.get(), chunk, sizeof chunk);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            if (errno == EAGAIN) break;  // a pipe with nothing more to give now
+            ThrowOpen(path, errno);
+        }
+        if (n == 0) break;
+        size_t used = static_cast<size_t>(n);
+        for (size_t i = 0; i < used; ++i) {
+            const char c = chunk[i];
+            const bool lfOfCRLF = afterCR && c == '\n';
+            afterCR = c == '\r';
+            if (lfOfCRLF || (c != '\r' && c != '\n')) continue;
+            if (++breaks == kListLineCount) {
+                used = i + 1;  // the rest of the file is never looked at
+                break;
+            }
+        }
+        text.append(chunk, used);
+        if (text.size() > kMaxListReadBytes) ThrowOpen(path, EFBIG);
+    }
+    std::vector<std::string> lines = SplitLines(text);
+    if (lines.size() > static_cast<size_t>(kListLineCount)) lines.resize(kListLineCount);
+    return lines;
+}
+
+}  // namespace zx

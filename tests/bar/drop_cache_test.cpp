@@ -1,0 +1,98 @@
+// A dropped local file lands with the web address it was saved from.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+
+#include "platform/linux/linux_platform.h"
+#include "support/bar_fixture.h"
+
+namespace zx {
+namespace {
+
+using test::BarFixture;
+
+constexpr const char* kCached = "/home/u/.cache/browser/Cache/f_00a1b2.jpg";
+constexpr const char* kSource = "http://images.example/cats/tabby.jpg?size=l";
+
+bool Drop(BarFixture& f, int i, const std::string& url) { return f.engine(f.cell(i)).SimulateNavigation(url); }
+
+TEST(DropCache, LocalFileNamedExactlyByAnEntryLandsWithItsWebAddress) {
+    BarFixture f;
+    f.fake->urlCache = {{"/other/file.jpg", "http://x/other.jpg"}, {kCached, kSource}};
+    EXPECT_EQ(f.form1->SourceUrlFromCache(kCached), kSource);
+    EXPECT_FALSE(Drop(f, 0, kCached));
+    EXPECT_EQ(f.cell(0).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource));
+}
+
+TEST(DropCache, NearMissesAreIgnored) {
+    BarFixture f;
+    f.fake->urlCache = {{kCached, kSource}};
+    const std::vector<std::string> misses = {
+        "/HOME/u/.cache/browser/Cache/f_00a1b2.jpg",          // other letter case
+        "file:///home/u/.cache/browser/Cache/f_00a1b2.jpg",   // the file: form
+        "/home/u/.cache/browser//Cache/f_00a1b2.jpg",         // not normalised
+        " /home/u/.cache/browser/Cache/f_00a1b2.jpg",         // a leading blank
+        "/home/u/.cache/browser/Cache/f_00a1b2.JPG",          // extension in capitals
+    };
+    for (const std::string& path : misses) {
+        SCOPED_TRACE(path);
+        EXPECT_FALSE(Drop(f, 1, path));
+        EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
+    }
+    // An entry without a web address gives nothing either.
+    f.fake->urlCache = {{kCached, ""}};
+    Drop(f, 1, kCached);
+    EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
+}
+
+// A real file with the origin attribute browsers write, found through the
+// Linux platform's lookup.
+TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
+    char dir[] = "/tmp/zx_drop_xattrXXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string path = std::string(dir) + "/tabby.jpg";
+    std::ofstream(path) << "not really a jpeg";
+    const std::string origin = kSource;
+    if (setxattr(path.c_str(), "user.xdg.origin.url", origin.data(), origin.size(), 0) != 0) {
+        const int err = errno;
+        std::remove(path.c_str());
+        rmdir(dir);
+        GTEST_SKIP() << "no user extended attributes here: " << err;
+    }
+    const std::string plain = std::string(dir) + "/plain.png";
+    std::ofstream(plain) << "x";
+
+    BarFixture f;
+    LinuxPlatform linuxPlatform;
+    Platform* previous = SetPlatform(&linuxPlatform);
+    EXPECT_FALSE(Drop(f, 2, path));
+    Drop(f, 3, plain);                  // saved without an origin
+    Drop(f, 4, "file://" + path);       // the file: form
+    Drop(f, 5, path + "/");             // no such file
+    SetPlatform(previous);
+
+    EXPECT_EQ(f.cell(2).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource));
+    EXPECT_EQ(f.cell(3).HTMLCode().Count(), 0);
+    EXPECT_EQ(f.cell(4).HTMLCode().Count(), 0);
+    EXPECT_EQ(f.cell(5).HTMLCode().Count(), 0);
+    // A relative name is never looked up against the working directory.
+    char* oldCwd = get_current_dir_name();
+    ASSERT_EQ(chdir(dir), 0);
+    EXPECT_TRUE(XattrUrlCacheEntries("tabby.jpg").empty());
+    EXPECT_EQ(XattrUrlCacheEntries(path).size(), 1u);
+    EXPECT_EQ(chdir(oldCwd), 0);
+    std::free(oldCwd);
+
+    std::remove(path.c_str());
+    std::remove(plain.c_str());
+    rmdir(dir);
+}
+
+}  // namespace
+}  // namespace zx

@@ -1,0 +1,115 @@
+// The list file on disk: what reading looks at and what a failed write keeps.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "bar/list_file.h"
+#include "base/exception.h"
+#include "list_test_support.h"
+
+namespace zx {
+namespace {
+
+using test::ReadAll;
+using test::TempFolder;
+
+std::string OpenErrorOf(const std::string& path) {
+    try {
+        ReadListFile(path);
+    } catch (const EFOpenError& e) {
+        return e.what();
+    }
+    return "no error";
+}
+
+TEST(ListFileRead, StopsAtTheTwentiethLineBreak) {
+    TempFolder dir;
+    const std::string file = dir / "big.txt";
+    std::string head;
+    for (int i = 0; i < 20; ++i) head += "line" + std::to_string(i) + "\n";
+    test::WriteAll(file, head + "never read\n");
+    // Far more than the read limit follows the twentieth line; none of it is read.
+    std::filesystem::resize_file(file, 1ull << 30);
+    const std::vector<std::string> lines = ReadListFile(file);
+    ASSERT_EQ(lines.size(), 20u);
+    EXPECT_EQ(lines[19], "line19");
+}
+
+TEST(ListFileRead, CrLfAcrossReadChunksIsOneBreak) {
+    TempFolder dir;
+    const std::string file = dir / "split.txt";
+    std::string text = std::string(64 * 1024 - 1, 'a') + "\r\n";  // the LF starts the second chunk
+    for (int i = 1; i < 20; ++i) text += "b" + std::to_string(i) + "\r\n";
+    test::WriteAll(file, text + "extra\r\n");
+    const std::vector<std::string> lines = ReadListFile(file);
+    ASSERT_EQ(lines.size(), 20u);
+    EXPECT_EQ(lines[1], "b1");
+    EXPECT_EQ(lines[19], "b19");
+}
+
+TEST(ListFileRead, BinaryAndEndlessInputIsBounded) {
+    TempFolder dir;
+    const std::string binary = dir / "binary.bin";
+    std::string bytes(1024 * 1024, '\0');
+    // Every byte value except CR and LF: one line of a megabyte.
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 131) % 250 + 14);
+    test::WriteAll(binary, bytes);
+    EXPECT_EQ(ReadListFile(binary).size(), 1u);
+
+    const std::string oneLine = dir / "oneline.txt";
+    test::WriteAll(oneLine, std::string(kMaxListReadBytes - 1, 'x'));
+    EXPECT_EQ(ReadListFile(oneLine).size(), 1u);
+    test::WriteAll(oneLine, std::string(kMaxListReadBytes + 1, 'x'));
+    EXPECT_EQ(OpenErrorOf(oneLine), "Cannot open file \"" + oneLine + "\". File too large");
+    // A device that never ends and has no line breaks.
+    EXPECT_EQ(OpenErrorOf("/dev/zero"), "Cannot open file \"/dev/zero\". File too large");
+}
+
+TEST(ListFileWrite, FailedWriteKeepsTheOldFileAndIsReported) {
+    TempFolder dir;
+    const std::string file = dir / "list.txt";
+    const std::string old = "the old list\r\n";
+    test::WriteAll(file, old);
+    const std::vector<std::string> lines(20, std::string(100, 'u'));
+
+    // The file size limit makes the write fail midway.
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 1000;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    std::string message;
+    try {
+        WriteListFile(file, lines);
+    } catch (const EWriteError& e) {
+        message = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_EQ(message, "Cannot write file \"" + file + "\". File too large");
+    EXPECT_EQ(ReadAll(file), old);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "temporary removed";
+
+    // A device that is always full.
+    EXPECT_THROW(WriteListFile("/dev/full", lines), EWriteError);
+}
+
+TEST(ListFileWrite, ThroughASymbolicLinkTheLinkStays) {
+    TempFolder dir;
+    const std::string target = dir / "real.txt";
+    const std::string link = dir / "link.txt";
+    test::WriteAll(target, "old\r\n");
+    std::filesystem::create_symlink(target, link);
+    WriteListFile(link, {"a", "", "b"});
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadAll(target), "a\r\n\r\nb\r\n");
+    EXPECT_EQ(ReadListFile(link), (std::vector<std::string>{"a", "", "b"}));
+}
+
+}  // namespace
+}  // namespace zx
