@@ -20,9 +20,7 @@ public:
     // EFCreateError "Cannot create file "<path>". <system error text>".
     static TImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,
                              const ExistsTest& exists = FileExists);
-    static TImageFile Create(const std::string& folder, const std::string& name) {
-        return Create(folder, name, name);
-    }
+    static TImageFile Create(const std::string& folder, const std::string& name) { return Create(folder, name, name); }
 
     TImageFile(TImageFile&& other) noexcept;
     TImageFile& operator=(TImageFile&&) = delete;

@@ -14,7 +14,9 @@ bool FileExists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
-std::string JoinPath(const std::string& folder, const std::string& name) { return folder + "/" + name; }
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    return folder + "/" + name;
+}
 
 std::string FileExtension(const std::string& name) {
     const size_t dot = name.rfind('.');

@@ -1,11 +1,11 @@
 // Picking a free name and creating the file an image goes into: numbering,
 // gaps, names that cannot be files, entries that appear meanwhile, links, and
 // writes that the system refuses.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <csignal>

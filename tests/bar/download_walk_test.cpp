@@ -77,7 +77,8 @@ uint16_t ClosedPort() {
 class Download : public ::testing::Test {
 protected:
     void SetUp() override {
-        previous_ = SetExceptionReporter([this](const std::exception& e) { boxes.push_back(HandlerErrorText(e.what())); });
+        previous_ =
+            SetExceptionReporter([this](const std::exception& e) { boxes.push_back(HandlerErrorText(e.what())); });
         bar.form1->IdHTTP1->SetConnectTimeout(2000);
         bar.form1->IdHTTP1->SetReadTimeout(3000);
     }
@@ -207,8 +208,8 @@ TEST_F(Download, TheFirstFailureEndsTheRunAndKeepsEarlierFiles) {
     EXPECT_EQ(later.Accepted(), 0);
 
     // A redirect is not followed; its status line is the message.
-    test::ScriptedHttpServer moved(
-        {{Answer("HTTP/1.1 302 Found\r\nLocation: /x.jpg\r\nContent-Length: 0\r\n\r\n")}}, 10000);
+    test::ScriptedHttpServer moved({{Answer("HTTP/1.1 302 Found\r\nLocation: /x.jpg\r\nContent-Length: 0\r\n\r\n")}},
+                                   10000);
     for (int i = 0; i < kCellCount; ++i) bar.cell(i).HTMLCode().Clear();
     bar.fill(2, moved.Url("/moved.jpg"));
     Run();
@@ -243,10 +244,9 @@ TEST_F(Download, TransportFailuresAreShownAndWriteNothing) {
 
 TEST_F(Download, EmptyAndCutShortBodiesAreWrittenAsTheyCame) {
     const std::string part(40, 'p');
-    test::ScriptedHttpServer server(
-        {{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"),
-          Answer("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + part, true)}},
-        10000);
+    test::ScriptedHttpServer server({{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n"),
+                                      Answer("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + part, true)}},
+                                    10000);
     bar.fill(4, server.Url("/empty.gif"));
     bar.fill(9, server.Url("/short.jpg"));
     Run();
