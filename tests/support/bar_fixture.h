@@ -2,6 +2,7 @@
 // A bar with its popup and about window, on the fake platform and the
 // headless engine, for tests of the bar's logic.
 #include <memory>
+#include <utility>
 
 #include "about/form2.h"
 #include "bar/cell_document.h"
@@ -29,9 +30,12 @@ public:
     TEmbeddedWB& cell(int i) { return *form1->Cells.at(static_cast<size_t>(i)); }
     HeadlessEngine& engine(TEmbeddedWB& view) { return static_cast<HeadlessEngine&>(view.Engine()); }
 
-    // Puts the image page of `address` into cell i directly.
+    // Puts the image page of `address` into cell i directly, with Busy set as
+    // the drop handler does, so that the view's first "about:blank" passes.
     void fill(int i, const std::string& address) {
+        const bool busy = std::exchange(form1->Busy, true);
         cell(i).HTMLCode().SetLines(MakeImagePage(CellPageTemplate(), address));
+        form1->Busy = busy;
     }
 
     ScopedFakePlatform fake;

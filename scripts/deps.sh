@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Zeltrix needs, when any are missing.
+#   scripts/deps.sh build   what building and running the program needs
+#   scripts/deps.sh test    that, plus what the tests and benchmarks start
+set -euo pipefail
+
+BUILD_PACKAGES=(
+  cmake g++ make pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
+  libxcb1-dev zlib1g-dev libjpeg62-turbo-dev
+  fonts-dejavu-core xvfb xauth x11-utils
+)
+TEST_PACKAGES=(
+  libgtest-dev libgmock-dev googletest
+  clang libclang-rt-14-dev
+  xdotool openbox imagemagick
+  nginx-light curl time attr
+  chromium firefox-esr
+)
+
+want=("${BUILD_PACKAGES[@]}")
+[ "${1:-build}" = test ] && want+=("${TEST_PACKAGES[@]}")
+
+missing=()
+for p in "${want[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+  [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Zeltrix needs these Debian packages, which are not installed:" >&2
+  echo "  ${missing[*]}" >&2
+  echo "Install them as root (sudo apt-get install ${missing[*]}) and run this command again." >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -1,0 +1,144 @@
+// The real program on the test X server: the splash, the bar window, and the
+// close confirmation with its exit code.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/x11_probe.h"
+
+extern char** environ;
+
+namespace zx {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using test::X11Probe;
+
+class Program {
+public:
+    explicit Program(const fs::path& runtimeDir) {
+        const char* bin = std::getenv("ZX_BINARY_DIR");
+        path_ = fs::path(bin ? bin : ".") / "src/app/zeltrix";
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) env.emplace_back(*e);
+        env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
+        env.push_back("QT_QPA_PLATFORM=xcb");
+        std::vector<char*> envp;
+        for (auto& s : env) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::string arg0 = path_.string();
+        char* argv[] = {arg0.data(), nullptr};
+        if (posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
+    }
+    ~Program() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+    bool Running() {
+        if (exited_) return false;
+        int status = 0;
+        if (waitpid(pid_, &status, WNOHANG) == pid_) {
+            exited_ = true;
+            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        return !exited_;
+    }
+    // The exit code, or -1 when the program is still running after `ms`.
+    int WaitExit(int ms) {
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return exited_ ? exitCode_ : -1;
+    }
+    pid_t pid() const { return pid_; }
+    static bool Exists() {
+        const char* bin = std::getenv("ZX_BINARY_DIR");
+        return bin && fs::exists(fs::path(bin) / "src/app/zeltrix");
+    }
+
+private:
+    fs::path path_;
+    pid_t pid_ = -1;
+    bool exited_ = false;
+    int exitCode_ = -1;
+};
+
+class StartupTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
+        ASSERT_TRUE(Program::Exists()) << "the program is not built";
+        char tmpl[] = "/tmp/zx-startup-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        runtime_ = tmpl;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(runtime_, ec);
+    }
+    static void Key(uint32_t window, const char* key) {
+        const std::string cmd = "xdotool windowfocus --sync " + std::to_string(window) + " key " + key;
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    fs::path runtime_;
+};
+
+TEST_F(StartupTest, SplashShowsCentredForAtLeastOneAndAHalfSecondsThenTheBarExists) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Program program(runtime_);
+    ASSERT_TRUE(x.WaitViewable("Zeltrix", 20000)) << "no splash";
+    const auto shown = Clock::now();
+    auto splash = x.FindViewable("Zeltrix");
+    ASSERT_TRUE(splash);
+    EXPECT_EQ(splash->width, 196);
+    EXPECT_EQ(splash->height, 356);
+    EXPECT_EQ(splash->x, (1280 - 196) / 2);
+    EXPECT_EQ(splash->y, (1024 - 356) / 2);
+    ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
+    EXPECT_GE(Clock::now() - shown, std::chrono::milliseconds(1450));
+    auto bar = x.WaitExists("Form1", 30000);
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->height, 70);
+    EXPECT_TRUE(program.Running());
+}
+
+TEST_F(StartupTest, CloseAsksAndOnlyYesEndsWithExitCodeZero) {
+    X11Probe x;
+    Program program(runtime_);
+    ASSERT_TRUE(x.WaitViewable("Zeltrix", 20000));
+    ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
+    auto bar = x.WaitExists("Form1", 30000);
+    ASSERT_TRUE(bar);
+    // Reveal the bar at the top edge, where the user would close it.
+    ASSERT_EQ(std::system("xdotool mousemove 600 0 sleep 0.3 mousemove 601 0"), 0);
+    ASSERT_TRUE(x.WaitViewable("Form1", 10000)) << "the bar does not reveal";
+
+    x.RequestClose(bar->id);
+    ASSERT_TRUE(x.WaitViewable("Confirm", 20000)) << "no confirmation";
+    Key(x.FindViewable("Confirm")->id, "Escape");
+    ASSERT_TRUE(x.WaitGone("Confirm", 10000));
+    EXPECT_EQ(program.WaitExit(1500), -1) << "Escape answers Cancel: the program goes on";
+
+    x.RequestClose(bar->id);
+    ASSERT_TRUE(x.WaitViewable("Confirm", 20000));
+    Key(x.FindViewable("Confirm")->id, "Return");
+    EXPECT_EQ(program.WaitExit(30000), 0) << "Return answers the default button, Yes";
+    ASSERT_EQ(std::system("xdotool mousemove 640 512"), 0);
+}
+
+}  // namespace
+}  // namespace zx

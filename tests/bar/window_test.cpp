@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <QCloseEvent>
+#include <QFrame>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QCoreApplication>
+
+#include "skin/ts_label.h"
+#include "support/bar_fixture.h"
+
+namespace zx {
+namespace {
+
+using test::BarFixture;
+
+int VisibleLabels(TForm1& f) {
+    int n = 0;
+    for (auto* l : f.ClearLabels) n += l && !l->isHidden();
+    return n;
+}
+
+TEST(BarLayout, VisibleCellCountFollowsTheScreenWidth) {
+    const std::pair<int, int> widths[] = {{800, 8},   {1024, 11}, {1152, 13}, {1280, 14}, {1366, 15},
+                                          {1440, 16}, {1600, 18}, {1680, 19}, {1920, 20}, {2560, 20}};
+    BarFixture bar;
+    for (auto [width, count] : widths) {
+        bar.fake->screenWidth = width;
+        bar.form1->FormShow();
+        EXPECT_EQ(bar.form1->VisibleCellCount, count) << width;
+        EXPECT_EQ(VisibleLabels(*bar.form1), count) << width;
+        for (int i = 0; i < kCellCount; ++i) {
+            EXPECT_EQ(bar.cell(i).Visible(), i < count) << width << " cell " << i;
+            EXPECT_EQ(bar.cell(i).x(), 83 + 78 * i);
+            EXPECT_EQ(bar.cell(i).width(), 71);
+        }
+        EXPECT_EQ(bar.form1->Bevel1->geometry(), QRect(0, 70, width, 2));
+    }
+}
+
+TEST(BarLayout, LastCellSitsHigherWithItsLabel) {
+    BarFixture bar(1920);
+    bar.form1->show();
+    EXPECT_EQ(bar.cell(0).y(), 8);
+    EXPECT_EQ(bar.cell(19).y(), 2);
+    EXPECT_EQ(bar.form1->ClearLabels[0]->y(), 57);
+    EXPECT_EQ(bar.form1->ClearLabels[19]->y(), 51);
+    EXPECT_EQ(bar.form1->ClearLabels[19]->x(), 83 + 78 * 19);
+    EXPECT_EQ(bar.form1->ClearLabels[19]->text(), "x");
+}
+
+TEST(BarLayout, LabelsAreCreatedOnceAcrossPasses) {
+    BarFixture bar(1920);
+    bar.form1->FormShow();
+    const auto first = bar.form1->ClearLabels;
+    const auto labelsBefore = bar.form1->findChildren<TsLabel*>().size();
+    bar.fake->screenWidth = 1024;
+    bar.form1->FormShow();
+    EXPECT_EQ(bar.form1->ClearLabels, first);
+    EXPECT_EQ(bar.form1->findChildren<TsLabel*>().size(), labelsBefore);
+    EXPECT_EQ(VisibleLabels(*bar.form1), 11);
+}
+
+TEST(BarWindow, StartsOffScreenWithItsDesignState) {
+    BarFixture bar(1024);
+    TForm1& f = *bar.form1;
+    EXPECT_EQ(f.x(), -1000);
+    EXPECT_EQ(f.height(), 70);
+    EXPECT_EQ(f.windowTitle(), "Form1");
+    EXPECT_TRUE(f.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(f.HoverIndex, -1);
+    EXPECT_EQ(f.VisibleCellCount, 0);
+    EXPECT_EQ(f.sLabel1->pos(), QPoint(1024 - 166, 57));
+    EXPECT_EQ(f.Timer1->interval(), 200);
+    EXPECT_EQ(f.Memo1->toPlainText().count('\n'), 39);
+    EXPECT_TRUE(f.Memo1->isHidden());
+}
+
+TEST(BarWindow, ButtonsStayFlushRightWhenTheBarWidens) {
+    BarFixture bar(1280);
+    bar.form1->show();
+    bar.form1->setGeometry(0, 0, 1280, 70);
+    EXPECT_EQ(bar.form1->Button1->geometry(), QRect(1210, 2, 70, 16));
+    EXPECT_EQ(bar.form1->Button4->geometry(), QRect(1210, 50, 70, 16));
+    EXPECT_EQ(bar.form1->Button4->text(), "Download");
+}
+
+TEST(ClearLabel, ClearsOnlyCellsWithMoreThanTwoLines) {
+    BarFixture bar(1920);
+    bar.form1->FormShow();
+    bar.fill(3, "http://h/a.jpg");
+    bar.form1->Busy = true;
+    bar.cell(4).HTMLCode().SetText("one\r\ntwo");
+    bar.cell(5).HTMLCode().SetText("one\r\ntwo\r\nthree");
+    bar.form1->Busy = false;
+    bar.fill(6, "http://h/b.jpg");
+    bar.form1->HoverIndex = 3;
+    const int loadsOf6 = static_cast<int>(bar.engine(bar.cell(6)).loads.size());
+    for (int i : {3, 4, 5, 7}) bar.form1->HandleLblClick(bar.form1->ClearLabels[static_cast<size_t>(i)]);
+    EXPECT_EQ(bar.cell(3).HTMLCode().Text(), "<HTML></HTML>\r\n");
+    EXPECT_EQ(bar.cell(4).HTMLCode().Count(), 2) << "two lines stay";
+    EXPECT_EQ(bar.cell(5).HTMLCode().Text(), "<HTML></HTML>\r\n");
+    EXPECT_EQ(bar.cell(7).HTMLCode().Count(), 0);
+    EXPECT_EQ(bar.cell(6).HTMLCode().Count(), 41) << "no other cell changes";
+    EXPECT_EQ(static_cast<int>(bar.engine(bar.cell(6)).loads.size()), loadsOf6);
+    EXPECT_EQ(bar.form1->HoverIndex, 3);
+    EXPECT_EQ(bar.engine(bar.cell(3)).currentText, "<HTML></HTML>\r\n");
+}
+
+TEST(SiteLink, OpensTheProductSiteThroughTheShell) {
+    BarFixture bar;
+    bar.form1->sLabel1Click();
+    ASSERT_EQ(bar.fake->opened.size(), 1u);
+    EXPECT_EQ(bar.fake->opened[0], "zeltrix.example");
+    EXPECT_EQ(ShellAddress("zeltrix.example"), "http://zeltrix.example");
+    EXPECT_EQ(ShellAddress("http://www.brightfold.example/zeltrix.html"), "http://www.brightfold.example/zeltrix.html");
+}
+
+TEST(CloseConfirmation, CancelKeepsTheBarAndYesAgrees) {
+    BarFixture bar;
+    bar.fake->answers = {MsgAnswer::Cancel, MsgAnswer::Yes};
+    QCloseEvent refused;
+    QCoreApplication::sendEvent(bar.form1.get(), &refused);
+    EXPECT_FALSE(refused.isAccepted());
+    ASSERT_EQ(bar.fake->shownBoxes.size(), 1u);
+    const MessageBoxRequest& box = bar.fake->shownBoxes[0];
+    EXPECT_EQ(box.caption, "Confirm");
+    EXPECT_EQ(box.text, "You are about to close Zeltrix. Are you sure you want to do that.");
+    EXPECT_EQ(box.buttons, MsgButtons::YesCancel);
+    EXPECT_EQ(box.defaultButton, MsgAnswer::Yes);
+    EXPECT_EQ(box.escapeButton, MsgAnswer::Cancel);
+    EXPECT_TRUE(bar.form1->FormCloseQuery());
+}
+
+}  // namespace
+}  // namespace zx

@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include <QFile>
+
+#include "skin/pictures.h"
+#include "skin/skin.h"
+
+namespace zx {
+namespace {
+
+TEST(Skin, UnpacksToTheStyleSheet) {
+    const std::string qss = UnpackSkin();
+    EXPECT_NE(qss.find("QPushButton"), std::string::npos);
+    EXPECT_NE(qss.find("QMenu"), std::string::npos);
+}
+
+TEST(Pictures, ShippedPicturesHaveTheirSizes) {
+    EXPECT_EQ(LogoPicture().size(), QSize(85, 69));
+    EXPECT_EQ(SplashPicture().size(), QSize(196, 356)) << "decoded through libjpeg";
+    EXPECT_EQ(AboutPicture().size(), QSize(200, 358));
+}
+
+TEST(Jpeg, DamagedDataGivesANullImageInsteadOfEndingTheProgram) {
+    QFile f(":/pictures/splash.jpg");
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray good = f.readAll();
+    EXPECT_TRUE(DecodeJpeg("").isNull());
+    EXPECT_TRUE(DecodeJpeg("not a jpeg at all").isNull());
+    // A cut or garbled picture may decode partly; it must not end the program.
+    const QByteArray header = good.left(200);
+    (void)DecodeJpeg(std::string_view(header.constData(), static_cast<size_t>(header.size())));
+    QByteArray garbled = good;
+    for (qsizetype i = 400; i < garbled.size(); i += 7) garbled[i] = static_cast<char>(garbled[i] ^ 0x5A);
+    (void)DecodeJpeg(std::string_view(garbled.constData(), static_cast<size_t>(garbled.size())));
+}
+
+}  // namespace
+}  // namespace zx

@@ -1,0 +1,133 @@
+#include "support/x11_probe.h"
+
+#include <xcb/xcb.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace zx::test {
+namespace {
+xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+    auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
+    xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookie, nullptr);
+    xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(r);
+    return a;
+}
+}  // namespace
+
+X11Probe::X11Probe() {
+    int screen = 0;
+    xcb_connection_t* c = xcb_connect(nullptr, &screen);
+    if (xcb_connection_has_error(c)) {
+        xcb_disconnect(c);
+        return;
+    }
+    conn_ = c;
+    xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
+    for (int i = 0; i < screen && it.rem; ++i) xcb_screen_next(&it);
+    root_ = it.data->root;
+}
+
+X11Probe::~X11Probe() {
+    if (conn_) xcb_disconnect(conn_);
+}
+
+void X11Probe::Walk(uint32_t window, int depth, const std::string& title, std::vector<XWindowInfo>& out) {
+    xcb_query_tree_reply_t* tree = xcb_query_tree_reply(conn_, xcb_query_tree(conn_, window), nullptr);
+    if (!tree) return;
+    const int n = xcb_query_tree_children_length(tree);
+    xcb_window_t* kids = xcb_query_tree_children(tree);
+    for (int i = 0; i < n; ++i) {
+        const xcb_window_t w = kids[i];
+        auto* name = xcb_get_property_reply(
+            conn_, xcb_get_property(conn_, 0, w, XCB_ATOM_WM_NAME, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr);
+        std::string wname;
+        if (name) {
+            wname.assign(static_cast<const char*>(xcb_get_property_value(name)),
+                         static_cast<size_t>(xcb_get_property_value_length(name)));
+            std::free(name);
+        }
+        if (wname == title) {
+            XWindowInfo info;
+            info.id = w;
+            info.title = wname;
+            if (auto* a = xcb_get_window_attributes_reply(conn_, xcb_get_window_attributes(conn_, w), nullptr)) {
+                info.viewable = a->map_state == XCB_MAP_STATE_VIEWABLE;
+                info.overrideRedirect = a->override_redirect;
+                std::free(a);
+            }
+            if (auto* g = xcb_get_geometry_reply(conn_, xcb_get_geometry(conn_, w), nullptr)) {
+                info.width = g->width;
+                info.height = g->height;
+                std::free(g);
+            }
+            if (auto* t = xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, w, root_, 0, 0),
+                                                          nullptr)) {
+                info.x = t->dst_x;
+                info.y = t->dst_y;
+                std::free(t);
+            }
+            out.push_back(info);
+        }
+        if (depth < 2) Walk(w, depth + 1, title, out);
+    }
+    std::free(tree);
+}
+
+std::vector<XWindowInfo> X11Probe::FindWindows(const std::string& title) {
+    std::vector<XWindowInfo> out;
+    if (conn_) Walk(root_, 0, title, out);
+    return out;
+}
+
+std::optional<XWindowInfo> X11Probe::FindViewable(const std::string& title) {
+    for (const auto& w : FindWindows(title))
+        if (w.viewable) return w;
+    return std::nullopt;
+}
+
+void X11Probe::RequestClose(uint32_t window) {
+    if (!conn_) return;
+    xcb_client_message_event_t ev{};
+    ev.response_type = XCB_CLIENT_MESSAGE;
+    ev.format = 32;
+    ev.window = window;
+    ev.type = Atom(conn_, "WM_PROTOCOLS");
+    ev.data.data32[0] = Atom(conn_, "WM_DELETE_WINDOW");
+    ev.data.data32[1] = XCB_CURRENT_TIME;
+    xcb_send_event(conn_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
+    xcb_flush(conn_);
+}
+
+bool X11Probe::WaitViewable(const std::string& title, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (FindViewable(title)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+bool X11Probe::WaitGone(const std::string& title, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        if (!FindViewable(title)) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return false;
+}
+
+std::optional<XWindowInfo> X11Probe::WaitExists(const std::string& title, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (std::chrono::steady_clock::now() < end) {
+        auto found = FindWindows(title);
+        if (!found.empty()) return found.front();
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return std::nullopt;
+}
+
+}  // namespace zx::test

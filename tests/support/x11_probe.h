@@ -1,0 +1,48 @@
+#pragma once
+// A small X11 client for end-to-end tests: finds top-level windows by title,
+// reads their geometry and state, asks them to close like a window manager.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace zx::test {
+
+struct XWindowInfo {
+    uint32_t id = 0;
+    std::string title;
+    int x = 0, y = 0, width = 0, height = 0;  // root coordinates
+    bool viewable = false;
+    bool overrideRedirect = false;
+};
+
+class X11Probe {
+public:
+    X11Probe();  // connects to $DISPLAY
+    ~X11Probe();
+    X11Probe(const X11Probe&) = delete;
+    X11Probe& operator=(const X11Probe&) = delete;
+
+    bool Connected() const { return conn_ != nullptr; }
+    // Top-level windows (children of the root, and their children, which a
+    // reparenting window manager puts in between) whose WM_NAME is `title`.
+    std::vector<XWindowInfo> FindWindows(const std::string& title);
+    std::optional<XWindowInfo> FindViewable(const std::string& title);
+    // Sends WM_DELETE_WINDOW, as a window manager's close button does.
+    void RequestClose(uint32_t window);
+    // True when some window of the whole tree with this title is viewable;
+    // polls up to `timeoutMs`.
+    bool WaitViewable(const std::string& title, int timeoutMs);
+    bool WaitGone(const std::string& title, int timeoutMs);
+    // Waits until a window with this title exists, mapped or not.
+    std::optional<XWindowInfo> WaitExists(const std::string& title, int timeoutMs);
+
+private:
+    void Walk(uint32_t window, int depth, const std::string& title, std::vector<XWindowInfo>& out);
+    xcb_connection_t* conn_ = nullptr;
+    uint32_t root_ = 0;
+};
+
+}  // namespace zx::test
