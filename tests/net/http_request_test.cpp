@@ -95,6 +95,20 @@ TEST(HttpRequest, UrlWithoutSchemeOrHttpsFailsBeforeAnythingIsSent) {
     EXPECT_EQ(http->ConnectCount(), 0);
 }
 
+TEST(HttpRequest, RelativeUrlContinuesTheLastServerAndFolder) {
+    ScriptedHttpServer server({{Answer(Ok("1")), Answer(Ok("2")), Answer(Ok("3"))}});
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    http->Get(server.Url("/dir/a.jpg"), t);
+    http->Get("b.jpg", t);
+    http->Get("sub\\c.jpg?x=1", t);
+    const auto req = server.Requests();
+    ASSERT_EQ(req.size(), 3u);
+    EXPECT_EQ(req[1].substr(0, req[1].find("\r\n")), "GET /dir/b.jpg HTTP/1.1");
+    EXPECT_EQ(req[2].substr(0, req[2].find("\r\n")), "GET /dir/sub/c.jpg?x=1 HTTP/1.1");
+    EXPECT_EQ(http->ConnectCount(), 1);
+}
+
 TEST(HttpRequest, UserInfoIsRememberedForLaterRequests) {
     ScriptedHttpServer server({{Answer(Ok("1")), Answer(Ok("2"))}});
     auto http = test::MakeClient();
