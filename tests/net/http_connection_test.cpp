@@ -71,6 +71,21 @@ TEST(HttpConnection, AnotherHostGetsItsOwnConnection) {
     EXPECT_NE(server.Requests()[1].find("Host: other.host:" + port + "\r\n"), std::string::npos);
 }
 
+TEST(HttpConnection, BracketedHostConnectsOverIPv6) {
+    std::unique_ptr<ScriptedHttpServer> server;
+    try {
+        server = std::make_unique<ScriptedHttpServer>(std::vector<test::ScriptedConversation>{{Answer(Ok("six"))}},
+                                                      20000, true);
+    } catch (const std::runtime_error&) {
+        GTEST_SKIP() << "no IPv6 loopback here";
+    }
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    http->Get(server->Url("/a.jpg"), t);
+    EXPECT_EQ(t.ToString(), "six");
+    EXPECT_NE(server->Requests()[0].find("Host: [::1]:" + std::to_string(server->Port()) + "\r\n"), std::string::npos);
+}
+
 TEST(HttpConnection, ProtocolFailureKeepsAliveButBrokenExchangeDoesNot) {
     ScriptedHttpServer server(
         {{Answer("HTTP/1.1 404 Not Found\r\nContent-Length: 0\r\n\r\n"),

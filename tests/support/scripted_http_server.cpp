@@ -23,20 +23,30 @@ constexpr size_t kMaxRequestHead = 1 << 20;
 
 }  // namespace
 
-ScriptedHttpServer::ScriptedHttpServer(std::vector<ScriptedConversation> conversations, int lifetimeMs)
-    : conversations_(std::move(conversations)), deadlineMs_(NowMs() + lifetimeMs) {
-    listenFd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+ScriptedHttpServer::ScriptedHttpServer(std::vector<ScriptedConversation> conversations, int lifetimeMs, bool ipv6)
+    : conversations_(std::move(conversations)), ipv6_(ipv6), deadlineMs_(NowMs() + lifetimeMs) {
+    listenFd_ = ::socket(ipv6 ? AF_INET6 : AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (listenFd_ < 0) throw std::runtime_error("scripted server: socket failed");
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (::bind(listenFd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(listenFd_, 8) != 0 ||
-        ::getsockname(listenFd_, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
-        ::close(listenFd_);
-        throw std::runtime_error("scripted server: cannot listen on 127.0.0.1");
+    sockaddr_storage storage{};
+    auto* addr = reinterpret_cast<sockaddr*>(&storage);
+    socklen_t len = sizeof storage;
+    if (ipv6) {
+        auto* a6 = reinterpret_cast<sockaddr_in6*>(&storage);
+        a6->sin6_family = AF_INET6;
+        a6->sin6_addr = in6addr_loopback;
+        len = sizeof *a6;
+    } else {
+        auto* a4 = reinterpret_cast<sockaddr_in*>(&storage);
+        a4->sin_family = AF_INET;
+        a4->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        len = sizeof *a4;
     }
-    port_ = ntohs(addr.sin_port);
+    if (::bind(listenFd_, addr, len) != 0 || ::listen(listenFd_, 8) != 0 || ::getsockname(listenFd_, addr, &len) != 0) {
+        ::close(listenFd_);
+        throw std::runtime_error(std::string("scripted server: cannot listen on ") + (ipv6 ? "[::1]" : "127.0.0.1"));
+    }
+    port_ = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&storage)->sin6_port
+                       : reinterpret_cast<sockaddr_in*>(&storage)->sin_port);
     thread_ = std::thread([this] { Run(); });
 }
 
@@ -47,7 +57,7 @@ ScriptedHttpServer::~ScriptedHttpServer() {
 }
 
 std::string ScriptedHttpServer::Url(const std::string& path) const {
-    return "http://127.0.0.1:" + std::to_string(port_) + path;
+    return std::string(ipv6_ ? "http://[::1]:" : "http://127.0.0.1:") + std::to_string(port_) + path;
 }
 
 std::vector<std::string> ScriptedHttpServer::Requests() const {

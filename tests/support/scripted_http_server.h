@@ -27,7 +27,9 @@ using ScriptedConversation = std::vector<ScriptedExchange>;
 class ScriptedHttpServer {
 public:
     // Each accepted connection takes the next conversation.
-    explicit ScriptedHttpServer(std::vector<ScriptedConversation> conversations, int lifetimeMs = 20000);
+    // ipv6: listen on [::1] instead of 127.0.0.1.
+    explicit ScriptedHttpServer(std::vector<ScriptedConversation> conversations, int lifetimeMs = 20000,
+                                bool ipv6 = false);
     ~ScriptedHttpServer();
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
@@ -51,6 +53,7 @@ private:
     std::vector<ScriptedConversation> conversations_;
     int listenFd_ = -1;
     uint16_t port_ = 0;
+    bool ipv6_ = false;
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
     int64_t deadlineMs_ = 0;
