@@ -1,0 +1,367 @@
+// Real web browsers on an X server of the test's own: images are dragged out
+// of a page served by nginx on loopback and dropped on cells of the running
+// program; the bar's Save button then writes the list, which must name the
+// dropped images. An image inside a link arrives as the link's address, as
+// both browsers put only the link in the dropped address list.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QBuffer>
+#include <QImage>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/nginx_server.h"
+#include "support/x11_probe.h"
+
+extern char** environ;
+
+namespace zx {
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using test::X11Probe;
+
+constexpr int kScreenWidth = 1024;
+constexpr int kScreenHeight = 768;
+
+// A child process in a process group of its own, so that a browser and the
+// helpers it starts end together. Killed when it goes out of scope.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            bool replaced = false;
+            for (const auto& x : extraEnv)
+                if (std::strncmp(*e, x.c_str(), x.find('=') + 1) == 0) replaced = true;
+            if (!replaced) env.emplace_back(*e);
+        }
+        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+        std::vector<char*> envp, args;
+        for (auto& s : env) envp.push_back(s.data());
+        envp.push_back(nullptr);
+        std::vector<std::string> a = argv;
+        for (auto& s : a) args.push_back(s.data());
+        args.push_back(nullptr);
+        posix_spawnattr_t attr;
+        posix_spawnattr_init(&attr);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+        posix_spawnattr_setpgroup(&attr, 0);
+        if (posix_spawnp(&pid_, a[0].c_str(), nullptr, &attr, args.data(), envp.data()) != 0) pid_ = -1;
+        posix_spawnattr_destroy(&attr);
+    }
+    ~Child() { Stop(SIGTERM, 10000); }
+    Child(const Child&) = delete;
+    Child& operator=(const Child&) = delete;
+
+    bool Started() const { return pid_ > 0; }
+    bool Running() {
+        if (pid_ <= 0) return false;
+        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+            kill(-pid_, SIGKILL);  // helpers left behind by the group leader
+            pid_ = -1;
+            return false;
+        }
+        return true;
+    }
+    void Stop(int sig, int ms) {
+        if (!Running()) return;
+        kill(-pid_, sig);
+        const auto end = Clock::now() + std::chrono::milliseconds(ms);
+        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (pid_ > 0) {
+            kill(-pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+            pid_ = -1;
+        }
+    }
+
+private:
+    pid_t pid_ = -1;
+};
+
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return done();
+}
+
+void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Png(Qt::GlobalColor colour) {
+    QImage image(60, 40, QImage::Format_RGB32);
+    image.fill(colour);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes.toStdString();
+}
+
+// Runs a shell command and returns the first lines of its standard output.
+std::string Output(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
+    if (!pipe) return {};
+    std::string out;
+    char buf[512];
+    for (int i = 0; i < 200 && fgets(buf, sizeof buf, pipe.get()); ++i) out += buf;
+    return out;
+}
+
+bool HaveCommand(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
+
+// Where the page puts its images, in page pixels; both browsers show the page
+// from the screen's top-left corner in kiosk mode.
+struct Spot {
+    int x, y;
+};
+constexpr Spot kRed{250, 250};     // plain image
+constexpr Spot kBlue{650, 250};    // image inside a link to the full-size image
+constexpr Spot kGreen{250, 500};   // image inside a link to a web page
+
+// The page, with "@" for the server's address. It is opened as a local file
+// (the test server serves only images with their own types).
+constexpr const char* kPage = R"(<!DOCTYPE html><html><head><title>Drop page</title></head>
+<body style="margin:0;background:#eee">
+<img src="@/red.png" style="position:absolute;left:100px;top:150px;width:300px;height:200px">
+<a href="@/blue.png"><img src="@/blue.png?thumb=1" style="position:absolute;left:500px;top:150px;width:300px;height:200px"></a>
+<a href="@/about.html"><img src="@/green.png" style="position:absolute;left:100px;top:400px;width:300px;height:200px"></a>
+</body></html>)";
+
+class BrowserDropTest : public testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        browser_ = GetParam();
+        if (!HaveCommand(browser_)) GTEST_SKIP() << browser_ << " is not installed";
+        for (const char* tool : {"Xvfb", "xdotool"}) ASSERT_TRUE(HaveCommand(tool)) << tool;
+        const char* bin = std::getenv("ZX_BINARY_DIR");
+        program_ = fs::path(bin ? bin : ".") / "src/app/zeltrix";
+        ASSERT_TRUE(fs::exists(program_)) << "the program is not built";
+
+        for (int n = 300; n < 400 && display_.empty(); ++n) {
+            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") || fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+                continue;
+            display_ = ":" + std::to_string(n);
+        }
+        ASSERT_FALSE(display_.empty());
+        xvfb_ = std::make_unique<Child>(
+            std::vector<std::string>{"Xvfb", display_, "-screen", "0",
+                                     std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
+                                     "-nolisten", "tcp"},
+            std::vector<std::string>{});
+        ASSERT_TRUE(WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + display_.substr(1)); }, 15000));
+        setenv("DISPLAY", display_.c_str(), 1);
+
+        work_ = std::make_unique<test::TempDir>();
+        root_ = std::make_unique<test::TempDir>();
+        root_->WriteFile("about.html", "<html><body>about</body></html>");
+        root_->WriteFile("red.png", Png(Qt::red));
+        root_->WriteFile("blue.png", Png(Qt::blue));
+        root_->WriteFile("green.png", Png(Qt::green));
+        nginx_ = std::make_unique<test::NginxServer>(root_->Path());
+        std::string page = kPage;
+        const std::string server = nginx_->Url("");
+        for (size_t at = page.find('@'); at != std::string::npos; at = page.find('@', at + server.size()))
+            page.replace(at, 1, server);
+        work_->WriteFile("page.html", page);
+        fs::create_directories(Work("runtime"));
+        chmod(Work("runtime").c_str(), 0700);
+    }
+
+    void TearDown() override {
+        browserProcess_.reset();
+        app_.reset();
+        nginx_.reset();
+        xvfb_.reset();
+        work_.reset();
+        root_.reset();
+    }
+
+    std::string Work(const std::string& name) const { return work_->Path() + "/" + name; }
+
+    bool X(const std::string& args) { return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str()) == 0; }
+    void Move(int x, int y) { X("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
+
+    void StartProgram() {
+        app_ = std::make_unique<Child>(
+            std::vector<std::string>{program_.string()},
+            std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + Work("runtime")});
+        ASSERT_TRUE(app_->Started());
+        X11Probe x;
+        ASSERT_TRUE(x.Connected());
+        ASSERT_TRUE(WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 90000)) << "no bar window";
+        Sleep(1000);
+    }
+
+    void StartBrowser() {
+        const std::string url = "file://" + Work("page.html");
+        const std::string profile = Work("profile");
+        fs::create_directories(profile);
+        fs::create_directories(Work("home"));
+        std::vector<std::string> argv;
+        std::vector<std::string> env = {"DISPLAY=" + display_, "HOME=" + Work("home")};
+        if (std::string(browser_) == "chromium") {
+            argv = {"chromium",
+                    "--no-first-run",
+                    "--no-default-browser-check",
+                    "--disable-background-networking",
+                    "--disable-component-update",
+                    "--disable-sync",
+                    "--disable-default-apps",
+                    "--disable-extensions",
+                    "--disable-gpu",
+                    "--no-sandbox",
+                    "--test-type",
+                    "--kiosk",
+                    "--user-data-dir=" + profile,
+                    url};
+        } else {
+            std::ofstream(profile + "/user.js") << R"(user_pref("app.update.enabled", false);
+user_pref("app.update.auto", false);
+user_pref("app.normandy.enabled", false);
+user_pref("app.shield.optoutstudies.enabled", false);
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("browser.aboutwelcome.enabled", false);
+user_pref("browser.safebrowsing.malware.enabled", false);
+user_pref("browser.safebrowsing.phishing.enabled", false);
+user_pref("browser.safebrowsing.downloads.enabled", false);
+user_pref("browser.search.update", false);
+user_pref("browser.newtabpage.enabled", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("datareporting.healthreport.uploadEnabled", false);
+user_pref("toolkit.telemetry.enabled", false);
+user_pref("toolkit.telemetry.unified", false);
+user_pref("extensions.update.enabled", false);
+user_pref("extensions.pocket.enabled", false);
+user_pref("network.captive-portal-service.enabled", false);
+user_pref("network.connectivity-service.enabled", false);
+user_pref("network.dns.disablePrefetch", true);
+user_pref("network.prefetch-next", false);
+user_pref("services.settings.server", "http://127.0.0.1:1/");
+user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
+)";
+            argv = {"firefox-esr", "--no-remote", "--new-instance", "--profile", profile, "--kiosk", url};
+            env.push_back("MOZ_CRASHREPORTER_DISABLE=1");
+        }
+        browserProcess_ = std::make_unique<Child>(argv, env);
+        ASSERT_TRUE(browserProcess_->Started());
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                return std::system(("DISPLAY=" + display_ + " xdotool search --onlyvisible --name 'Drop page' >/dev/null 2>&1")
+                                       .c_str()) == 0;
+            },
+            60000))
+            << browser_ << " did not show the page; windows: "
+            << Output("xdotool search --name '.' getwindowname %@");
+        Sleep(3000);  // let the page paint
+    }
+
+    // Drags what lies at `from` up to the top edge, which reveals the bar,
+    // then down onto cell i, in small steps as a hand would.
+    void DragToCell(Spot from, int cell) {
+        const int cellX = 83 + 78 * cell + 35;
+        Move(from.x, from.y + 200);
+        Sleep(300);
+        Move(from.x, from.y);
+        Sleep(300);
+        X("mousedown 1");
+        Sleep(200);
+        for (int i = 1; i <= 12; ++i) {
+            Move(from.x, from.y - 5 * i);
+            Sleep(50);
+        }
+        const int startY = from.y - 60;
+        for (int i = 1; i <= 20; ++i) {
+            const int y = std::max(0, startY - startY * i / 16);
+            Move(from.x + (cellX - from.x) * i / 20, y);
+            Sleep(50);
+        }
+        Sleep(800);  // the bar's tick reveals it
+        for (int y = 4; y <= 32; y += 4) {
+            Move(cellX, y);
+            Sleep(80);
+        }
+        Sleep(500);
+        X("mouseup 1");
+        Sleep(1500);
+    }
+
+    // Presses Save, types the file name into the dialog and returns the list.
+    std::vector<std::string> SaveList() {
+        const std::string file = Work("saved.txt");
+        Move(kScreenWidth - 35, 26);
+        Sleep(700);
+        X("click 1");
+        Sleep(2500);
+        X("type --delay 20 '" + file + "'");
+        X("key Return");
+        WaitUntil([&] { return fs::exists(file) && fs::file_size(file) >= 40; }, 10000);
+        std::vector<std::string> lines;
+        const std::string text = ReadAll(file);
+        for (size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+            lines.push_back(text.substr(start, end - start));
+        return lines;
+    }
+
+    const char* browser_ = "";
+    std::string display_;
+    fs::path program_;
+    std::unique_ptr<Child> xvfb_, app_, browserProcess_;
+    std::unique_ptr<test::TempDir> work_, root_;
+    std::unique_ptr<test::NginxServer> nginx_;
+};
+
+TEST_P(BrowserDropTest, DraggedImagesLandInTheCellsTheyAreDroppedOn) {
+    Move(500, 700);
+    StartProgram();
+    StartBrowser();
+
+    DragToCell(kRed, 2);
+    DragToCell(kBlue, 3);
+    DragToCell(kGreen, 4);
+
+    const std::vector<std::string> lines = SaveList();
+    ASSERT_EQ(lines.size(), 20u) << "the list was not saved";
+    EXPECT_EQ(lines[2], nginx_->Url("/red.png"));
+    // Inside a link the drop carries the link's address, not the image's.
+    EXPECT_EQ(lines[3], nginx_->Url("/blue.png"));
+    EXPECT_EQ(lines[4], "") << "a link to a web page is no image";
+    for (int i : {0, 1, 5, 6, 19}) EXPECT_EQ(lines[static_cast<size_t>(i)], "") << i;
+    EXPECT_TRUE(app_->Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(Browsers, BrowserDropTest, testing::Values("chromium", "firefox-esr"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param) == "chromium" ? std::string("Chromium")
+                                                                          : std::string("FirefoxEsr");
+                         });
+
+}  // namespace
+}  // namespace zx
