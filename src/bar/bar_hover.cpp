@@ -23,10 +23,11 @@ constexpr int kHitTop = 5;         // inclusive
 constexpr int kHitBottom = 56;     // exclusive
 constexpr int kDwellTicks = 2;
 
-// The bar counts as showing for the hover only once it is on screen: at
-// start-up it is shown off the left edge until the first tick hides it, and
-// no preview may open under a bar that cannot be seen.
-bool ShownOnScreen(const QWidget& bar) { return bar.isVisible() && bar.x() + bar.width() > 0; }
+// The bar counts as showing for the hover only once it has been revealed: at
+// start-up it is shown off the left edge (a window manager may pull part of
+// it back onto the screen) until the first tick hides it, and no preview may
+// open under a bar that was never revealed.
+bool ShownOnScreen(const QWidget& bar) { return bar.isVisible() && bar.x() >= 0; }
 
 // Gives `form` the focus unless it has it already, or a modal window of the
 // program blocks it; a refusal by the window manager is not an error.

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Prints the CPU clock ticks (utime + stime) used so far by process $1 and all
+# its descendants, read from /proc/<pid>/stat.
+root=$1
+awk -v root="$root" '
+    FNR == 1 {
+        line = $0
+        # The command name may hold blanks: fields count from after ")".
+        rest = substr(line, index(line, ")") + 2)
+        n = split(rest, f, " ")
+        pid = substr(line, 1, index(line, " ") - 1)
+        parent[pid] = f[2]
+        ticks[pid] = f[12] + f[13]
+    }
+    END {
+        total = 0
+        for (p in ticks) {
+            q = p
+            for (depth = 0; depth < 64 && q != "" && q != 0; depth++) {
+                if (q == root) { total += ticks[p]; break }
+                q = parent[q]
+            }
+        }
+        print total
+    }' /proc/[0-9]*/stat 2>/dev/null
