@@ -201,6 +201,21 @@ protected:
                   0);
     }
 
+    // A key press to whichever window has the focus.
+    void Key(const std::string& key) {
+        ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool key " + key).c_str()), 0);
+    }
+
+    // True when windows with this title exist and none is viewable.
+    static bool Hidden(X11Probe& x, const std::string& title) {
+        return !x.FindWindows(title).empty() && !x.FindViewable(title);
+    }
+    // The left edge of the viewable window with this title; -1 when none.
+    static int LeftOf(X11Probe& x, const std::string& title) {
+        auto w = x.FindViewable(title);
+        return w ? w->x : -1;
+    }
+
     // The program's window with this title (viewable or not).
     std::optional<XWindowInfo> Window(X11Probe& x, const std::string& title) {
         auto all = x.FindWindows(title);
@@ -235,7 +250,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
     // The bar is shown off screen once and hidden by the first tick that
     // finds the pointer below it.
     ASSERT_TRUE(WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 90000)) << "no bar window";
-    ASSERT_TRUE(WaitUntil([&] { return !Window(x, "Form1")->viewable; }, 30000)) << "the bar did not hide";
+    ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1"); }, 30000)) << "the bar did not hide";
     ASSERT_TRUE(app_->Running());
 
     for (int reveal = 0; reveal < 2; ++reveal) {
@@ -248,14 +263,17 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
             },
             10000))
             << "bar not revealed at (0, 0) across the screen";
-        auto bar = Window(x, "Form1");
+        auto bar = x.FindViewable("Form1");
+        ASSERT_TRUE(bar);
         EXPECT_EQ(bar->height, 70);
         ASSERT_TRUE(WaitUntil([&] { return Above(Stacking(display_), bar->id, cover); }, 5000))
             << "the bar is not above the other window";
 
         // Rest on cell 1 (hit rectangle X 161..238, Y 5..55): the preview
         // opens under it, at the cell's left edge.
-        Pointer(190, 30);
+        // (Another pixel each round: the pointer resting exactly where the
+        // last arrow-key step was taken freezes the tick.)
+        Pointer(190 + 5 * reveal, 30);
         ASSERT_TRUE(WaitUntil(
             [&] {
                 auto p = Window(x, "Popup Form");
@@ -263,21 +281,30 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
             },
             10000))
             << "preview not opened under cell 1";
-        auto popup = Window(x, "Popup Form");
+        auto popup = x.FindViewable("Popup Form");
+        ASSERT_TRUE(popup);
         EXPECT_EQ(popup->width, 400);
         EXPECT_EQ(popup->height, 303);
-        EXPECT_TRUE(Window(x, "Form1")->viewable);
+        EXPECT_TRUE(x.FindViewable("Form1"));
+        EXPECT_TRUE(WaitUntil([&] { return Above(Stacking(display_), popup->id, cover); }, 5000))
+            << "the preview is under the other window";
+
+        // The arrow keys step the preview while the real pointer stays.
+        Key("Right");
+        EXPECT_TRUE(WaitUntil([&] { return LeftOf(x, "Popup Form") == 239; }, 5000)) << "Right did not step";
+        Key("shift+Left");
+        EXPECT_TRUE(WaitUntil([&] { return LeftOf(x, "Popup Form") == 161; }, 5000)) << "Shift+Left did not step";
 
         // Down into the popup: both stay.
         Pointer(300, 200);
         std::this_thread::sleep_for(std::chrono::milliseconds(600));
-        EXPECT_TRUE(Window(x, "Form1")->viewable);
-        EXPECT_TRUE(Window(x, "Popup Form")->viewable);
+        EXPECT_TRUE(x.FindViewable("Form1"));
+        EXPECT_TRUE(x.FindViewable("Popup Form"));
 
         // Below the bar and outside the popup: both hide.
         Pointer(800, 500);
         ASSERT_TRUE(WaitUntil(
-            [&] { return !Window(x, "Form1")->viewable && !Window(x, "Popup Form")->viewable; }, 5000))
+            [&] { return Hidden(x, "Form1") && Hidden(x, "Popup Form"); }, 5000))
             << "bar and preview did not hide";
     }
     EXPECT_TRUE(app_->Running());
