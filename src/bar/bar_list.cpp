@@ -8,7 +8,9 @@
 namespace zx {
 namespace {
 
-FileDialogRequest ListFileDialog() { return FileDialogRequest{"txt", "Text Files|*.txt|All Files|*.*"}; }
+FileDialogRequest ListFileDialog() {
+    return FileDialogRequest{"txt", "Text Files|*.txt|All Files|*.*"};
+}
 
 }  // namespace
 

@@ -20,6 +20,8 @@ bool IsImageExtension(std::string_view extension) {
     return false;
 }
 
-bool IsWebAddress(std::string_view address) { return AsciiLower(address.substr(0, 4)) == "http"; }
+bool IsWebAddress(std::string_view address) {
+    return AsciiLower(address.substr(0, 4)) == "http";
+}
 
 }  // namespace zx

@@ -105,7 +105,9 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
     return done();
 }
 
-void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+void Sleep(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -134,16 +136,18 @@ std::string Output(const std::string& command) {
     return out;
 }
 
-bool HaveCommand(const std::string& name) { return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0; }
+bool HaveCommand(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // Where the page puts its images, in page pixels; both browsers show the page
 // from the screen's top-left corner in kiosk mode.
 struct Spot {
     int x, y;
 };
-constexpr Spot kRed{250, 250};     // plain image
-constexpr Spot kBlue{650, 250};    // image inside a link to the full-size image
-constexpr Spot kGreen{250, 500};   // image inside a link to a web page
+constexpr Spot kRed{250, 250};    // plain image
+constexpr Spot kBlue{650, 250};   // image inside a link to the full-size image
+constexpr Spot kGreen{250, 500};  // image inside a link to a web page
 
 // The page, with "@" for the server's address. It is opened as a local file
 // (the test server serves only images with their own types).
@@ -165,7 +169,8 @@ protected:
         ASSERT_TRUE(fs::exists(program_)) << "the program is not built";
 
         for (int n = 300; n < 400 && display_.empty(); ++n) {
-            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") || fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
+            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
+                fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
                 continue;
             display_ = ":" + std::to_string(n);
         }
@@ -209,9 +214,9 @@ protected:
     void Move(int x, int y) { X("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
 
     void StartProgram() {
-        app_ = std::make_unique<Child>(
-            std::vector<std::string>{program_.string()},
-            std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + Work("runtime")});
+        app_ = std::make_unique<Child>(std::vector<std::string>{program_.string()},
+                                       std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
+                                                                "XDG_RUNTIME_DIR=" + Work("runtime")});
         ASSERT_TRUE(app_->Started());
         X11Probe x;
         ASSERT_TRUE(x.Connected());
@@ -274,12 +279,12 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
         ASSERT_TRUE(browserProcess_->Started());
         ASSERT_TRUE(WaitUntil(
             [&] {
-                return std::system(("DISPLAY=" + display_ + " xdotool search --onlyvisible --name 'Drop page' >/dev/null 2>&1")
-                                       .c_str()) == 0;
+                return std::system(
+                           ("DISPLAY=" + display_ + " xdotool search --onlyvisible --name 'Drop page' >/dev/null 2>&1")
+                               .c_str()) == 0;
             },
             60000))
-            << browser_ << " did not show the page; windows: "
-            << Output("xdotool search --name '.' getwindowname %@");
+            << browser_ << " did not show the page; windows: " << Output("xdotool search --name '.' getwindowname %@");
         Sleep(3000);  // let the page paint
     }
 

@@ -20,7 +20,9 @@ using test::BarFixture;
 constexpr const char* kCached = "/home/u/.cache/browser/Cache/f_00a1b2.jpg";
 constexpr const char* kSource = "http://images.example/cats/tabby.jpg?size=l";
 
-bool Drop(BarFixture& f, int i, const std::string& url) { return f.engine(f.cell(i)).SimulateNavigation(url); }
+bool Drop(BarFixture& f, int i, const std::string& url) {
+    return f.engine(f.cell(i)).SimulateNavigation(url);
+}
 
 TEST(DropCache, LocalFileNamedExactlyByAnEntryLandsWithItsWebAddress) {
     BarFixture f;
@@ -34,11 +36,11 @@ TEST(DropCache, NearMissesAreIgnored) {
     BarFixture f;
     f.fake->urlCache = {{kCached, kSource}};
     const std::vector<std::string> misses = {
-        "/HOME/u/.cache/browser/Cache/f_00a1b2.jpg",          // other letter case
-        "file:///home/u/.cache/browser/Cache/f_00a1b2.jpg",   // the file: form
-        "/home/u/.cache/browser//Cache/f_00a1b2.jpg",         // not normalised
-        " /home/u/.cache/browser/Cache/f_00a1b2.jpg",         // a leading blank
-        "/home/u/.cache/browser/Cache/f_00a1b2.JPG",          // extension in capitals
+        "/HOME/u/.cache/browser/Cache/f_00a1b2.jpg",         // other letter case
+        "file:///home/u/.cache/browser/Cache/f_00a1b2.jpg",  // the file: form
+        "/home/u/.cache/browser//Cache/f_00a1b2.jpg",        // not normalised
+        " /home/u/.cache/browser/Cache/f_00a1b2.jpg",        // a leading blank
+        "/home/u/.cache/browser/Cache/f_00a1b2.JPG",         // extension in capitals
     };
     for (const std::string& path : misses) {
         SCOPED_TRACE(path);
@@ -72,9 +74,9 @@ TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
     LinuxPlatform linuxPlatform;
     Platform* previous = SetPlatform(&linuxPlatform);
     EXPECT_FALSE(Drop(f, 2, path));
-    Drop(f, 3, plain);                  // saved without an origin
-    Drop(f, 4, "file://" + path);       // the file: form
-    Drop(f, 5, path + "/");             // no such file
+    Drop(f, 3, plain);             // saved without an origin
+    Drop(f, 4, "file://" + path);  // the file: form
+    Drop(f, 5, path + "/");        // no such file
     SetPlatform(previous);
 
     EXPECT_EQ(f.cell(2).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource));

@@ -10,8 +10,12 @@ using test::BarFixture;
 
 constexpr const char* kImage = "http://h/cat.jpg";
 
-void Drop(BarFixture& f, int i, const std::string& url) { f.engine(f.cell(i)).SimulateNavigation(url); }
-std::vector<std::string> Page(const std::string& address) { return MakeImagePage(CellPageTemplate(), address); }
+void Drop(BarFixture& f, int i, const std::string& url) {
+    f.engine(f.cell(i)).SimulateNavigation(url);
+}
+std::vector<std::string> Page(const std::string& address) {
+    return MakeImagePage(CellPageTemplate(), address);
+}
 
 TEST(DropDuplicate, QuestionNamesTheOtherCellAndYesMovesTheImage) {
     BarFixture f;

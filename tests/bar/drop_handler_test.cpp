@@ -13,26 +13,33 @@ namespace {
 using test::BarFixture;
 
 // Plays a drop of `url` on cell i; returns true when the cell was let navigate.
-bool Drop(BarFixture& f, int i, const std::string& url) { return f.engine(f.cell(i)).SimulateNavigation(url); }
+bool Drop(BarFixture& f, int i, const std::string& url) {
+    return f.engine(f.cell(i)).SimulateNavigation(url);
+}
 
-std::vector<std::string> PageFor(const std::string& address) { return MakeImagePage(CellPageTemplate(), address); }
+std::vector<std::string> PageFor(const std::string& address) {
+    return MakeImagePage(CellPageTemplate(), address);
+}
 
 TEST(DropHandler, TakesOnlyTheSixImageExtensionsInLowerCase) {
     BarFixture f;
-    const std::vector<std::string> taken = {
-        "http://h/a.jpg", "http://h/a.jpeg", "http://h/a.png", "http://h/a.gif", "http://h/a.bmp", "http://h/a.ico",
-        // The query is split off the document part but stays in the address.
-        "http://h/dir/pic.png?w=10&h=5", "http://h/x.jpg#top"};
+    const std::vector<std::string> taken = {"http://h/a.jpg", "http://h/a.jpeg", "http://h/a.png", "http://h/a.gif",
+                                            "http://h/a.bmp", "http://h/a.ico",
+                                            // The query is split off the document part but stays in the address.
+                                            "http://h/dir/pic.png?w=10&h=5", "http://h/x.jpg#top"};
     for (const std::string& url : taken) {
         SCOPED_TRACE(url);
         EXPECT_FALSE(Drop(f, 2, url)) << "a drop never navigates the cell";
         EXPECT_EQ(f.cell(2).HTMLCode().Lines(), PageFor(url));
     }
     f.fill(2, "http://h/keep.png");
-    const std::vector<std::string> ignored = {
-        "http://h/a.JPG",    "http://h/a.Jpeg",  "http://h/a.jpe",    "http://h/a.png ",  "http://h/a.svg",
-        "http://h/gallery/", "http://h/noext",   "http://h/show.php?img=a/b.jpg",         "http://host?x=1.png",
-        "http://h/img/id=42/pic.jpg",            "http://h/a.png:1", "",                  "about:blank"};
+    const std::vector<std::string> ignored = {"http://h/a.JPG",      "http://h/a.Jpeg",
+                                              "http://h/a.jpe",      "http://h/a.png ",
+                                              "http://h/a.svg",      "http://h/gallery/",
+                                              "http://h/noext",      "http://h/show.php?img=a/b.jpg",
+                                              "http://host?x=1.png", "http://h/img/id=42/pic.jpg",
+                                              "http://h/a.png:1",    "",
+                                              "about:blank"};
     for (const std::string& url : ignored) {
         SCOPED_TRACE(url);
         EXPECT_FALSE(Drop(f, 2, url));

@@ -1,4 +1,6 @@
 // The list file on disk: what reading looks at and what a failed write keeps.
+#include "bar/list_file.h"
+
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -6,7 +8,6 @@
 #include <csignal>
 #include <filesystem>
 
-#include "bar/list_file.h"
 #include "base/exception.h"
 #include "list_test_support.h"
 

@@ -6,8 +6,8 @@
 #include <map>
 
 #include "base/exception.h"
-#include "support/bar_fixture.h"
 #include "list_test_support.h"
+#include "support/bar_fixture.h"
 
 namespace zx {
 namespace {
@@ -15,9 +15,13 @@ namespace {
 using test::BarFixture;
 using test::TempFolder;
 
-std::vector<std::string> Page(const std::string& address) { return MakeImagePage(CellPageTemplate(), address); }
+std::vector<std::string> Page(const std::string& address) {
+    return MakeImagePage(CellPageTemplate(), address);
+}
 
-std::string Addr(int i) { return "http://h/img" + std::to_string(i) + ".png"; }
+std::string Addr(int i) {
+    return "http://h/img" + std::to_string(i) + ".png";
+}
 
 // Loads `bytes` as a list file into the bar.
 void Load(BarFixture& f, TempFolder& dir, const std::string& bytes) {
@@ -38,7 +42,8 @@ TEST(ListLoad, ShortFileChangesOnlyItsCellsAndLongFileStopsAtTwenty) {
     EXPECT_EQ(f.cell(0).HTMLCode().Lines(), Page(Addr(0)));
     EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
     EXPECT_EQ(f.cell(2).HTMLCode().Lines(), Page(Addr(2)));
-    for (int i = 3; i < 20; ++i) EXPECT_EQ(f.cell(i).HTMLCode().Lines(), Page("http://old/" + std::to_string(i) + ".gif"));
+    for (int i = 3; i < 20; ++i)
+        EXPECT_EQ(f.cell(i).HTMLCode().Lines(), Page("http://old/" + std::to_string(i) + ".gif"));
 
     std::string text;
     for (int i = 0; i < 25; ++i) text += Addr(i + 100) + "\r\n";

@@ -5,8 +5,8 @@
 #include <map>
 
 #include "base/exception.h"
-#include "support/bar_fixture.h"
 #include "list_test_support.h"
+#include "support/bar_fixture.h"
 
 namespace zx {
 namespace {

@@ -1,11 +1,11 @@
 #pragma once
 // A fresh folder for list files, removed with everything in it afterwards.
+#include <stdlib.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
-
-#include <stdlib.h>
 
 namespace zx::test {
 
