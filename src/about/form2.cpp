@@ -15,7 +15,9 @@
 namespace zx {
 namespace {
 
-void OpenPage(const char* path) { platform().ShellOpen(std::string(kMakerSite) + path); }
+void OpenPage(const char* path) {
+    platform().ShellOpen(std::string(kMakerSite) + path);
+}
 
 }  // namespace
 
@@ -72,12 +74,22 @@ void TForm2::FormShow() {
     if (splash_) splash_->close();
 }
 
-void TForm2::sLabel1Click() { OpenPage("/"); }
-void TForm2::sLabel6Click() { OpenPage("/zeltrix.html"); }
-void TForm2::sLabel2Click() { OpenPage("/zeltrix-faq.html"); }
-void TForm2::sLabel3Click() { OpenPage("/zeltrix-help.html"); }
+void TForm2::sLabel1Click() {
+    OpenPage("/");
+}
+void TForm2::sLabel6Click() {
+    OpenPage("/zeltrix.html");
+}
+void TForm2::sLabel2Click() {
+    OpenPage("/zeltrix-faq.html");
+}
+void TForm2::sLabel3Click() {
+    OpenPage("/zeltrix-help.html");
+}
 
-void TForm2::SpeedButton1Click() { reject(); }
+void TForm2::SpeedButton1Click() {
+    reject();
+}
 
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);

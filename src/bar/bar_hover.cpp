@@ -16,18 +16,20 @@
 namespace zx {
 namespace {
 
-constexpr int kRightZone = 80;     // pointer X > W - 80: over the buttons
+constexpr int kRightZone = 80;  // pointer X > W - 80: over the buttons
 constexpr int kFirstCellLeft = 83;
 constexpr int kCellPitch = 78;
-constexpr int kHitTop = 5;         // inclusive
-constexpr int kHitBottom = 56;     // exclusive
+constexpr int kHitTop = 5;      // inclusive
+constexpr int kHitBottom = 56;  // exclusive
 constexpr int kDwellTicks = 2;
 
 // The bar counts as showing for the hover only once it has been revealed: at
 // start-up it is shown off the left edge (a window manager may pull part of
 // it back onto the screen) until the first tick hides it, and no preview may
 // open under a bar that was never revealed.
-bool ShownOnScreen(const QWidget& bar) { return bar.isVisible() && bar.x() >= 0; }
+bool ShownOnScreen(const QWidget& bar) {
+    return bar.isVisible() && bar.x() >= 0;
+}
 
 // Gives `form` the focus unless it has it already, or a modal window of the
 // program blocks it; a refusal by the window manager is not an error.
@@ -41,13 +43,18 @@ void PlaceIfMoved(QWidget* w, int left, int top) {
     if (w->pos() != QPoint(left, top)) w->move(left, top);
 }
 
-bool SameText(const TEmbeddedWB& view, const std::string& text) { return view.HTMLCode().Text() == text; }
+bool SameText(const TEmbeddedWB& view, const std::string& text) {
+    return view.HTMLCode().Text() == text;
+}
 
 }  // namespace
 
 void TForm1::InstallApplicationEvents() {
     new ArrowKeyHook(
-        this, [this] { return std::vector<QWidget*>{this, frmPopupForm, Form2}; },
+        this,
+        [this] {
+            return std::vector<QWidget*>{this, frmPopupForm, Form2};
+        },
         [this](int vk) { return ApplicationEvents1ShortCut(vk); });
 }
 
@@ -76,7 +83,9 @@ void TForm1::SetFormShown(QWidget* form, bool shown) {
     }
 }
 
-bool TForm1::InputDesktopAvailable() { return platform().InputDesktopAvailable(); }
+bool TForm1::InputDesktopAvailable() {
+    return platform().InputDesktopAvailable();
+}
 
 void TForm1::Timer1Timer() {
     // 1. Nothing while the session is locked; a pending step waits.

@@ -175,7 +175,9 @@ protected:
         wm_ = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"},
                                       std::vector<std::string>{"DISPLAY=" + display_});
         ASSERT_TRUE(WaitUntil(
-            [&] { return Output(display_, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; },
+            [&] {
+                return Output(display_, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
+            },
             15000))
             << "openbox did not start";
 
@@ -195,10 +197,10 @@ protected:
     }
 
     void Pointer(int x, int y) {
-        ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool mousemove " + std::to_string(x) + " " +
-                               std::to_string(y))
-                                  .c_str()),
-                  0);
+        ASSERT_EQ(
+            std::system(
+                ("DISPLAY=" + display_ + " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)).c_str()),
+            0);
     }
 
     // A key press to whichever window has the focus.
@@ -237,15 +239,16 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
     Pointer(500, 500);
 
     // Another window over the top-left of the screen, focused by openbox.
-    cover_ = std::make_unique<Child>(
-        std::vector<std::string>{"xmessage", "-geometry", "700x300+0+0", "a window in the way"},
-        std::vector<std::string>{"DISPLAY=" + display_});
+    cover_ =
+        std::make_unique<Child>(std::vector<std::string>{"xmessage", "-geometry", "700x300+0+0", "a window in the way"},
+                                std::vector<std::string>{"DISPLAY=" + display_});
     ASSERT_TRUE(x.WaitViewable("xmessage", 15000));
     const uint32_t cover = x.FindViewable("xmessage")->id;
 
-    app_ = std::make_unique<Child>(std::vector<std::string>{program_.string()},
-                                   std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
-                                                            "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
+    app_ =
+        std::make_unique<Child>(std::vector<std::string>{program_.string()},
+                                std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
+                                                         "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
     ASSERT_TRUE(app_->Started());
     // The bar is shown off screen once and hidden by the first tick that
     // finds the pointer below it.
@@ -303,8 +306,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
 
         // Below the bar and outside the popup: both hide.
         Pointer(800, 500);
-        ASSERT_TRUE(WaitUntil(
-            [&] { return Hidden(x, "Form1") && Hidden(x, "Popup Form"); }, 5000))
+        ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1") && Hidden(x, "Popup Form"); }, 5000))
             << "bar and preview did not hide";
     }
     EXPECT_TRUE(app_->Running());

@@ -48,12 +48,12 @@ TEST_F(HoverTest, PlacesOutsideTheCellRectanglesChangeNothing) {
     OpenPreview(3);
     const QPoint placed = popup().pos();
     const Point outside[] = {
-        {82, 30},                 // the logo
-        {CellX(2), 4},            // above row 5
-        {CellX(2), 56},           // from row 56 down
-        {CellX(2), 70},           // the bar's last row
-        {83 + 78 * 11, 30},       // right of the last visible cell (10)
-        {1024 - 80, 30},          // ... up to the right zone
+        {82, 30},            // the logo
+        {CellX(2), 4},       // above row 5
+        {CellX(2), 56},      // from row 56 down
+        {CellX(2), 70},      // the bar's last row
+        {83 + 78 * 11, 30},  // right of the last visible cell (10)
+        {1024 - 80, 30},     // ... up to the right zone
     };
     for (const Point& p : outside) {
         tickAt(p.X, p.Y);

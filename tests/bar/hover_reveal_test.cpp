@@ -1,6 +1,8 @@
 // Revealing and hiding the bar, the dwell countdown and the cost of idle ticks.
 #include <QApplication>
+#include <QTest>
 #include <QTimer>
+#include <QToolButton>
 
 #include "hover_support.h"
 #include "skin/ts_label.h"
@@ -146,6 +148,17 @@ TEST_F(HoverTest, ModalAboutWindowKeepsTheFocusWhileTheBarIsRevealed) {
     });
     bar.about->ShowModal();
     EXPECT_TRUE(barShown);
+}
+
+TEST_F(HoverTest, LogoClickShowsTheAboutWindowModally) {
+    bool modal = false;
+    QTimer::singleShot(0, [&] {
+        modal = QApplication::activeModalWidget() == bar.about.get();
+        QTest::mouseClick(bar.about->SpeedButton1, Qt::LeftButton);
+    });
+    QTest::mouseClick(form().Image1, Qt::LeftButton, {}, QPoint(20, 20));
+    EXPECT_TRUE(modal);
+    EXPECT_FALSE(bar.about->isVisible());
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 // The actual-size page and the address kept in a marker line.
-#include <gtest/gtest.h>
-
 #include "popup/actual_view_page.h"
+
+#include <gtest/gtest.h>
 
 namespace zx {
 namespace {
@@ -24,8 +24,9 @@ TEST(ActualViewPage, IsTheTenLinePageWithTheAddressAsSource) {
 
 TEST(ActualViewPage, AddressCannotCloseTheSourceAttribute) {
     const auto page = ActualViewPage("http://x/\"><script>alert(1)</script>&.png");
-    EXPECT_EQ(page[6],
-              "<img margin=\"0\" border=\"0\" src=\"http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;&amp;.png\">");
+    EXPECT_EQ(
+        page[6],
+        "<img margin=\"0\" border=\"0\" src=\"http://x/&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;&amp;.png\">");
     EXPECT_EQ(ActualViewPage("")[6], "<img margin=\"0\" border=\"0\" src=\"\">");
 }
 

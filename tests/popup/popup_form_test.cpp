@@ -1,10 +1,12 @@
 // The popup window: its design, the actual-size view, the address memo, the
 // context menu and Copy.
+#include "popup/popup_form.h"
+
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QElapsedTimer>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QTimer>
 #include <memory>
@@ -12,7 +14,6 @@
 #include "htmlview/embedded_wb.h"
 #include "htmlview/headless_engine.h"
 #include "platform/fake/fake_platform.h"
-#include "popup/popup_form.h"
 #include "popup/ts_memo.h"
 #include "skin/ts_label.h"
 
@@ -118,7 +119,8 @@ TEST_F(PopupTest, TimerRunsOnItsOwnWhileHidden) {
     ASSERT_FALSE(popup.isVisible());
     QElapsedTimer t;
     t.start();
-    while (Memo() != "http://img.example/t.png" && t.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (Memo() != "http://img.example/t.png" && t.elapsed() < 2000)
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(Memo(), "http://img.example/t.png");
 }
 
