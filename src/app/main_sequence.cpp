@@ -42,7 +42,8 @@ void WatchTerminationSignals(QObject* parent) {
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        QCoreApplication::quit();
+        // Queued, so that a signal that comes before the loop runs still ends it.
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
     });
     struct sigaction sa {};
     sa.sa_handler = OnSignal;
@@ -107,14 +108,18 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         });
         WatchTerminationSignals(&app);
 
-        // 10. Publish the bar's window handle.
+        // 10. Publish the bar's window handle. The toolkit may replace the
+        // native window when the web views first show (another surface type),
+        // so the handle is published again whenever it changes.
         instance.Publish(static_cast<WindowHandle>(form1->winId()));
+        form1->OnWindowHandleChanged = [&](WindowHandle handle) { RunHandler([&] { instance.Publish(handle); }); };
 
         // 11. The GUI loop; the bar is shown once, off screen.
         form1->show();
         app.exec();
 
         // 12. Withdraw the handle.
+        form1->OnWindowHandleChanged = nullptr;
         instance.Withdraw();
         form2.reset();
         popup.reset();

@@ -193,6 +193,13 @@ void TForm1::resizeEvent(QResizeEvent* event) {
     for (int i = 0; i < 4; ++i) buttons[i]->move(width() - kButtonWidth, 2 + 16 * i);
 }
 
+bool TForm1::event(QEvent* event) {
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::WinIdChange && OnWindowHandleChanged && internalWinId() != 0)
+        OnWindowHandleChanged(static_cast<WindowHandle>(internalWinId()));
+    return handled;
+}
+
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <array>
+#include <functional>
 #include <memory>
 #include <QObject>
 #include <string>
@@ -99,11 +100,15 @@ public:
     TfrmPopupForm* frmPopupForm = nullptr;
     TForm2* Form2 = nullptr;
 
+    // Called when the bar's native window is replaced, with its new handle.
+    std::function<void(WindowHandle)> OnWindowHandleChanged;
+
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
     void CreateControls();

@@ -3,7 +3,9 @@
 #include <zlib.h>
 
 #include <QApplication>
+#include <QColor>
 #include <QFont>
+#include <QPalette>
 
 #include "base/exception.h"
 
@@ -27,6 +29,10 @@ void ApplySkin(QApplication& app) {
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     app.setFont(font);
+    QPalette palette = app.palette();
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+        palette.setColor(role, QColor(0x1d, 0x25, 0x33));
+    app.setPalette(palette);
     app.setStyleSheet(QString::fromUtf8(UnpackSkin().c_str()));
 }
 

@@ -28,8 +28,11 @@ TEST(ImagePage, IsTheMarkerLineThenTheTemplateWithTheAddress) {
     ASSERT_EQ(page.size(), 41u);
     EXPECT_EQ(page[0], "<!3423" + address + ">");
     EXPECT_EQ(page[32], "<img onload=\"resizeImage1()\" margin=\"0\" border=\"0\" src=\"" + address + "\">");
-    for (size_t i = 1; i < page.size(); ++i)
-        if (i != 32) EXPECT_EQ(page[i], CellPageTemplate()[i - 1]);
+    for (size_t i = 1; i < page.size(); ++i) {
+        if (i != 32) {
+            EXPECT_EQ(page[i], CellPageTemplate()[i - 1]);
+        }
+    }
 }
 
 TEST(ImagePage, MarkupInAnAddressCannotLeaveTheSrcAttribute) {
