@@ -126,6 +126,9 @@ TEST_F(StartupTest, CloseAsksAndOnlyYesEndsWithExitCodeZero) {
     // Reveal the bar at the top edge, where the user would close it.
     ASSERT_EQ(std::system("xdotool mousemove 600 0 sleep 0.3 mousemove 601 0"), 0);
     ASSERT_TRUE(x.WaitViewable("Form1", 10000)) << "the bar does not reveal";
+    // The bar's native window may have been replaced since it first appeared.
+    bar = x.FindViewable("Form1");
+    ASSERT_TRUE(bar);
 
     x.RequestClose(bar->id);
     ASSERT_TRUE(x.WaitViewable("Confirm", 20000)) << "no confirmation";
