@@ -146,16 +146,28 @@ void TIdSocketTransport::Send(const char* data, size_t size) {
 
 size_t TIdSocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
     if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
+    // The silence limit is the socket's own receive time-out, which saves a
+    // wait call per receive on large bodies.
+    if (timeoutMs != recvTimeoutMs_) {
+        timeval tv{};
+        if (timeoutMs > 0) {
+            tv.tv_sec = timeoutMs / 1000;
+            tv.tv_usec = (timeoutMs % 1000) * 1000;
+        }
+        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
+        recvTimeoutMs_ = timeoutMs;
+    }
     while (true) {
-        if (timeoutMs > 0 && !WaitFor(fd_, POLLIN, timeoutMs)) throw EIdSocketError(EIdSocketError::kTimedOut);
         const ssize_t n = ::recv(fd_, buffer, size, 0);
         if (n >= 0) return static_cast<size_t>(n);
         if (errno == EINTR) continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK) throw EIdSocketError(EIdSocketError::kTimedOut);
         ThrowErrno(errno);
     }
 }
 
 void TIdSocketTransport::Close() {
+    recvTimeoutMs_ = 0;
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;

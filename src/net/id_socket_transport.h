@@ -29,6 +29,7 @@ public:
 private:
     TIdResolver resolver_;
     int fd_ = -1;
+    int recvTimeoutMs_ = 0;  // as set on the socket
 };
 
 }  // namespace zx
