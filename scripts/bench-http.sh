@@ -2,11 +2,11 @@
 # HTTP client against curl on loopback: nginx serves 20 JPEG-named files of
 # 1 MiB and one of 100 MiB (random bytes); both fetch them over one
 # keep-alive connection per set, several rounds, alternating.
-#   scripts/bench-http.sh [rounds, default 5]
+#   scripts/bench-http.sh [rounds, default 7; one more warm-up round is not counted]
 # Ends with "small: ours/curl = R" and "large: ours/curl = R" (medians).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-rounds=${1:-5}
+rounds=${1:-7}
 build=build-bench
 
 if CC=${CC:-gcc} CXX=${CXX:-g++} cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF \

@@ -109,7 +109,8 @@ int Compare(int rounds, const std::string& outDir, const std::vector<std::string
         std::vector<double> ours, curl;
     } sets[] = {{"small", &small, {}, 0, 0, {}, {}}, {"large", &large, {}, 0, 0, {}, {}}};
 
-    for (int r = 0; r < rounds; ++r) {
+    // Round 0 warms up the server, the page cache and the output files, and is not counted.
+    for (int r = 0; r <= rounds; ++r) {
         for (auto& set : sets) {
             std::vector<std::string> oursArgs{exe, "fetch", oursDir};
             std::vector<std::string> curlArgs{"curl", "-s", "--fail"};
@@ -121,20 +122,21 @@ int Compare(int rounds, const std::string& outDir, const std::vector<std::string
             }
             // Alternate which one goes first, so neither always meets a warm server.
             Run ours{}, curl{};
-            if (r % 2 == 0) {
+            if (r % 2 == 1) {
                 ours = Spawn(oursArgs);
                 curl = Spawn(curlArgs);
             } else {
                 curl = Spawn(curlArgs);
                 ours = Spawn(oursArgs);
             }
+            if (r == 0) continue;
             set.ours.push_back(ours.seconds);
             set.curl.push_back(curl.seconds);
             set.ratios.push_back(ours.seconds / curl.seconds);
             set.oursRss = std::max(set.oursRss, ours.maxRssKiB);
             set.curlRss = std::max(set.curlRss, curl.maxRssKiB);
-            std::printf("round %d %-5s ours %.3f s  curl %.3f s  ratio %.2f\n", r + 1, set.name, ours.seconds,
-                        curl.seconds, ours.seconds / curl.seconds);
+            std::printf("round %d %-5s ours %.3f s  curl %.3f s  ratio %.2f\n", r, set.name, ours.seconds, curl.seconds,
+                        ours.seconds / curl.seconds);
         }
     }
     for (auto& set : sets) {
