@@ -88,7 +88,8 @@ void TIdURI::SplitPathPart(const std::string& rest, bool absolute) {
     const size_t lastSlash = (q == std::string::npos) ? rest.rfind('/') : rest.rfind('/', q);
     if (lastSlash != std::string::npos) pathLen = lastSlash + 1;
 
-    path_ = absolute ? "/" : "";
+    path_.clear();
+    if (absolute) path_.push_back('/');
     path_.append(rest, 0, pathLen);
     if (q != std::string::npos) {
         document_ = rest.substr(0, q);
