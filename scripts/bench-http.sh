@@ -8,14 +8,15 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=${1:-7}
 build=build-bench
+mkdir -p "$build"
 
 if CC=${CC:-gcc} CXX=${CXX:-g++} cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF \
-        -DZX_BENCH=ON >"$build.configure.log" 2>&1 && cmake --build "$build" --target bench_http -j2 >/dev/null; then
+        -DZX_BENCH=ON >"$build/configure.log" 2>&1 && cmake --build "$build" --target bench_http -j2 >/dev/null; then
     bench="$build/bench/http/bench_http"
 else
     # Another folder of the tree may not configure at the moment; the
     # program needs only the network library, so build it directly.
-    echo "note: tree does not configure (see $build.configure.log); compiling bench_http directly" >&2
+    echo "note: tree does not configure (see $build/configure.log); compiling bench_http directly" >&2
     mkdir -p "$build"
     bench="$build/bench_http_direct"
     g++ -std=c++20 -O2 -DNDEBUG -Isrc -o "$bench" bench/http/main.cpp src/net/*.cpp src/base/text.cpp
