@@ -10,7 +10,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     SetExceptionReporter([this](const std::exception& e) { ShowException(e); });
 }
 
-TApplication::~TApplication() { SetExceptionReporter(nullptr); }
+TApplication::~TApplication() {
+    SetExceptionReporter(nullptr);
+}
 
 void TApplication::SetTitle(const std::string& title) {
     // Kept apart from the toolkit's display name, which X11 would append to

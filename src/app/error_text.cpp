@@ -20,8 +20,7 @@ std::string HandlerErrorText(const std::string& message) {
 std::string ApplicationErrorText(const std::string& className, const std::string& module, const void* address,
                                  const std::string& message) {
     char addr[32];
-    std::snprintf(addr, sizeof addr, "%016llX",
-                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
+    std::snprintf(addr, sizeof addr, "%016llX", static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(address)));
     const bool endsWithDot = !message.empty() && message.back() == '.';
     return "Exception " + className + " in module " + module + " at " + addr + ".\r\n" + message +
            (endsWithDot ? "" : ".") + "\r\n";

@@ -1,3 +1,5 @@
 #include "app/main_sequence.h"
 
-int main(int argc, char** argv) { return zx::RunMainSequence(argc, argv); }
+int main(int argc, char** argv) {
+    return zx::RunMainSequence(argc, argv);
+}

@@ -25,7 +25,9 @@ constexpr int kCellHeight = 51;
 constexpr int kButtonWidth = 70;
 constexpr int kLinkColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
 
-QColor FromBgr(int bgr) { return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF); }
+QColor FromBgr(int bgr) {
+    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
+}
 
 template <class F>
 auto Guarded(F f) {
@@ -46,7 +48,9 @@ TForm1::TForm1(QWidget* splash) : QWidget(nullptr), splash_(splash) {
     RunHandler([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() { FormDestroy(); }
+TForm1::~TForm1() {
+    FormDestroy();
+}
 
 void TForm1::CreateControls() {
     Image1 = new QLabel(this);
@@ -155,9 +159,13 @@ void TForm1::HandleLblClick(TsLabel* Sender) {
     if (cell->HTMLCode().Count() > 2) cell->HTMLCode().SetText(kClearedCellText);
 }
 
-void TForm1::sLabel1Click() { platform().ShellOpen(kProductSite); }
+void TForm1::sLabel1Click() {
+    platform().ShellOpen(kProductSite);
+}
 
-void TForm1::Button1Click() { close(); }
+void TForm1::Button1Click() {
+    close();
+}
 
 bool TForm1::FormCloseQuery() {
     MessageBoxRequest box;

@@ -74,11 +74,20 @@ std::string HtmlAttributeEscape(std::string_view text) {
     out.reserve(text.size());
     for (char c : text) {
         switch (c) {
-            case '&': out += "&amp;"; break;
-            case '<': out += "&lt;"; break;
-            case '>': out += "&gt;"; break;
-            case '"': out += "&quot;"; break;
-            default: out += c;
+            case '&':
+                out += "&amp;";
+                break;
+            case '<':
+                out += "&lt;";
+                break;
+            case '>':
+                out += "&gt;";
+                break;
+            case '"':
+                out += "&quot;";
+                break;
+            default:
+                out += c;
         }
     }
     return out;
@@ -91,9 +100,13 @@ std::vector<std::string> MakeImagePage(const std::vector<std::string>& templateL
     return lines;
 }
 
-bool IsCellMarkerLine(std::string_view line) { return line.substr(0, kCellMarkerPrefix.size()) == kCellMarkerPrefix; }
+bool IsCellMarkerLine(std::string_view line) {
+    return line.substr(0, kCellMarkerPrefix.size()) == kCellMarkerPrefix;
+}
 
-bool IsImagePage(const TStringList& document) { return document.Count() > 0 && IsCellMarkerLine(document[0]); }
+bool IsImagePage(const TStringList& document) {
+    return document.Count() > 0 && IsCellMarkerLine(document[0]);
+}
 
 std::string AddressFromMarkerLine(std::string_view line) {
     if (line.size() < 8) return {};

@@ -4,12 +4,12 @@
 // Each feature lives in a file of its own: bar_window (controls, layout, small
 // clicks, close), bar_hover (reveal, hide, hover, arrow keys), bar_drop (drops
 // and the URL-cache lookup), bar_list (Save and Load), bar_download.
+#include <QObject>
 #include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
 #include <memory>
-#include <QObject>
 #include <string>
 
 #include "platform/platform.h"

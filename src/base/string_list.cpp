@@ -4,7 +4,9 @@
 
 namespace zx {
 
-std::string TStringList::Text() const { return JoinLinesCRLF(lines_); }
+std::string TStringList::Text() const {
+    return JoinLinesCRLF(lines_);
+}
 
 void TStringList::SetText(std::string_view text) {
     lines_ = SplitLines(text);

@@ -10,7 +10,9 @@ HtmlEngineFactory& Factory() {
 }
 }  // namespace
 
-void SetHtmlEngineFactory(HtmlEngineFactory factory) { Factory() = std::move(factory); }
+void SetHtmlEngineFactory(HtmlEngineFactory factory) {
+    Factory() = std::move(factory);
+}
 
 std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOptions& options) {
     if (Factory()) return Factory()(view, options);

@@ -32,7 +32,7 @@ public:
 
 // Options shared by all views of the program; `silent` differs per view.
 struct HtmlViewOptions {
-    bool silent = true;                     // no dialogs of the engine's own
+    bool silent = true;                      // no dialogs of the engine's own
     std::string disableCtrlShortcuts = "N";  // Ctrl+<key> swallowed for these keys
     bool noBorder = true;
     bool noScrollBars = true;

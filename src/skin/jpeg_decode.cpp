@@ -1,11 +1,9 @@
 // JPEG decoding through libjpeg, with its fatal errors turned into a null
 // image instead of an exit.
-#include <cstddef>
-#include <cstdio>
-
 #include <jpeglib.h>
 
 #include <csetjmp>
+#include <cstddef>
 #include <cstdio>
 
 #include "skin/pictures.h"

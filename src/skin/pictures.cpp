@@ -15,9 +15,15 @@ QPixmap Png(const char* name) {
 }
 }  // namespace
 
-QPixmap LogoPicture() { return Png("logo.png"); }
-QPixmap AboutPicture() { return Png("about.png"); }
-QPixmap IconPicture() { return Png("icon.png"); }
+QPixmap LogoPicture() {
+    return Png("logo.png");
+}
+QPixmap AboutPicture() {
+    return Png("about.png");
+}
+QPixmap IconPicture() {
+    return Png("icon.png");
+}
 
 QPixmap SplashPicture() {
     const QByteArray data = Resource("splash.jpg");

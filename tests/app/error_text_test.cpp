@@ -1,6 +1,7 @@
+#include "app/error_text.h"
+
 #include <gtest/gtest.h>
 
-#include "app/error_text.h"
 #include "base/exception.h"
 
 namespace zx {
@@ -23,7 +24,8 @@ TEST(ApplicationErrorText, NamesClassModuleAndMessage) {
     EXPECT_EQ(text,
               "Exception EConvertError in module zeltrix at 0000000000000000.\r\n"
               "'abc' is not a valid integer value.\r\n");
-    EXPECT_EQ(ApplicationErrorText("E", "m", nullptr, "done."), "Exception E in module m at 0000000000000000.\r\ndone.\r\n");
+    EXPECT_EQ(ApplicationErrorText("E", "m", nullptr, "done."),
+              "Exception E in module m at 0000000000000000.\r\ndone.\r\n");
     EXPECT_EQ(ExceptionClassName(EConvertError("x")), "EConvertError");
     EXPECT_EQ(ExceptionClassName(std::runtime_error("x")), "std::runtime_error");
 }

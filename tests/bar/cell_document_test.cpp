@@ -1,6 +1,7 @@
+#include "bar/cell_document.h"
+
 #include <gtest/gtest.h>
 
-#include "bar/cell_document.h"
 #include "base/text.h"
 
 namespace zx {

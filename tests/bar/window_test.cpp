@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFrame>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QCoreApplication>
 
 #include "skin/ts_label.h"
 #include "support/bar_fixture.h"

@@ -1,8 +1,9 @@
+#include "base/text.h"
+
 #include <gtest/gtest.h>
 
 #include "base/exception.h"
 #include "base/string_list.h"
-#include "base/text.h"
 
 namespace zx {
 namespace {

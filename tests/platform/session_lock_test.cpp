@@ -1,6 +1,8 @@
 // The session-lock watcher against a private D-Bus bus with stand-ins for
 // logind and the desktop's screen saver, each served from a thread of its
 // own so that the watcher's blocking calls get their answers.
+#include "platform/linux/session_lock.h"
+
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
@@ -18,8 +20,6 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-
-#include "platform/linux/session_lock.h"
 
 extern char** environ;
 
@@ -116,22 +116,22 @@ public:
                     session_ = new SessionAdaptor(sessionObject_);
                     session_->locked = locked;
                     conn_.registerObject("/org/freedesktop/login1", managerObject_);
-                    conn_.registerObject(kSessionPath, sessionObject_,
-                                         QDBusConnection::ExportAdaptors);
+                    conn_.registerObject(kSessionPath, sessionObject_, QDBusConnection::ExportAdaptors);
                     conn_.registerService("org.freedesktop.login1");
                 }
             },
             Qt::BlockingQueuedConnection);
     }
     ~Services() override {
-        QMetaObject::invokeMethod(&root_, [this] { qDeleteAll(root_.children()); }, Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &root_, [this] { qDeleteAll(root_.children()); }, Qt::BlockingQueuedConnection);
         thread_.quit();
         thread_.wait();
         QDBusConnection::disconnectFromBus("services");
     }
     void SetActive(bool active) {
-        QMetaObject::invokeMethod(&root_, [=, this] { emit saver_->ActiveChanged(active); },
-                                  Qt::BlockingQueuedConnection);
+        QMetaObject::invokeMethod(
+            &root_, [=, this] { emit saver_->ActiveChanged(active); }, Qt::BlockingQueuedConnection);
     }
     void SetLocked(bool locked) {
         QMetaObject::invokeMethod(

@@ -1,9 +1,10 @@
+#include "skin/skin.h"
+
 #include <gtest/gtest.h>
 
 #include <QFile>
 
 #include "skin/pictures.h"
-#include "skin/skin.h"
 
 namespace zx {
 namespace {

@@ -64,8 +64,8 @@ void X11Probe::Walk(uint32_t window, int depth, const std::string& title, std::v
                 info.height = g->height;
                 std::free(g);
             }
-            if (auto* t = xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, w, root_, 0, 0),
-                                                          nullptr)) {
+            if (auto* t =
+                    xcb_translate_coordinates_reply(conn_, xcb_translate_coordinates(conn_, w, root_, 0, 0), nullptr)) {
                 info.x = t->dst_x;
                 info.y = t->dst_y;
                 std::free(t);

@@ -24,9 +24,13 @@ MsgAnswer FakePlatform::MessageBox(const MessageBoxRequest& request) {
     MsgAnswer fallback = request.defaultButton;
     if (fallback == MsgAnswer::None) {
         switch (request.buttons) {
-            case MsgButtons::Ok: fallback = MsgAnswer::Ok; break;
+            case MsgButtons::Ok:
+                fallback = MsgAnswer::Ok;
+                break;
             case MsgButtons::YesNo:
-            case MsgButtons::YesCancel: fallback = MsgAnswer::Yes; break;
+            case MsgButtons::YesCancel:
+                fallback = MsgAnswer::Yes;
+                break;
         }
     }
     return PopOr(answers, fallback);
@@ -47,7 +51,9 @@ std::optional<std::string> FakePlatform::BrowseForFolder(const std::string& titl
     return PopOr(folderAnswers, std::optional<std::string>{});
 }
 
-std::vector<UrlCacheEntry> FakePlatform::UrlCacheEntries(const std::string&) { return urlCache; }
+std::vector<UrlCacheEntry> FakePlatform::UrlCacheEntries(const std::string&) {
+    return urlCache;
+}
 
 std::optional<intptr_t> FakePlatform::SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t, intptr_t) {
     sentMessages.push_back({window, msg});

@@ -18,8 +18,12 @@
 namespace zx {
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string S(const QString& s) {
+    return s.toUtf8().toStdString();
+}
 
 // "Text Files|*.txt|All Files|*.*" -> "Text Files (*.txt);;All Files (*)"
 QString QtFilter(const std::string& filter) {
@@ -34,7 +38,9 @@ QString QtFilter(const std::string& filter) {
     return entries.join(";;");
 }
 
-QWidget* DialogOwner() { return QApplication::activeWindow(); }
+QWidget* DialogOwner() {
+    return QApplication::activeWindow();
+}
 
 std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(DialogOwner());
@@ -63,7 +69,9 @@ bool LinuxPlatform::GuiThreadHoldsCapture() {
     return QWidget::mouseGrabber() != nullptr || QGuiApplication::mouseButtons() != Qt::NoButton;
 }
 
-bool LinuxPlatform::InputDesktopAvailable() { return !lock_->Locked(); }
+bool LinuxPlatform::InputDesktopAvailable() {
+    return !lock_->Locked();
+}
 
 int LinuxPlatform::PrimaryScreenWidth() {
     const QScreen* screen = QGuiApplication::primaryScreen();
@@ -75,18 +83,30 @@ MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
     box.setWindowTitle(Q(request.caption));
     box.setText(Q(request.text));
     switch (request.icon) {
-        case MsgIcon::None: box.setIcon(QMessageBox::NoIcon); break;
-        case MsgIcon::Information: box.setIcon(QMessageBox::Information); break;
-        case MsgIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-        case MsgIcon::Error: box.setIcon(QMessageBox::Critical); break;
-        case MsgIcon::Question: box.setIcon(QMessageBox::Question); break;
+        case MsgIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MsgIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MsgIcon::Warning:
+            box.setIcon(QMessageBox::Warning);
+            break;
+        case MsgIcon::Error:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        case MsgIcon::Question:
+            box.setIcon(QMessageBox::Question);
+            break;
     }
     std::vector<std::pair<QAbstractButton*, MsgAnswer>> buttons;
     auto add = [&](const char* text, QMessageBox::ButtonRole role, MsgAnswer answer) {
         buttons.emplace_back(box.addButton(QString::fromUtf8(text), role), answer);
     };
     switch (request.buttons) {
-        case MsgButtons::Ok: add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok); break;
+        case MsgButtons::Ok:
+            add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok);
+            break;
         case MsgButtons::YesNo:
             add("&Yes", QMessageBox::YesRole, MsgAnswer::Yes);
             add("&No", QMessageBox::NoRole, MsgAnswer::No);

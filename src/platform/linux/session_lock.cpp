@@ -1,12 +1,12 @@
 #include "platform/linux/session_lock.h"
 
+#include <unistd.h>
+
 #include <QDBusConnection>
 #include <QDBusInterface>
 #include <QDBusObjectPath>
 #include <QDBusReply>
 #include <QDBusVariant>
-
-#include <unistd.h>
 
 namespace zx {
 namespace {
@@ -27,8 +27,7 @@ SessionLockWatcher::SessionLockWatcher() {
             QDBusReply<QDBusVariant> hint = props.call("Get", "org.freedesktop.login1.Session", "LockedHint");
             if (hint.isValid()) logindLocked_ = hint.value().variant().toBool();
             system.connect("org.freedesktop.login1", sessionPath_, "org.freedesktop.DBus.Properties",
-                           "PropertiesChanged", this,
-                           SLOT(OnLogindProperties(QString, QVariantMap, QStringList)));
+                           "PropertiesChanged", this, SLOT(OnLogindProperties(QString, QVariantMap, QStringList)));
         }
     }
     QDBusConnection session = QDBusConnection::sessionBus();
@@ -48,6 +47,8 @@ void SessionLockWatcher::OnLogindProperties(const QString&, const QVariantMap& c
     if (it != changed.end()) logindLocked_ = it->toBool();
 }
 
-void SessionLockWatcher::OnScreenSaverActive(bool active) { screenSaverActive_ = active; }
+void SessionLockWatcher::OnScreenSaverActive(bool active) {
+    screenSaverActive_ = active;
+}
 
 }  // namespace zx

@@ -21,7 +21,6 @@ private slots:
     void OnScreenSaverActive(bool active);
 
 private:
-
     QString sessionPath_;
     bool logindLocked_ = false;
     bool screenSaverActive_ = false;
