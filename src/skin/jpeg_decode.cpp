@@ -1,10 +1,11 @@
 // JPEG decoding through libjpeg, with its fatal errors turned into a null
 // image instead of an exit.
-#include <jpeglib.h>
-
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>
+
+// jpeglib.h needs size_t and FILE declared before it.
+#include <jpeglib.h>
 
 #include "skin/pictures.h"
 
