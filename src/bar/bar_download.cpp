@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 #include "bar/form1.h"
 #include "bar/image_file.h"
 #include "bar/unique_name.h"

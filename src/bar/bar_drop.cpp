@@ -4,7 +4,7 @@
 #include <QPlainTextEdit>
 #include <exception>
 
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 #include "bar/drop_rules.h"
 #include "bar/form1.h"
 #include "base/text.h"

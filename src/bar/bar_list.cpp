@@ -1,5 +1,5 @@
 // Saving the cells' addresses to a bar list file and filling the cells from one.
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 #include "bar/form1.h"
 #include "bar/list_file.h"
 #include "base/text.h"

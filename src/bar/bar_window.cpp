@@ -7,7 +7,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 #include "bar/form1.h"
 #include "base/handler_guard.h"
 #include "base/text.h"

@@ -1,39 +1,8 @@
 #include "popup/actual_view_page.h"
 
+#include "base/cell_document.h"
+
 namespace zx {
-namespace {
-
-std::string AttributeEscape(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
-        }
-    }
-    return out;
-}
-
-}  // namespace
-
-std::string AddressOfMarkerLine(std::string_view line) {
-    if (line.size() < 8) return {};
-    return std::string(line.substr(6, line.size() - 7));
-}
-
 std::vector<std::string> ActualViewPage(std::string_view address) {
     // The body opens inside the head; engines accept it, and the page is
     // kept in exactly this shape.
@@ -44,7 +13,7 @@ std::vector<std::string> ActualViewPage(std::string_view address) {
         "<head>",
         "<title>Image</title>",
         "<body scroll=\"no\" TOPMARGIN=0 LEFTMARGIN=0 MARGINHEIGHT=0 MARGINWIDTH=0>",
-        "<img margin=\"0\" border=\"0\" src=\"" + AttributeEscape(address) + "\">",
+        "<img margin=\"0\" border=\"0\" src=\"" + HtmlAttributeEscape(address) + "\">",
         "</body>",
         "</head>",
         "</html>",

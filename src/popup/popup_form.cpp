@@ -4,6 +4,7 @@
 #include <QMenu>
 #include <QTimer>
 
+#include "base/cell_document.h"
 #include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
 #include "platform/platform.h"
@@ -104,7 +105,7 @@ void TfrmPopupForm::FillActualView(int i) {
     if (!cells_) return;
     const TStringList& cell = cells_->at(static_cast<size_t>(i))->HTMLCode();
     if (cell.Count() > 2)
-        wb->HTMLCode().SetLines(ActualViewPage(AddressOfMarkerLine(cell[0])));
+        wb->HTMLCode().SetLines(ActualViewPage(AddressFromMarkerLine(cell[0])));
     else
         wb->HTMLCode().SetLines(cell.Lines());
 }
@@ -113,7 +114,7 @@ void TfrmPopupForm::Timer1Timer() {
     QString text;
     // The line count comes from the actual-size view, the address from wb1,
     // which alone holds the cell document with its marker line.
-    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0) text = Q(AddressOfMarkerLine(wb1->HTMLCode()[0]));
+    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0) text = Q(AddressFromMarkerLine(wb1->HTMLCode()[0]));
     if (text == memoText_) return;
     memoText_ = text;
     sMemo1->setPlainText(text);

@@ -9,6 +9,9 @@
 #include <QWebEnginePage>
 #include <cstdlib>
 
+#include "base/cell_document.h"
+#include "base/text.h"
+
 namespace zx::test {
 
 LoopbackServer::LoopbackServer() {
@@ -107,55 +110,7 @@ QByteArray PngOf(int width, int height, QColor colour) {
 }
 
 std::string CellPage(const std::string& address) {
-    static const char* const kTemplate[] = {
-        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" ",
-        "\"http://www.w3.org/TR/html4/loose.dtd\">",
-        "<html>",
-        "<head>",
-        "<title>Image</title>",
-        "",
-        "<script type=\"text/javascript\" >",
-        "",
-        "function resizeImage1()",
-        "{",
-        "\tvar window_height = document.body.clientHeight",
-        "\tvar window_width  = document.body.clientWidth",
-        "\tvar image_width   = document.images[0].width",
-        "\tvar image_height  = document.images[0].height",
-        "\tif (window_height/window_width < image_height/image_width)",
-        "\t{",
-        "\t\tdocument.images[0].style.width  = \"auto\"",
-        "\t\tdocument.images[0].style.height = window_height - 6",
-        "\t}",
-        "\telse",
-        "\t{",
-        "\t\tdocument.images[0].style.width  = window_width - 6",
-        "\t\tdocument.images[0].style.height = \"auto\"",
-        "\t}",
-        "}",
-        "",
-        "</script>",
-        "",
-        "<body onresize=\"resizeImage1()\" scroll=\"no\"   TOPMARGIN=0 LEFTMARGIN=0 MARGINHEIGHT=0 MARGINWIDTH=0>",
-        "<center>",
-        "<table height=\"100%\"><td valign=\"middle\">",
-        "<img onload=\"resizeImage1()\" margin=\"0\" border=\"0\" src=\"####\">",
-        "</td></table>",
-        "</center>",
-        "</body>",
-        "",
-        "",
-        "",
-        "</head>",
-        "</html>",
-    };
-    std::string page = "<!3423" + address + ">\r\n";
-    for (const char* line : kTemplate) {
-        std::string l = line;
-        if (const size_t at = l.find("####"); at != std::string::npos) l.replace(at, 4, address);
-        page += l + "\r\n";
-    }
-    return page;
+    return JoinLinesCRLF(MakeImagePage(CellPageTemplate(), address));
 }
 
 std::string ActualSizePage(const std::string& address) {

@@ -30,13 +30,5 @@ TEST(ActualViewPage, AddressCannotCloseTheSourceAttribute) {
     EXPECT_EQ(ActualViewPage("")[6], "<img margin=\"0\" border=\"0\" src=\"\">");
 }
 
-TEST(AddressOfMarkerLine, DropsTheFirstSixAndTheLastCharacter) {
-    EXPECT_EQ(AddressOfMarkerLine("<!3423http://a/b.png>"), "http://a/b.png");
-    EXPECT_EQ(AddressOfMarkerLine("<!3423x>"), "x");
-    EXPECT_EQ(AddressOfMarkerLine("<!3423>"), "");
-    EXPECT_EQ(AddressOfMarkerLine(""), "");
-    EXPECT_EQ(AddressOfMarkerLine("<HTML></HTML>"), "</HTML") << "any line of 8 or more";
-}
-
 }  // namespace
 }  // namespace zx

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "about/form2.h"
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 #include "bar/form1.h"
 #include "htmlview/embedded_wb.h"
 #include "htmlview/headless_engine.h"

@@ -1,4 +1,4 @@
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 
 #include <gtest/gtest.h>
 
@@ -66,6 +66,7 @@ TEST(MarkerLine, ReadsBackAnyAddressWhateverItsLastCharacter) {
     EXPECT_EQ(AddressFromMarkerLine("<!3423"), "");
     EXPECT_EQ(AddressFromMarkerLine("<!342"), "");
     EXPECT_EQ(AddressFromMarkerLine("<!3423ab"), "a") << "the last character is dropped whatever it is";
+    EXPECT_EQ(AddressFromMarkerLine("<HTML></HTML>"), "</HTML") << "any line of 8 or more gives its middle";
 }
 
 TEST(MarkerLine, OnlyTheExactPrefixMarksAnImagePage) {

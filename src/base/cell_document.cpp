@@ -1,4 +1,4 @@
-#include "bar/cell_document.h"
+#include "base/cell_document.h"
 
 #include "base/text.h"
 
