@@ -5,7 +5,6 @@
 // other GUI tests.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -22,9 +21,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/x11_probe.h"
-
-extern char** environ;
 
 namespace zx {
 namespace {
@@ -37,67 +35,12 @@ using test::XWindowInfo;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
-// A child process with extra environment; killed when it goes out of scope.
-class Child {
+// A child process with extra environment, asked to end (SIGTERM) when the
+// test is done.
+class Child : public test::ChildProcess {
 public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            bool replaced = false;
-            for (const auto& x : extraEnv)
-                if (std::strncmp(*e, x.c_str(), x.find('=') + 1) == 0) replaced = true;
-            if (!replaced) env.emplace_back(*e);
-        }
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        std::vector<char*> envp, args;
-        for (auto& s : env) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> a = argv;
-        for (auto& s : a) args.push_back(s.data());
-        args.push_back(nullptr);
-        // The child ends with the test, also when the test is killed.
-        pid_ = fork();
-        if (pid_ == 0) {
-            prctl(PR_SET_PDEATHSIG, SIGTERM);
-            environ = envp.data();
-            execvp(args[0], args.data());
-            _exit(127);
-        }
-    }
-    // Asked to end first, so that an X server removes its lock and socket.
-    ~Child() { Stop(SIGTERM, 5000); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    bool Running() {
-        if (pid_ <= 0) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            pid_ = -1;
-            return false;
-        }
-        return true;
-    }
-    // Sends `sig` and waits up to `ms` for the end; returns the exit code or -1.
-    int Stop(int sig, int ms) {
-        if (!Running()) return exitCode_;
-        kill(pid_, sig);
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (Running()) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-            return -1;
-        }
-        return exitCode_;
-    }
-
-private:
-    pid_t pid_ = -1;
-    int exitCode_ = -1;
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
+        : ChildProcess(argv, extraEnv, {.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000}) {}
 };
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {

@@ -5,7 +5,6 @@
 // both browsers put only the link in the dropped address list.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -25,10 +24,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/x11_probe.h"
-
-extern char** environ;
 
 namespace zx {
 namespace {
@@ -40,60 +38,12 @@ using test::X11Probe;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
-// A child process in a process group of its own, so that a browser and the
-// helpers it starts end together. Killed when it goes out of scope.
-class Child {
+// A child process with extra environment, asked to end (SIGTERM) when the
+// test is done, in a process group of its own so that a browser and its helpers end together.
+class Child : public test::ChildProcess {
 public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            bool replaced = false;
-            for (const auto& x : extraEnv)
-                if (std::strncmp(*e, x.c_str(), x.find('=') + 1) == 0) replaced = true;
-            if (!replaced) env.emplace_back(*e);
-        }
-        env.insert(env.end(), extraEnv.begin(), extraEnv.end());
-        std::vector<char*> envp, args;
-        for (auto& s : env) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::vector<std::string> a = argv;
-        for (auto& s : a) args.push_back(s.data());
-        args.push_back(nullptr);
-        posix_spawnattr_t attr;
-        posix_spawnattr_init(&attr);
-        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
-        posix_spawnattr_setpgroup(&attr, 0);
-        if (posix_spawnp(&pid_, a[0].c_str(), nullptr, &attr, args.data(), envp.data()) != 0) pid_ = -1;
-        posix_spawnattr_destroy(&attr);
-    }
-    ~Child() { Stop(SIGTERM, 10000); }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-    bool Started() const { return pid_ > 0; }
-    bool Running() {
-        if (pid_ <= 0) return false;
-        if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
-            kill(-pid_, SIGKILL);  // helpers left behind by the group leader
-            pid_ = -1;
-            return false;
-        }
-        return true;
-    }
-    void Stop(int sig, int ms) {
-        if (!Running()) return;
-        kill(-pid_, sig);
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (pid_ > 0) {
-            kill(-pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-            pid_ = -1;
-        }
-    }
-
-private:
-    pid_t pid_ = -1;
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
+        : ChildProcess(argv, extraEnv, {.ownProcessGroup = true, .stopSignal = SIGTERM, .stopMs = 10000}) {}
 };
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {

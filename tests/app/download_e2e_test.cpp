@@ -3,7 +3,6 @@
 // image from a real nginx into a folder, driven by the pointer and keyboard.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,10 +17,9 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/x11_probe.h"
-
-extern char** environ;
 
 namespace zx {
 namespace {
@@ -54,40 +52,7 @@ void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-class Program {
-public:
-    explicit Program(const fs::path& runtimeDir) {
-        const char* bin = std::getenv("ZX_BINARY_DIR");
-        const fs::path path = fs::path(bin ? bin : ".") / "src/app/zeltrix";
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0 && std::strncmp(*e, "QT_QPA_PLATFORM=", 16) != 0)
-                env.emplace_back(*e);
-        // A runtime folder of its own keeps this copy apart from any other running copy.
-        env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
-        env.push_back("QT_QPA_PLATFORM=xcb");
-        std::vector<char*> envp;
-        for (auto& s : env) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::string arg0 = path.string();
-        char* argv[] = {arg0.data(), nullptr};
-        if (posix_spawn(&pid_, path.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
-    }
-    ~Program() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Started() const { return pid_ > 0; }
-    static bool Exists() {
-        const char* bin = std::getenv("ZX_BINARY_DIR");
-        return bin && fs::exists(fs::path(bin) / "src/app/zeltrix");
-    }
-
-private:
-    pid_t pid_ = -1;
-};
+using Program = test::ProgramCopy;
 
 // Types a path into the file dialog titled `title` and confirms it.
 bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {
@@ -114,7 +79,7 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
         if (!Xdotool("version")) GTEST_SKIP() << "needs xdotool";
-        ASSERT_TRUE(Program::Exists()) << "the program is not built";
+        ASSERT_TRUE(test::ProgramBuilt()) << "the program is not built";
         char tmpl[] = "/tmp/zx-download-e2e-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         runtime_ = tmpl;

@@ -3,7 +3,6 @@
 // and of two copies started together exactly one starts.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,9 +18,8 @@
 #include "platform/linux/window_message.h"
 #include "shared/process_shared_string.h"
 #include "shared/single_instance.h"
+#include "support/child_process.h"
 #include "support/x11_probe.h"
-
-extern char** environ;
 
 namespace zx {
 namespace {
@@ -30,65 +28,9 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using test::X11Probe;
 
-fs::path ProgramPath() {
-    const char* bin = std::getenv("ZX_BINARY_DIR");
-    return fs::path(bin ? bin : ".") / "src/app/zeltrix";
-}
-
 // One copy of the program, with its named objects in the test's own runtime
 // directory so that a program the user runs is never met.
-class Copy {
-public:
-    explicit Copy(const fs::path& runtimeDir) {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) env.emplace_back(*e);
-        env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
-        env.push_back("QT_QPA_PLATFORM=xcb");
-        std::vector<char*> envp;
-        for (auto& s : env) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::string arg0 = ProgramPath().string();
-        char* argv[] = {arg0.data(), nullptr};
-        if (posix_spawn(&pid_, arg0.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
-    }
-    ~Copy() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    Copy(const Copy&) = delete;
-    Copy& operator=(const Copy&) = delete;
-
-    bool Running() {
-        if (exited_ || pid_ <= 0) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        return !exited_;
-    }
-    // The exit code, or -1 while the copy still runs after `ms`.
-    int WaitExit(int ms) {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        return exited_ ? exitCode_ : -1;
-    }
-    void Signal(int sig) {
-        if (Running()) kill(pid_, sig);
-    }
-    void KillNow() {
-        Signal(SIGKILL);
-        WaitExit(10000);
-    }
-
-private:
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int exitCode_ = -1;
-};
+using Copy = test::ProgramCopy;
 
 bool IsPublishedHandle(const std::string& text) {
     return !text.empty() && text != "0" && text.find_first_not_of("0123456789") == std::string::npos;
@@ -115,7 +57,7 @@ class SingleInstanceE2ETest : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
-        if (!fs::exists(ProgramPath())) GTEST_SKIP() << "the program is not built";
+        if (!fs::exists(test::ProgramPath())) GTEST_SKIP() << "the program is not built";
         char pattern[] = "/tmp/zx-single-instance-XXXXXX";
         ASSERT_NE(mkdtemp(pattern), nullptr);
         runtime_ = pattern;

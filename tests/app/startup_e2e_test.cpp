@@ -2,7 +2,6 @@
 // close confirmation with its exit code.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -14,9 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/child_process.h"
 #include "support/x11_probe.h"
-
-extern char** environ;
 
 namespace zx {
 namespace {
@@ -25,62 +23,13 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using test::X11Probe;
 
-class Program {
-public:
-    explicit Program(const fs::path& runtimeDir) {
-        const char* bin = std::getenv("ZX_BINARY_DIR");
-        path_ = fs::path(bin ? bin : ".") / "src/app/zeltrix";
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e)
-            if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) env.emplace_back(*e);
-        env.push_back("XDG_RUNTIME_DIR=" + runtimeDir.string());
-        env.push_back("QT_QPA_PLATFORM=xcb");
-        std::vector<char*> envp;
-        for (auto& s : env) envp.push_back(s.data());
-        envp.push_back(nullptr);
-        std::string arg0 = path_.string();
-        char* argv[] = {arg0.data(), nullptr};
-        if (posix_spawn(&pid_, path_.c_str(), nullptr, nullptr, argv, envp.data()) != 0) pid_ = -1;
-    }
-    ~Program() {
-        if (pid_ > 0 && !exited_) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    bool Running() {
-        if (exited_) return false;
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        }
-        return !exited_;
-    }
-    // The exit code, or -1 when the program is still running after `ms`.
-    int WaitExit(int ms) {
-        const auto end = Clock::now() + std::chrono::milliseconds(ms);
-        while (Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        return exited_ ? exitCode_ : -1;
-    }
-    pid_t pid() const { return pid_; }
-    static bool Exists() {
-        const char* bin = std::getenv("ZX_BINARY_DIR");
-        return bin && fs::exists(fs::path(bin) / "src/app/zeltrix");
-    }
-
-private:
-    fs::path path_;
-    pid_t pid_ = -1;
-    bool exited_ = false;
-    int exitCode_ = -1;
-};
+using Program = test::ProgramCopy;
 
 class StartupTest : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
-        ASSERT_TRUE(Program::Exists()) << "the program is not built";
+        ASSERT_TRUE(test::ProgramBuilt()) << "the program is not built";
         char tmpl[] = "/tmp/zx-startup-XXXXXX";
         ASSERT_NE(mkdtemp(tmpl), nullptr);
         runtime_ = tmpl;

@@ -1,0 +1,102 @@
+#include "support/child_process.h"
+
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+extern char** environ;
+
+namespace zx::test {
+
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                           ChildOptions options)
+    : options_(options) {
+    if (argv.empty()) return;
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+        bool replaced = false;
+        for (const auto& x : extraEnv)
+            if (std::strncmp(*e, x.c_str(), x.find('=') + 1) == 0) replaced = true;
+        if (!replaced) env.emplace_back(*e);
+    }
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    std::vector<std::string> args = argv;
+    std::vector<char*> envp, argp;
+    for (auto& s : env) envp.push_back(s.data());
+    envp.push_back(nullptr);
+    for (auto& s : args) argp.push_back(s.data());
+    argp.push_back(nullptr);
+    const pid_t parent = getpid();
+    // Everything the child needs is prepared above: after fork it only makes
+    // async-signal-safe calls.
+    pid_ = fork();
+    if (pid_ == 0) {
+        prctl(PR_SET_PDEATHSIG, SIGTERM);
+        if (getppid() != parent) _exit(127);
+        if (options_.ownProcessGroup) setpgid(0, 0);
+        execvpe(argp[0], argp.data(), envp.data());
+        _exit(127);
+    }
+    started_ = pid_ > 0;
+    if (started_ && options_.ownProcessGroup) setpgid(pid_, pid_);
+}
+
+ChildProcess::~ChildProcess() {
+    if (Running()) Stop(options_.stopSignal, options_.stopMs);
+}
+
+bool ChildProcess::Running() {
+    if (!started_ || exited_) return false;
+    int status = 0;
+    if (waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        if (options_.ownProcessGroup) kill(-pid_, SIGKILL);  // helpers the leader left behind
+    }
+    return !exited_;
+}
+
+int ChildProcess::WaitExit(int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (Running() && std::chrono::steady_clock::now() < end)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    return Running() ? -1 : exitCode_;
+}
+
+void ChildProcess::Signal(int sig) {
+    if (Running()) kill(options_.ownProcessGroup ? -pid_ : pid_, sig);
+}
+
+int ChildProcess::Stop(int sig, int ms) {
+    Signal(sig);
+    if (WaitExit(ms) >= 0 || !Running()) return exitCode_;
+    kill(options_.ownProcessGroup ? -pid_ : pid_, SIGKILL);
+    WaitExit(10000);
+    return -1;
+}
+
+std::filesystem::path ProgramPath() {
+    const char* bin = std::getenv("ZX_BINARY_DIR");
+    return std::filesystem::path(bin ? bin : ".") / "src/app/zeltrix";
+}
+
+bool ProgramBuilt() {
+    return std::getenv("ZX_BINARY_DIR") && std::filesystem::exists(ProgramPath());
+}
+
+namespace {
+std::vector<std::string> CopyEnvironment(const std::filesystem::path& runtimeDir, std::vector<std::string> extra) {
+    extra.insert(extra.begin(), {"XDG_RUNTIME_DIR=" + runtimeDir.string(), "QT_QPA_PLATFORM=xcb"});
+    return extra;
+}
+}  // namespace
+
+ProgramCopy::ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv)
+    : ChildProcess({ProgramPath().string()}, CopyEnvironment(runtimeDir, extraEnv)) {}
+
+}  // namespace zx::test

@@ -1,0 +1,65 @@
+#pragma once
+// Child processes for end-to-end tests: the program itself, an X server, a
+// window manager, a browser. Each ends with the test that started it, also
+// when the test process is killed.
+#include <signal.h>
+#include <sys/types.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace zx::test {
+
+struct ChildOptions {
+    // A process group of its own, so that a browser and the helpers it starts
+    // are signalled and ended together.
+    bool ownProcessGroup = false;
+    // How the destructor ends a child that still runs: this signal, then up to
+    // stopMs for the end, then SIGKILL. An X server asked politely removes its
+    // lock and socket.
+    int stopSignal = SIGKILL;
+    int stopMs = 0;
+};
+
+class ChildProcess {
+public:
+    // `extraEnv` entries ("NAME=value") replace or add to the inherited ones.
+    ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv = {},
+                 ChildOptions options = {});
+    ~ChildProcess();
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+
+    bool Started() const { return started_; }
+    pid_t Pid() const { return pid_; }
+    bool Running();
+    // The exit code (128 + signal for a killed child), or -1 while it still
+    // runs after `ms`.
+    int WaitExit(int ms);
+    void Signal(int sig);
+    // Sends `sig`, waits up to `ms`, then kills; the exit code, or -1 when it
+    // had to be killed.
+    int Stop(int sig, int ms);
+    void KillNow() { Stop(SIGKILL, 10000); }
+
+private:
+    pid_t pid_ = -1;
+    bool started_ = false;
+    bool exited_ = false;
+    int exitCode_ = -1;
+    ChildOptions options_;
+};
+
+// The program under test: ZX_BINARY_DIR/src/app/zeltrix.
+std::filesystem::path ProgramPath();
+bool ProgramBuilt();
+
+// A copy of the program on the X server of $DISPLAY, with its named objects in
+// `runtimeDir`, so that a program the user runs is never met.
+class ProgramCopy : public ChildProcess {
+public:
+    explicit ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv = {});
+};
+
+}  // namespace zx::test
