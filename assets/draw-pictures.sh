@@ -20,9 +20,10 @@ mark() {
         -fill "$BG" -draw "rectangle $((x+s-w)),$((y+5)) $((x+s-4)),$((y+h-5))")
 }
 
-mark 60 12 6
+# The logo stands on the bar's slate face: light ink.
+INK=$BG BG='#3b4a63' mark 60 12 6
 convert -size 85x69 xc:none "${MARK[@]}" \
-  -font $BOLD -pointsize 13 -fill "$INK" -annotate +16+62 'Zeltrix' logo.png
+  -font $BOLD -pointsize 13 -fill "$BG" -annotate +16+62 'Zeltrix' logo.png
 
 mark 90 53 190
 convert -size 196x356 xc:"$BG" \

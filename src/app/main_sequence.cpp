@@ -42,8 +42,11 @@ void WatchTerminationSignals(QObject* parent) {
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
         char c;
         [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        // Queued, so that a signal that comes before the loop runs still ends it.
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        // Queued, so that a signal that comes before the loop runs still ends
+        // it; exit, not quit, which would first ask every window to close and
+        // so put the close question to a signal.
+        QMetaObject::invokeMethod(
+            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     });
     struct sigaction sa {};
     sa.sa_handler = OnSignal;

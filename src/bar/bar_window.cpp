@@ -7,8 +7,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-#include "base/cell_document.h"
 #include "bar/form1.h"
+#include "base/cell_document.h"
 #include "base/handler_guard.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
@@ -76,6 +76,11 @@ void TForm1::CreateControls() {
     sLabel1 = new TsLabel(this, QString::fromUtf8(kProductSite));
     sLabel1->setObjectName("sLabel1");
     sLabel1->setGeometry(540, 2, 54, 13);
+    // The label sits between the last cells and the buttons, 72 px wide at
+    // most: a slightly smaller face keeps the whole address readable there.
+    QFont linkFont = sLabel1->font();
+    linkFont.setPixelSize(9);
+    sLabel1->setFont(linkFont);
     sLabel1->adjustSize();
     QPalette pal = sLabel1->palette();
     pal.setColor(QPalette::WindowText, FromBgr(kLinkColour));
@@ -176,7 +181,10 @@ bool TForm1::FormCloseQuery() {
     box.defaultButton = MsgAnswer::Yes;
     box.escapeButton = MsgAnswer::Cancel;
     if (platform().MessageBox(box) != MsgAnswer::Yes) return false;
-    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    // The loop ends when it reaches this; exit, not quit, which would ask the
+    // windows to close once more.
+    QMetaObject::invokeMethod(
+        qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
     return true;
 }
 

@@ -69,6 +69,7 @@ void TfrmPopupForm::CreateControls() {
     sLabel1->setGeometry(22, 62, 30, 13);
     sLabel1->setFont(DesignFont());
     sLabel1->setStyleSheet("color: " + CssColour(kCaptionColour) + ";");
+    sLabel1->adjustSize();  // the fallback for the design font is wider than 30 px
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);

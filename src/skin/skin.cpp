@@ -31,7 +31,7 @@ void ApplySkin(QApplication& app) {
     app.setFont(font);
     QPalette palette = app.palette();
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, QColor(0x1d, 0x25, 0x33));
+        palette.setColor(role, QColor(0xe9, 0xee, 0xf5));
     app.setPalette(palette);
     app.setStyleSheet(QString::fromUtf8(UnpackSkin().c_str()));
 }

@@ -94,3 +94,22 @@ TEST_F(StartupTest, CloseAsksAndOnlyYesEndsWithExitCodeZero) {
 
 }  // namespace
 }  // namespace zx
+
+namespace zx {
+namespace {
+
+TEST_F(StartupTest, TerminationSignalEndsInOrderWithoutTheCloseQuestion) {
+    X11Probe x;
+    Program program(runtime_);
+    ASSERT_TRUE(x.WaitExists("Form1", 60000));
+    ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
+    ASSERT_EQ(std::system("xdotool mousemove 600 0 sleep 0.3 mousemove 601 0"), 0);
+    ASSERT_TRUE(x.WaitViewable("Form1", 10000));
+    program.Signal(SIGTERM);
+    EXPECT_EQ(program.WaitExit(30000), 0);
+    EXPECT_FALSE(x.FindViewable("Confirm")) << "a signal is no close request from the user";
+    ASSERT_EQ(std::system("xdotool mousemove 640 512"), 0);
+}
+
+}  // namespace
+}  // namespace zx
