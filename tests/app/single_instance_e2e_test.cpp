@@ -196,5 +196,20 @@ TEST_F(SingleInstanceE2ETest, CopyAfterTheLastHolderWasKilledStartsAgain) {
     EndInOrder(next);
 }
 
+TEST_F(SingleInstanceE2ETest, ATextThatIsNoHandleEndsWithTheApplicationErrorAndExitCodeOne) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Text().Write("not a handle");
+    Copy copy(runtime_);
+    ASSERT_TRUE(x.WaitViewable("Application Error", 60000)) << "no last-chance report";
+    EXPECT_FALSE(x.FindViewable("Zeltrix")) << "the splash comes only after the test";
+    const auto box = x.FindViewable("Application Error");
+    ASSERT_TRUE(box);
+    const std::string cmd = "xdotool windowfocus --sync " + std::to_string(box->id) + " key Return";
+    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    EXPECT_EQ(copy.WaitExit(30000), 1);
+    EXPECT_EQ(Text().Read(), "not a handle") << "a failed test leaves the other copy's text alone";
+}
+
 }  // namespace
 }  // namespace zx
