@@ -83,8 +83,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
+    zx::InstallWebEngineFactory(flags);  // before the application object, as the program does
     QApplication app(argc, argv);
-    zx::InstallWebEngineFactory(flags);
     zx::bench::ImageServer server;
     const QStringList images = server.Addresses();
 

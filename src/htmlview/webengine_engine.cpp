@@ -103,6 +103,12 @@ void InstallWebEngineFactory(const std::string& chromiumFlags) {
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
     // The engine's sandbox refuses to start as root.
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    // The views draw in software (the engine runs without a GPU). Without
+    // these the toolkit still loads an OpenGL stack with a compiler in it for
+    // its scene graph: about 65 MiB for nothing. Read when the application
+    // object starts, so this must run before it; the user's own values win.
+    setenv("QT_QUICK_BACKEND", "software", 0);
+    setenv("QT_XCB_GL_INTEGRATION", "none", 0);
     SetHtmlEngineFactory([](TEmbeddedWB&, const HtmlViewOptions& options) -> std::unique_ptr<HtmlEngine> {
         return std::make_unique<WebEngineEngine>(SharedWebEngineProfile(), options);
     });

@@ -39,7 +39,8 @@ std::string DefaultChromiumFlags();
 bool EngineSandboxOff();
 
 // Makes every HTML view created from now on use Qt WebEngine. Call once,
-// after the QApplication exists and before the first view. Puts `chromiumFlags`
+// before the QApplication exists (it sets how the toolkit renders the views)
+// and before the first view. Puts `chromiumFlags`
 // in front of any QTWEBENGINE_CHROMIUM_FLAGS already set, and switches the
 // engine's sandbox off when running as root (it refuses to start otherwise).
 void InstallWebEngineFactory(const std::string& chromiumFlags = DefaultChromiumFlags());
