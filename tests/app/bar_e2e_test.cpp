@@ -29,6 +29,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using test::WaitUntil;
 using test::X11Probe;
 using test::XWindowInfo;
 
@@ -42,15 +43,6 @@ public:
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
         : ChildProcess(argv, extraEnv, {.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000}) {}
 };
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
-}
 
 // Runs a shell command on our display and returns its standard output.
 std::string Output(const std::string& display, const std::string& command) {

@@ -33,6 +33,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
+using test::WaitUntil;
 using test::X11Probe;
 
 constexpr int kScreenWidth = 1024;
@@ -45,15 +46,6 @@ public:
     Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
         : ChildProcess(argv, extraEnv, {.ownProcessGroup = true, .stopSignal = SIGTERM, .stopMs = 10000}) {}
 };
-
-bool WaitUntil(const std::function<bool()>& done, int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        if (done()) return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return done();
-}
 
 void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));

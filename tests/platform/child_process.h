@@ -1,6 +1,7 @@
 #pragma once
 // Test helpers for work across real processes: a forked child that runs a
 // function, and a pipe that carries one-byte signals between processes.
+#include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/types.h>
@@ -16,6 +17,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/named_objects.h"
 
@@ -148,5 +150,22 @@ inline void RemoveNamedObjects(const std::string& name) {
     if (!dir) return;
     for (const char* suffix : {".mutex", ".shm", ".shm-guard"}) unlink(NamedObjectPath(*dir, name, suffix).c_str());
 }
+
+// A test on named objects of its own, in a runtime directory of its own, that
+// removes their files afterwards.
+class PrivateNamesTest : public ::testing::Test {
+protected:
+    void SetUp() override { UsePrivateRuntimeDir(); }
+    void TearDown() override {
+        for (const auto& n : names_) RemoveNamedObjects(n);
+    }
+    std::string Name(const std::string& tag) {
+        names_.push_back(UniqueName(tag));
+        return names_.back();
+    }
+
+private:
+    std::vector<std::string> names_;
+};
 
 }  // namespace zx::test

@@ -17,20 +17,7 @@ using namespace std::chrono_literals;
 using test::Child;
 using test::Pipe;
 
-class ProcessSharedStringTest : public ::testing::Test {
-protected:
-    void SetUp() override { test::UsePrivateRuntimeDir(); }
-    void TearDown() override {
-        for (const auto& n : names_) test::RemoveNamedObjects(n);
-    }
-    std::string Name(const std::string& tag) {
-        names_.push_back(test::UniqueName(tag));
-        return names_.back();
-    }
-
-private:
-    std::vector<std::string> names_;
-};
+class ProcessSharedStringTest : public test::PrivateNamesTest {};
 
 // The raw record of a block that this process already holds.
 class RawRecord {

@@ -80,6 +80,15 @@ int ChildProcess::Stop(int sig, int ms) {
     return -1;
 }
 
+bool WaitUntil(const std::function<bool()>& done, int ms) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+        if (done()) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+}
+
 std::filesystem::path ProgramPath() {
     const char* bin = std::getenv("ZX_BINARY_DIR");
     return std::filesystem::path(bin ? bin : ".") / "src/app/zeltrix";

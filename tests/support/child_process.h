@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,9 @@ private:
     int exitCode_ = -1;
     ChildOptions options_;
 };
+
+// Polls `done` until it holds or `ms` have passed; its last answer.
+bool WaitUntil(const std::function<bool()>& done, int ms);
 
 // The program under test: ZX_BINARY_DIR/src/app/zeltrix.
 std::filesystem::path ProgramPath();
