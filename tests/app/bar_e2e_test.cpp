@@ -91,20 +91,9 @@ protected:
         for (const char* tool : {"Xvfb", "openbox", "xdotool", "xprop"})
             ASSERT_EQ(std::system((std::string("command -v ") + tool + " >/dev/null").c_str()), 0) << tool;
 
-        // A free display number: neither a lock file nor a socket.
-        for (int n = 170; n < 260 && display_.empty(); ++n) {
-            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
-                fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
-                continue;
-            display_ = ":" + std::to_string(n);
-        }
-        ASSERT_FALSE(display_.empty());
-        xvfb_ = std::make_unique<Child>(
-            std::vector<std::string>{"Xvfb", display_, "-screen", "0",
-                                     std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
-                                     "-nolisten", "tcp"},
-            std::vector<std::string>{});
-        ASSERT_TRUE(WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + display_.substr(1)); }, 15000));
+        xvfb_ = std::make_unique<test::XServer>(kScreenWidth, kScreenHeight);
+        ASSERT_TRUE(xvfb_->Started()) << "no X server";
+        display_ = xvfb_->Display();
         setenv("DISPLAY", display_.c_str(), 1);
 
         wm_ = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"},
@@ -165,7 +154,8 @@ protected:
     std::string display_;
     fs::path program_;
     fs::path runtime_;
-    std::unique_ptr<Child> xvfb_, wm_, cover_, app_;
+    std::unique_ptr<test::XServer> xvfb_;
+    std::unique_ptr<Child> wm_, cover_, app_;
 };
 
 TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsHidesBoth) {

@@ -110,19 +110,9 @@ protected:
         program_ = fs::path(bin ? bin : ".") / "src/app/zeltrix";
         ASSERT_TRUE(fs::exists(program_)) << "the program is not built";
 
-        for (int n = 300; n < 400 && display_.empty(); ++n) {
-            if (fs::exists("/tmp/.X" + std::to_string(n) + "-lock") ||
-                fs::exists("/tmp/.X11-unix/X" + std::to_string(n)))
-                continue;
-            display_ = ":" + std::to_string(n);
-        }
-        ASSERT_FALSE(display_.empty());
-        xvfb_ = std::make_unique<Child>(
-            std::vector<std::string>{"Xvfb", display_, "-screen", "0",
-                                     std::to_string(kScreenWidth) + "x" + std::to_string(kScreenHeight) + "x24",
-                                     "-nolisten", "tcp"},
-            std::vector<std::string>{});
-        ASSERT_TRUE(WaitUntil([&] { return fs::exists("/tmp/.X11-unix/X" + display_.substr(1)); }, 15000));
+        xvfb_ = std::make_unique<test::XServer>(kScreenWidth, kScreenHeight);
+        ASSERT_TRUE(xvfb_->Started()) << "no X server";
+        display_ = xvfb_->Display();
         setenv("DISPLAY", display_.c_str(), 1);
 
         work_ = std::make_unique<test::TempDir>();
@@ -280,7 +270,8 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
     const char* browser_ = "";
     std::string display_;
     fs::path program_;
-    std::unique_ptr<Child> xvfb_, app_, browserProcess_;
+    std::unique_ptr<test::XServer> xvfb_;
+    std::unique_ptr<Child> app_, browserProcess_;
     std::unique_ptr<test::TempDir> work_, root_;
     std::unique_ptr<test::NginxServer> nginx_;
 };

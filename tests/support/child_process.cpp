@@ -1,5 +1,6 @@
 #include "support/child_process.h"
 
+#include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -78,6 +79,23 @@ int ChildProcess::Stop(int sig, int ms) {
     kill(options_.ownProcessGroup ? -pid_ : pid_, SIGKILL);
     WaitExit(10000);
     return -1;
+}
+
+XServer::XServer(int width, int height) {
+    int fds[2];
+    if (pipe(fds) != 0) return;  // not close-on-exec: the server writes to fds[1]
+    process_ = std::make_unique<ChildProcess>(
+        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                                 std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
+        std::vector<std::string>{}, ChildOptions{.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000});
+    close(fds[1]);
+    // The number comes once the server listens; a server that dies closes the pipe.
+    std::string number;
+    char c;
+    pollfd p{fds[0], POLLIN, 0};
+    while (number.size() < 8 && poll(&p, 1, 15000) == 1 && read(fds[0], &c, 1) == 1 && c != '\n') number += c;
+    close(fds[0]);
+    if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) display_ = ":" + number;
 }
 
 bool WaitUntil(const std::function<bool()>& done, int ms) {

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,19 @@ private:
 
 // Polls `done` until it holds or `ms` have passed; its last answer.
 bool WaitUntil(const std::function<bool()>& done, int ms);
+
+// An X server of the test's own. Xvfb picks a free display itself and says
+// which (-displayfd), so tests running side by side never meet on one.
+class XServer {
+public:
+    explicit XServer(int width, int height);
+    bool Started() const { return !display_.empty(); }
+    const std::string& Display() const { return display_; }  // ":N"
+
+private:
+    std::unique_ptr<ChildProcess> process_;
+    std::string display_;
+};
 
 // The program under test: ZX_BINARY_DIR/src/app/zeltrix.
 std::filesystem::path ProgramPath();
