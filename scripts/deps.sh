@@ -14,7 +14,7 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
   xdotool openbox imagemagick
-  nginx-light curl time attr
+  nginx-light curl time attr dbus-daemon
   chromium firefox-esr
 )
 
