@@ -36,13 +36,11 @@ using test::XWindowInfo;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
-// A child process with extra environment, asked to end (SIGTERM) when the
-// test is done.
-class Child : public test::ChildProcess {
-public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
-        : ChildProcess(argv, extraEnv, {.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000}) {}
-};
+// Every process the test starts ends on request when the test is done.
+std::unique_ptr<test::ChildProcess> Start(const std::vector<std::string>& argv,
+                                          const std::vector<std::string>& extraEnv) {
+    return std::make_unique<test::ChildProcess>(argv, extraEnv, test::kEndOnRequest);
+}
 
 // Runs a shell command on our display and returns its standard output.
 std::string Output(const std::string& display, const std::string& command) {
@@ -96,8 +94,8 @@ protected:
         display_ = xvfb_->Display();
         setenv("DISPLAY", display_.c_str(), 1);
 
-        wm_ = std::make_unique<Child>(std::vector<std::string>{"openbox", "--sm-disable"},
-                                      std::vector<std::string>{"DISPLAY=" + display_});
+        wm_ =
+            Start(std::vector<std::string>{"openbox", "--sm-disable"}, std::vector<std::string>{"DISPLAY=" + display_});
         ASSERT_TRUE(WaitUntil(
             [&] {
                 return Output(display_, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
@@ -155,7 +153,7 @@ protected:
     fs::path program_;
     fs::path runtime_;
     std::unique_ptr<test::XServer> xvfb_;
-    std::unique_ptr<Child> wm_, cover_, app_;
+    std::unique_ptr<test::ChildProcess> wm_, cover_, app_;
 };
 
 TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsHidesBoth) {
@@ -164,16 +162,14 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
     Pointer(500, 500);
 
     // Another window over the top-left of the screen, focused by openbox.
-    cover_ =
-        std::make_unique<Child>(std::vector<std::string>{"xmessage", "-geometry", "700x300+0+0", "a window in the way"},
-                                std::vector<std::string>{"DISPLAY=" + display_});
+    cover_ = Start(std::vector<std::string>{"xmessage", "-geometry", "700x300+0+0", "a window in the way"},
+                   std::vector<std::string>{"DISPLAY=" + display_});
     ASSERT_TRUE(x.WaitViewable("xmessage", 15000));
     const uint32_t cover = x.FindViewable("xmessage")->id;
 
-    app_ =
-        std::make_unique<Child>(std::vector<std::string>{program_.string()},
-                                std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
-                                                         "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
+    app_ = Start(std::vector<std::string>{program_.string()},
+                 std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
+                                          "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
     ASSERT_TRUE(app_->Started());
     // The bar is shown off screen once and hidden by the first tick that
     // finds the pointer below it.

@@ -39,13 +39,11 @@ using test::X11Probe;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
-// A child process with extra environment, asked to end (SIGTERM) when the
-// test is done, in a process group of its own so that a browser and its helpers end together.
-class Child : public test::ChildProcess {
-public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv)
-        : ChildProcess(argv, extraEnv, {.ownProcessGroup = true, .stopSignal = SIGTERM, .stopMs = 10000}) {}
-};
+// Every process the test starts ends on request when the test is done.
+std::unique_ptr<test::ChildProcess> Start(const std::vector<std::string>& argv,
+                                          const std::vector<std::string>& extraEnv) {
+    return std::make_unique<test::ChildProcess>(argv, extraEnv, test::kEndGroupOnRequest);
+}
 
 void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -146,9 +144,9 @@ protected:
     void Move(int x, int y) { X("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
 
     void StartProgram() {
-        app_ = std::make_unique<Child>(std::vector<std::string>{program_.string()},
-                                       std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
-                                                                "XDG_RUNTIME_DIR=" + Work("runtime")});
+        app_ = Start(std::vector<std::string>{program_.string()},
+                     std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
+                                              "XDG_RUNTIME_DIR=" + Work("runtime")});
         ASSERT_TRUE(app_->Started());
         X11Probe x;
         ASSERT_TRUE(x.Connected());
@@ -207,7 +205,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
             argv = {"firefox-esr", "--no-remote", "--new-instance", "--profile", profile, "--kiosk", url};
             env.push_back("MOZ_CRASHREPORTER_DISABLE=1");
         }
-        browserProcess_ = std::make_unique<Child>(argv, env);
+        browserProcess_ = Start(argv, env);
         ASSERT_TRUE(browserProcess_->Started());
         ASSERT_TRUE(WaitUntil(
             [&] {
@@ -271,7 +269,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
     std::string display_;
     fs::path program_;
     std::unique_ptr<test::XServer> xvfb_;
-    std::unique_ptr<Child> app_, browserProcess_;
+    std::unique_ptr<test::ChildProcess> app_, browserProcess_;
     std::unique_ptr<test::TempDir> work_, root_;
     std::unique_ptr<test::NginxServer> nginx_;
 };

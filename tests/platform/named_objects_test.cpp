@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/child_process.h"
+#include "platform/forked_child.h"
 
 namespace zx {
 namespace {

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/forked_child.h"
+
 extern char** environ;
 
 namespace zx::test {
@@ -90,18 +92,7 @@ public:
     // The exit code once the process has ended within `timeout`; -1 when a
     // signal ended it; nullopt while it still runs.
     std::optional<int> Wait(std::chrono::milliseconds timeout = std::chrono::seconds(30)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!status_) {
-            int st = 0;
-            pid_t r = waitpid(pid_, &st, WNOHANG);
-            if (r == pid_) {
-                status_ = st;
-                break;
-            }
-            if (r < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        }
-        return WIFEXITED(*status_) ? WEXITSTATUS(*status_) : -1;
+        return WaitForExit(pid_, status_, timeout);
     }
 
 private:

@@ -7,7 +7,7 @@
 
 #include <cstdlib>
 
-#include "platform/child_process.h"
+#include "platform/forked_child.h"
 #include "platform/spawned_process.h"
 
 namespace zx {

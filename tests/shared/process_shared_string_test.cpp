@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "base/exception.h"
-#include "platform/child_process.h"
+#include "platform/forked_child.h"
 
 namespace zx {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/exception.h"
-#include "platform/child_process.h"
+#include "platform/forked_child.h"
 #include "platform/fake/fake_platform.h"
 #include "shared/process_shared_string.h"
 

@@ -87,7 +87,7 @@ XServer::XServer(int width, int height) {
     process_ = std::make_unique<ChildProcess>(
         std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
                                  std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
-        std::vector<std::string>{}, ChildOptions{.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000});
+        std::vector<std::string>{}, kEndOnRequest);
     close(fds[1]);
     // The number comes once the server listens; a server that dies closes the pipe.
     std::string number;

@@ -24,6 +24,11 @@ struct ChildOptions {
     int stopMs = 0;
 };
 
+// Helpers of a test (X server, window manager, the program) asked to end
+// with SIGTERM, and a browser asked together with the helpers it starts.
+inline constexpr ChildOptions kEndOnRequest{.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000};
+inline constexpr ChildOptions kEndGroupOnRequest{.ownProcessGroup = true, .stopSignal = SIGTERM, .stopMs = 10000};
+
 class ChildProcess {
 public:
     // `extraEnv` entries ("NAME=value") replace or add to the inherited ones.

@@ -59,6 +59,24 @@ private:
     int fds_[2];
 };
 
+// Waits up to `timeout` for child `pid` to end, keeping its wait status in
+// `status` (already set: nothing to wait for). The exit code; -1 when a signal
+// ended it; nullopt while it still runs.
+inline std::optional<int> WaitForExit(pid_t pid, std::optional<int>& status, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!status) {
+        int st = 0;
+        const pid_t r = waitpid(pid, &st, WNOHANG);
+        if (r == pid) {
+            status = st;
+            break;
+        }
+        if (r < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return WIFEXITED(*status) ? WEXITSTATUS(*status) : -1;
+}
+
 // Runs `body` in a forked child and ends the child with its result as exit
 // code (99 when it throws). The child never returns into the test framework.
 class Child {
@@ -99,18 +117,7 @@ public:
     // The exit code once the child has ended within `timeout`; -1 when it was
     // ended by a signal; nullopt while it still runs.
     std::optional<int> Wait(std::chrono::milliseconds timeout = std::chrono::seconds(20)) {
-        const auto deadline = std::chrono::steady_clock::now() + timeout;
-        while (!status_) {
-            int st = 0;
-            pid_t r = waitpid(pid_, &st, WNOHANG);
-            if (r == pid_) {
-                status_ = st;
-                break;
-            }
-            if (r < 0 || std::chrono::steady_clock::now() >= deadline) return std::nullopt;
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        return WIFEXITED(*status_) ? WEXITSTATUS(*status_) : -1;
+        return WaitForExit(pid_, status_, timeout);
     }
 
 private:
