@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the program's pictures with ImageMagick: the bar logo, the splash,
-# the about picture and the desktop icon. The results are committed; run this
-# again only to change them.
+# the about picture and the window icon; and renders the desktop icon
+# icons/zeltrix.svg at the packaged sizes with rsvg-convert (librsvg2-bin).
+# The results are committed; run this again only to change them.
 set -euo pipefail
 cd "$(dirname "$0")"
 FONT=DejaVu-Sans
@@ -41,11 +42,16 @@ convert -size 200x358 xc:"$BG" \
   -font $FONT -pointsize 11 -fill "$ACCENT" -annotate +2+113 'Brightfold Software' \
   -fill "$INK" -pointsize 8 -annotate +2+133 'All rights reserved.' \
   -fill "$ACCENT" -pointsize 10 -annotate +2+161 'www.zeltrix.example' \
-  -fill "$INK" -font $BOLD -pointsize 11 -annotate +2+205 'Zeltrix 1.0' \
-  -font $FONT -pointsize 8 -annotate +2+225 'Made by the Brightfold team' \
+  -fill "$INK" -font $FONT -pointsize 8 -annotate +2+225 'Made by the Brightfold team' \
   -annotate +2+240 'with Qt and a web engine.' \
   -gravity northwest -fill "$ACCENT" -pointsize 10 -annotate +13+310 'FAQ' -annotate +154+310 'Help' \
   -type TrueColor about.png
+# The about window writes "Zeltrix <version>" into the gap above the credits
+# at run time, so that the picture need not change with each version.
 
 mark 56 4 14
 convert -size 64x64 xc:none "${MARK[@]}" icon.png
+
+for size in 16 24 32 48 64 128 256; do
+  rsvg-convert -w $size -h $size icons/zeltrix.svg -o icons/zeltrix-$size.png
+done

@@ -2,6 +2,7 @@
 # Installs the Debian packages Zeltrix needs, when any are missing.
 #   scripts/deps.sh build   what building and running the program needs
 #   scripts/deps.sh test    that, plus what the tests and benchmarks start
+#   scripts/deps.sh package that of build, plus what builds and checks the .deb
 set -euo pipefail
 
 BUILD_PACKAGES=(
@@ -17,9 +18,13 @@ TEST_PACKAGES=(
   nginx-light curl time attr dbus-daemon
   chromium firefox-esr
 )
+# scripts/package.sh: cpack's DEB generator (dpkg-shlibdeps, file) and the
+# checkers of the package, its metadata and its desktop entry.
+PACKAGE_PACKAGES=(dpkg-dev file lintian appstream desktop-file-utils)
 
 want=("${BUILD_PACKAGES[@]}")
 [ "${1:-build}" = test ] && want+=("${TEST_PACKAGES[@]}")
+[ "${1:-build}" = package ] && want+=("${PACKAGE_PACKAGES[@]}")
 
 missing=()
 for p in "${want[@]}"; do

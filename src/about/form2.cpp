@@ -2,11 +2,13 @@
 
 #include <QGuiApplication>
 #include <QLabel>
+#include <QPainter>
 #include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 #include <string>
 
+#include "app/version.h"
 #include "base/handler_guard.h"
 #include "platform/platform.h"
 #include "skin/pictures.h"
@@ -17,6 +19,20 @@ namespace {
 
 void OpenPage(const char* path) {
     platform().ShellOpen(std::string(kMakerSite) + path);
+}
+
+// The about picture leaves a gap above the credits for the product's name and
+// version, written here so that it always shows the version of the build.
+QPixmap AboutPictureWithVersion() {
+    QPixmap picture = AboutPicture();
+    QPainter painter(&picture);
+    QFont font("DejaVu Sans");
+    font.setBold(true);
+    font.setPixelSize(11);
+    painter.setFont(font);
+    painter.setPen(QColor(0x2b, 0x3a, 0x55));
+    painter.drawText(QRect(2, 203, picture.width(), 16), Qt::AlignHCenter | Qt::AlignTop, kVersionLine);
+    return picture;
 }
 
 }  // namespace
@@ -33,7 +49,7 @@ TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     Image1->setObjectName("Image1");
     Image1->setGeometry(-4, 0, 235, 379);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    Image1->setPixmap(AboutPicture());
+    Image1->setPixmap(AboutPictureWithVersion());
 
     sLabel2 = ClickArea("sLabel2", 8, 310, 36, 13, &TForm2::sLabel2Click);
     sLabel3 = ClickArea("sLabel3", 149, 310, 36, 13, &TForm2::sLabel3Click);

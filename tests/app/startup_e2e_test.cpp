@@ -1,11 +1,12 @@
 // The real program on the test X server: the splash, the bar window, and the
-// close confirmation with its exit code.
+// close confirmation with its exit code; and its command-line answers.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -13,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/version.h"
 #include "support/child_process.h"
 #include "support/x11_probe.h"
 
@@ -109,6 +111,38 @@ TEST_F(StartupTest, TerminationSignalEndsInOrderWithoutTheCloseQuestion) {
     EXPECT_EQ(program.WaitExit(30000), 0);
     EXPECT_FALSE(x.FindViewable("Confirm")) << "a signal is no close request from the user";
     ASSERT_EQ(std::system("xdotool mousemove 640 512"), 0);
+}
+
+}  // namespace
+}  // namespace zx
+
+namespace zx {
+namespace {
+
+// --help and --version answer before anything starts: no display, no engine,
+// nothing under the runtime directory where the single-instance state lives.
+// Arguments for Qt around them change nothing.
+TEST_F(StartupTest, HelpAndVersionAnswerWithoutDisplayOrInstanceState) {
+    const struct {
+        const char* args;
+        std::string start;
+    } cases[] = {
+        {"--version", std::string(kVersionLine) + "\n"},
+        {"-platform none --help", "Usage: zeltrix [--help | --version]\n"},
+        {"-h --version", "Usage: zeltrix"},
+    };
+    for (const auto& c : cases) {
+        const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR=" + runtime_.string() + " " +
+                                test::ProgramPath().string() + " " + c.args + " 2>&1";
+        FILE* pipe = popen(cmd.c_str(), "r");
+        ASSERT_NE(pipe, nullptr);
+        std::string out;
+        char buf[4096];
+        for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) out.append(buf, n);
+        EXPECT_EQ(pclose(pipe), 0) << c.args << ": " << out;
+        EXPECT_EQ(out.substr(0, c.start.size()), c.start) << c.args;
+        EXPECT_TRUE(fs::is_empty(runtime_)) << c.args;
+    }
 }
 
 }  // namespace
