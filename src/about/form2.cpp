@@ -1,6 +1,7 @@
 #include "about/form2.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QScreen>
 #include <QShowEvent>
@@ -89,6 +90,11 @@ void TForm2::sLabel3Click() {
 
 void TForm2::SpeedButton1Click() {
     reject();
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
 }
 
 void TForm2::showEvent(QShowEvent* event) {
