@@ -24,6 +24,7 @@ void OpenPage(const char* path) {
 
 TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setWindowTitle("Form2");
     setObjectName("Form2");
     QFont font("Tahoma");
     font.setPixelSize(11);
