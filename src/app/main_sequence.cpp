@@ -91,9 +91,8 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         if (!instance.StartupTest()) return 0;
 
         // 2-5. The splash, painted at once, then 1.5 s without handling messages.
-        // Only the bar has a taskbar entry.
         auto splash = std::make_unique<TfrmSplashScreen>();
-        MarkSecondaryWindow(*splash, nullptr);
+        MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
         splash->ShowPainted();
         std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
 
