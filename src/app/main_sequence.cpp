@@ -93,6 +93,9 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         // 2-5. The splash, painted at once, then 1.5 s without handling messages.
         auto splash = std::make_unique<TfrmSplashScreen>();
         MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
+        // The X server redraws the picture itself while this thread sleeps
+        // and builds the windows, should anything cover and uncover it.
+        KeepLookOnScreen(*splash);
         splash->ShowPainted();
         std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
 

@@ -284,7 +284,8 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
     ASSERT_NO_FATAL_FAILURE(StartProgram());
 
     // While the splash shows, the screen shows its picture (from the
-    // picture's second column on), not a black box.
+    // picture's second column on), not a black box: also after another
+    // window has covered it and gone again while the program sleeps.
     ASSERT_TRUE(x.WaitViewable("Zeltrix", 60000)) << "no splash";
     const auto shown = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the toolkit paints as the window maps
@@ -292,6 +293,16 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
     for (auto splash = x.FindViewable("Zeltrix"); splash && Clock::now() - shown < std::chrono::milliseconds(1400);
          splash = x.FindViewable("Zeltrix")) {
         std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (grabs == 1) {
+            cover_ = Start(
+                std::vector<std::string>{
+                    "xmessage", "-geometry",
+                    "300x200+" + std::to_string(splash->x + 40) + "+" + std::to_string(splash->y + 80), "in the way"},
+                std::vector<std::string>{"DISPLAY=" + display_});
+            ASSERT_TRUE(x.WaitViewable("xmessage", 10000));
+            cover_.reset();
+            ASSERT_TRUE(x.WaitGone("xmessage", 10000));
+        }
         const std::vector<uint32_t> pixels = x.Grab(splash->x, splash->y, 195, 356);
         if (!x.FindViewable("Zeltrix")) break;
         ASSERT_EQ(pixels.size(), 195u * 356u);
@@ -303,7 +314,7 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
         EXPECT_TRUE(TaskbarEntries(x, app_->Pid()).empty()) << "the splash is a taskbar entry";
         ++grabs;
     }
-    EXPECT_GE(grabs, 5) << "the splash did not show for 1.5 s";
+    EXPECT_GE(grabs, 3) << "the splash did not show for 1.5 s";
 
     // The logo opens the about window: the bar stays the one taskbar entry,
     // Escape leaves the window, its "X" button closes it.

@@ -4,9 +4,12 @@
 
 #include <QEvent>
 #include <QGuiApplication>
+#include <QImage>
+#include <QPixmap>
 #include <QPointer>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -44,6 +47,21 @@ void AddSkipStates(xcb_connection_t* c, xcb_window_t window) {
                         atoms.data());
 }
 
+xcb_connection_t* X11Connection() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+// True when the server stores depth-24 images as 32-bit little-endian
+// pixels, the layout of QImage::Format_RGB32.
+bool Rgb32Layout(xcb_connection_t* c, uint8_t depth) {
+    const xcb_setup_t* setup = xcb_get_setup(c);
+    if (depth != 24 || setup->image_byte_order != XCB_IMAGE_ORDER_LSB_FIRST) return false;
+    for (auto it = xcb_setup_pixmap_formats_iterator(setup); it.rem; xcb_format_next(&it))
+        if (it.data->depth == depth) return it.data->bits_per_pixel == 32;
+    return false;
+}
+
 class SecondaryWindowHints : public QObject {
 public:
     SecondaryWindowHints(QWidget& window, QWidget* owner) : QObject(&window), window_(&window), owner_(owner) {
@@ -58,13 +76,8 @@ protected:
     }
 
 private:
-    static xcb_connection_t* Connection() {
-        auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        return x11 ? x11->connection() : nullptr;
-    }
-
     void Apply() {
-        xcb_connection_t* c = Connection();
+        xcb_connection_t* c = X11Connection();
         if (!c || !window_->windowHandle()) return;
         if (owner_ && owner_->windowHandle()) {
             // The toolkit writes the transient relation of dialogs from this
@@ -79,7 +92,7 @@ private:
     }
 
     void WriteTransientFor() {
-        xcb_connection_t* c = Connection();
+        xcb_connection_t* c = X11Connection();
         if (!c || !owner_ || !window_->isVisible()) return;
         const auto window = static_cast<xcb_window_t>(window_->winId());
         const auto owner = static_cast<xcb_window_t>(owner_->winId());
@@ -96,6 +109,42 @@ private:
 
 void MarkSecondaryWindow(QWidget& window, QWidget* owner) {
     new SecondaryWindowHints(window, owner);
+}
+
+void KeepLookOnScreen(QWidget& window) {
+    xcb_connection_t* c = X11Connection();
+    if (!c) return;
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    auto* geometry = xcb_get_geometry_reply(c, xcb_get_geometry(c, id), nullptr);
+    const uint8_t depth = geometry ? geometry->depth : 0;
+    std::free(geometry);
+    const QImage look = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (!Rgb32Layout(c, depth) || look.isNull()) return;
+
+    const auto width = static_cast<uint16_t>(look.width());
+    const auto height = static_cast<uint16_t>(look.height());
+    const xcb_pixmap_t pixmap = xcb_generate_id(c);
+    xcb_create_pixmap(c, depth, pixmap, id, width, height);
+    const xcb_gcontext_t gc = xcb_generate_id(c);
+    xcb_create_gc(c, gc, pixmap, 0, nullptr);
+    // In bands of rows that fit one request.
+    const uint32_t rowBytes = 4u * width;
+    const uint32_t maxBytes = xcb_get_maximum_request_length(c) * 4u - 64u;
+    const int band = std::max<int>(1, static_cast<int>(maxBytes / rowBytes));
+    for (int top = 0; top < height; top += band) {
+        const int rows = std::min(band, height - top);
+        QByteArray bytes;
+        for (int y = top; y < top + rows; ++y)
+            bytes.append(reinterpret_cast<const char*>(look.constScanLine(y)), static_cast<qsizetype>(rowBytes));
+        xcb_put_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, pixmap, gc, width, static_cast<uint16_t>(rows), 0,
+                      static_cast<int16_t>(top), 0, depth, static_cast<uint32_t>(bytes.size()),
+                      reinterpret_cast<const uint8_t*>(bytes.constData()));
+    }
+    // The window keeps the pixmap alive as its background.
+    xcb_change_window_attributes(c, id, XCB_CW_BACK_PIXMAP, &pixmap);
+    xcb_free_gc(c, gc);
+    xcb_free_pixmap(c, pixmap);
+    xcb_flush(c);
 }
 
 }  // namespace zx

@@ -15,4 +15,11 @@ namespace zx {
 // nothing off X11.
 void MarkSecondaryWindow(QWidget& window, QWidget* owner);
 
+// Makes `window`'s present look (rendered now) the background of its native
+// window, which the X server draws by itself whenever the window is mapped or
+// uncovered: the window shows its picture also while the program handles no
+// events. For a window whose look does not change. Does nothing off X11 or on
+// a screen format other than 24-bit colour in 32-bit pixels.
+void KeepLookOnScreen(QWidget& window);
+
 }  // namespace zx
