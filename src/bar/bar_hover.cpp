@@ -115,7 +115,8 @@ void TForm1::Timer1Timer() {
         KeyStep = 0;
         if (step < 0 ? HoverIndex < 1 : HoverIndex >= VisibleCellCount - 1) return;
         StepCursorPos = P;
-        P = ToFrame(Cells.at(static_cast<size_t>(HoverIndex + step))->mapToGlobal(QPoint(1, 1)), primary);
+        const int neighbour = HoverIndex + step;
+        P = ToFrame(Cells.at(static_cast<size_t>(neighbour))->mapToGlobal(QPoint(1, 1)), primary);
     }
 
     const int W = primary.Width;

@@ -70,22 +70,28 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override {
-        // The widget's show event comes before its native window is mapped.
+        // The widget's show event comes before its native window is mapped,
+        // the native window's first exposure after it.
         if (watched == window_ && event->type() == QEvent::Show && !event->spontaneous()) Apply();
+        if (transientPending_ && watched == window_->windowHandle() && event->type() == QEvent::Expose) {
+            transientPending_ = false;
+            WriteTransientFor();
+        }
         return false;
     }
 
 private:
     void Apply() {
         xcb_connection_t* c = X11Connection();
-        if (!c || !window_->windowHandle()) return;
+        QWindow* handle = window_->windowHandle();
+        if (!c || !handle) return;
         if (owner_ && owner_->windowHandle()) {
             // The toolkit writes the transient relation of dialogs from this
             // as it maps them; for other windows it removes the relation
             // then, so it is written once the window has been mapped.
-            window_->windowHandle()->setTransientParent(owner_->windowHandle());
-            QMetaObject::invokeMethod(
-                this, [this] { WriteTransientFor(); }, Qt::QueuedConnection);
+            handle->setTransientParent(owner_->windowHandle());
+            handle->installEventFilter(this);
+            transientPending_ = true;
         }
         AddSkipStates(c, static_cast<xcb_window_t>(window_->winId()));
         xcb_flush(c);
@@ -103,6 +109,7 @@ private:
 
     QWidget* window_;
     QPointer<QWidget> owner_;
+    bool transientPending_ = false;
 };
 
 }  // namespace
