@@ -42,7 +42,7 @@ QStringList FilesUnder(const QString& root) {
     return files;
 }
 
-TEST(LinuxDialogs, FolderPickerStartsAtTheDesktopEmptyEveryTimeAndNothingIsWritten) {
+TEST(LinuxDialogs, FolderPickerStartsAtTheDesktopEmptyEveryTimeWithoutNewFolderAndNothingIsWritten) {
     QTemporaryDir home;
     ASSERT_TRUE(QDir(home.path()).mkpath("Desktop/pictures"));
     qputenv("HOME", home.path().toUtf8());
@@ -56,6 +56,7 @@ TEST(LinuxDialogs, FolderPickerStartsAtTheDesktopEmptyEveryTimeAndNothingIsWritt
                 EXPECT_EQ(dialog.directory().absolutePath().toStdString(), (home.path() + "/Desktop").toStdString());
                 EXPECT_TRUE(dialog.findChild<QLineEdit*>("fileNameEdit")->text().isEmpty());
                 EXPECT_FALSE(dialog.findChild<QListView*>("listView")->selectionModel()->hasSelection());
+                EXPECT_FALSE(dialog.findChild<QWidget*>("newFolderButton")->isVisible());
             },
             run == 0 ? home.path() + "/Desktop/pictures" : QString());
         const auto folder = platform.BrowseForFolder("Select where to place the images.");

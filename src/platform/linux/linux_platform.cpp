@@ -170,8 +170,10 @@ std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& tit
     MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setOption(QFileDialog::ReadOnly);  // no new-folder button
+    dialog.setOption(QFileDialog::ReadOnly);
     dialog.setFileMode(QFileDialog::Directory);
+    // Read-only only greys the toolkit's new-folder button out; it goes.
+    if (auto* newFolder = dialog.findChild<QWidget*>(QStringLiteral("newFolderButton"))) newFolder->hide();
     // Browsing starts at the desktop every time, with no folder chosen.
     dialog.setDirectory(DesktopFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
