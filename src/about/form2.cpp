@@ -1,6 +1,7 @@
 #include "about/form2.h"
 
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QScreen>
@@ -39,6 +40,7 @@ QPixmap AboutPictureWithVersion() {
 
 TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
+    setWindowTitle("Form2");
     setObjectName("Form2");
     QFont font("Tahoma");
     font.setPixelSize(11);
@@ -105,6 +107,11 @@ void TForm2::sLabel3Click() {
 
 void TForm2::SpeedButton1Click() {
     reject();
+}
+
+void TForm2::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) return;
+    QDialog::keyPressEvent(event);
 }
 
 void TForm2::showEvent(QShowEvent* event) {

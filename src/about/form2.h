@@ -43,6 +43,8 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    // The window has no cancel key: Escape does nothing here.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     TsLabel* ClickArea(const char* name, int left, int top, int width, int height, void (TForm2::*handler)());

@@ -8,16 +8,20 @@
 #include <chrono>
 #include <csignal>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include "about/form2.h"
 #include "app/application.h"
+#include "app/diagnostics.h"
 #include "app/error_text.h"
+#include "app/logout_query.h"
 #include "app/splash_form.h"
 #include "bar/form1.h"
 #include "base/handler_guard.h"
 #include "htmlview/webengine_engine.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
 #include "popup/popup_form.h"
 #include "shared/single_instance.h"
@@ -71,7 +75,8 @@ void ShowApplicationError(const std::exception& e, const char* argv0) {
 
 int RunMainSequence(int argc, char** argv, const MainOptions& options) {
     // What the units' start-up does: the toolkit, the platform, the engine.
-    InstallWebEngineFactory();
+    QuietDiagnostics();
+    InstallWebEngineFactory(DefaultChromiumFlags() + " " + EngineLogSwitches());
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(IconPicture());
@@ -87,9 +92,11 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
 
         // 2-5. The splash, painted at once, then 1.5 s without handling messages.
         auto splash = std::make_unique<TfrmSplashScreen>();
-        splash->show();
-        splash->repaint();
-        for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
+        // The X server redraws the picture itself while this thread sleeps
+        // and builds the windows, should anything cover and uncover it.
+        KeepLookOnScreen(*splash);
+        splash->ShowPainted();
         std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
 
         // 6. The title is the caption of the error boxes.
@@ -100,14 +107,19 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         auto popup = std::make_unique<TfrmPopupForm>();
         popup->SetCells(&form1->Cells);
         form1->SetPopup(popup.get());
+        MarkSecondaryWindow(*popup, form1.get());
         auto form2 = std::make_unique<TForm2>(splash.get());
         form1->SetAbout(form2.get());
+        MarkSecondaryWindow(*form2, form1.get());
 
-        // A log-out asks the same question as closing the bar.
+        // A log-out asks the same question as closing the bar, when the
+        // session manager lets the program ask.
         QObject::connect(&app, &QGuiApplication::commitDataRequest, form1.get(), [&](QSessionManager& manager) {
-            bool canClose = false;
-            RunHandler([&] { canClose = form1->FormCloseQuery(); });
-            if (!canClose) manager.cancel();
+            AnswerLogoutQuery(manager, [&] {
+                bool canClose = false;
+                RunHandler([&] { canClose = form1->FormCloseQuery(); });
+                return canClose;
+            });
         });
         WatchTerminationSignals(&app);
 

@@ -27,8 +27,17 @@ constexpr int kDwellTicks = 2;
 // start-up it is shown off the left edge (a window manager may pull part of
 // it back onto the screen) until the first tick hides it, and no preview may
 // open under a bar that was never revealed.
-bool ShownOnScreen(const QWidget& bar) {
-    return bar.isVisible() && bar.x() >= 0;
+bool ShownOnScreen(const QWidget& bar, const Rect& primary) {
+    return bar.isVisible() && bar.x() >= primary.Left;
+}
+
+// The tick works in the primary monitor's frame, whose top-left corner is
+// (0, 0) whatever other monitors lie left of it or above it.
+Point ToFrame(const QPoint& global, const Rect& primary) {
+    return Point{global.x() - primary.Left, global.y() - primary.Top};
+}
+QPoint ToGlobal(int x, int y, const Rect& primary) {
+    return QPoint(primary.Left + x, primary.Top + y);
 }
 
 // Gives `form` the focus unless it has it already, or a modal window of the
@@ -91,9 +100,11 @@ void TForm1::Timer1Timer() {
     // 1. Nothing while the session is locked; a pending step waits.
     if (!InputDesktopAvailable()) return;
 
-    // 2. The pointer; a failed read leaves (0, 0).
-    Point P;
+    // 2. The pointer; a failed read leaves (0, 0) of the primary's frame.
+    const Rect primary = platform().PrimaryScreen();
+    Point P{primary.Left, primary.Top};
     platform().GetCursorPos(P);
+    P = ToFrame(QPoint(P.X, P.Y), primary);
 
     // 3. Frozen while the pointer rests where the last step was taken.
     if (P == StepCursorPos && KeyStep == 0) return;
@@ -104,24 +115,25 @@ void TForm1::Timer1Timer() {
         KeyStep = 0;
         if (step < 0 ? HoverIndex < 1 : HoverIndex >= VisibleCellCount - 1) return;
         StepCursorPos = P;
-        const QPoint target = Cells.at(static_cast<size_t>(HoverIndex + step))->mapToGlobal(QPoint(1, 1));
-        P = Point{target.x(), target.y()};
+        const int neighbour = HoverIndex + step;
+        P = ToFrame(Cells.at(static_cast<size_t>(neighbour))->mapToGlobal(QPoint(1, 1)), primary);
     }
 
-    const int W = platform().PrimaryScreenWidth();
+    const int W = primary.Width;
     const int H = kBarHeight;
 
     // 5. Reveal at the top edge, unless a mouse button is held on one of ours.
     if (P.Y < 1 && !platform().GuiThreadHoldsCapture()) {
         PlaceIfMoved(sLabel1, W - 142, 57);
-        const QRect bounds(0, 0, W, height());
+        const QRect bounds(ToGlobal(0, 0, primary), QSize(W, height()));
         if (geometry() != bounds) setGeometry(bounds);
         SetFormShown(this, true);
     }
 
     // 6. Below the bar: both hide, unless the pointer is in the popup.
     if (P.Y > H) {
-        if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(QPoint(P.X, P.Y))) return;
+        if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(ToGlobal(P.X, P.Y, primary)))
+            return;
         SetFormShown(this, false);
         SetFormShown(frmPopupForm, false);
         HoverIndex = -1;
@@ -130,25 +142,25 @@ void TForm1::Timer1Timer() {
 
     // 7. Resting: count the dwell down, then update the preview.
     if (P == LastCursorPos) {
-        if (Timer1->Tag > 0 || !ShownOnScreen(*this)) {
+        if (Timer1->Tag > 0 || !ShownOnScreen(*this, primary)) {
             if (Timer1->Tag > INT_MIN) --Timer1->Tag;
             return;
         }
-        HoverUpdate(P);
+        HoverUpdate(P, primary);
         return;
     }
 
     // 8. Moved: an open preview follows at once, else the dwell starts.
     LastCursorPos = P;
-    if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this))
-        HoverUpdate(P);
+    if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this, primary))
+        HoverUpdate(P, primary);
     else
         Timer1->Tag = kDwellTicks;
 }
 
-void TForm1::HoverUpdate(const Point& P) {
+void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     if (!frmPopupForm) return;
-    const int W = platform().PrimaryScreenWidth();
+    const int W = primary.Width;
 
     // 1. The right zone, over the buttons, closes the preview.
     if (P.X > W - kRightZone) {
@@ -158,8 +170,8 @@ void TForm1::HoverUpdate(const Point& P) {
     }
 
     // 2. The hovered cell: hit rectangles are 78 wide and adjoin, so the gap
-    // right of a cell belongs to it. The revealed bar lies at (0, 0), so
-    // screen coordinates serve directly.
+    // right of a cell belongs to it. The revealed bar lies at (0, 0) of the
+    // frame, so frame coordinates serve directly.
     int hovered = -1;
     for (int i = 0; i < VisibleCellCount && hovered < 0; ++i) {
         const int left = kFirstCellLeft + kCellPitch * i;
@@ -168,10 +180,11 @@ void TForm1::HoverUpdate(const Point& P) {
     if (hovered < 0) return;
     TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
 
-    // 3. Under the cell, pulled back to stay on the screen.
+    // 3. Under the cell, pulled back to stay on the primary monitor.
     int left = cell->x();
     if (W < left + frmPopupForm->width()) left = W - frmPopupForm->width();
-    PlaceIfMoved(frmPopupForm, left, kBarHeight);
+    const QPoint place = ToGlobal(left, kBarHeight, primary);
+    PlaceIfMoved(frmPopupForm, place.x(), place.y());
 
     // 4. Copy the page only where it differs; the actual-size view follows wb1.
     const std::string text = cell->HTMLCode().Text();

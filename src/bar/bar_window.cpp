@@ -126,7 +126,7 @@ void TForm1::CreateControls() {
 
 void TForm1::FormCreate() {
     move(-1000, 0);
-    sLabel1->move(platform().PrimaryScreenWidth() - 166, 57);
+    sLabel1->move(platform().PrimaryScreen().Width - 166, 57);
     if (splash_) splash_->hide();
     HoverIndex = -1;
     StepCursorPos = Point{0, 0};
@@ -134,7 +134,7 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::FormShow() {
-    const int W = platform().PrimaryScreenWidth();
+    const int W = platform().PrimaryScreen().Width;
     VisibleCellCount = 0;
     for (int i = 0; i < kCellCount; ++i) {
         TEmbeddedWB* cell = Cells[static_cast<size_t>(i)];

@@ -116,7 +116,7 @@ private:
     void InstallApplicationEvents();
     // bar_download.cpp: the HTTP client the drop handler and download share.
     void CreateHttpClient();
-    void HoverUpdate(const Point& P);
+    void HoverUpdate(const Point& P, const Rect& primary);
     QWidget* splash_ = nullptr;
 };
 

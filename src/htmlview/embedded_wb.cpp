@@ -11,7 +11,15 @@ namespace zx {
 
 TEmbeddedWB::TEmbeddedWB(QWidget* parent, const HtmlViewOptions& options) : QWidget(parent), options_(options) {
     engine_ = CreateHtmlEngine(*this, options_);
-    engine_->BeforeNavigate = [this](const std::string& url) { return AnnounceNavigation(url); };
+    // The engine announces its own navigations (link clicks, scripts, drops)
+    // from inside its code, which an exception must not cross: an error of
+    // the handler goes to the program's error report like any handler's, and
+    // the navigation is refused.
+    engine_->BeforeNavigate = [this](const std::string& url) {
+        bool pass = false;
+        RunHandler([&] { pass = AnnounceNavigation(url); });
+        return pass;
+    };
     if (QWidget* w = engine_->Widget()) {
         w->setParent(this);
         w->setGeometry(rect());

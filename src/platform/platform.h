@@ -16,6 +16,15 @@ struct Point {
     friend bool operator==(const Point&, const Point&) = default;
 };
 
+// A rectangle in the pointer's coordinates.
+struct Rect {
+    int32_t Left = 0;
+    int32_t Top = 0;
+    int32_t Width = 0;
+    int32_t Height = 0;
+    friend bool operator==(const Rect&, const Rect&) = default;
+};
+
 enum class MsgButtons { Ok, YesNo, YesCancel };
 enum class MsgAnswer { None, Ok, Yes, No, Cancel };
 enum class MsgIcon { None, Information, Warning, Error, Question };
@@ -53,7 +62,9 @@ public:
     virtual bool GuiThreadHoldsCapture() = 0;
     // False while the session is locked (the input goes elsewhere).
     virtual bool InputDesktopAvailable() = 0;
-    virtual int PrimaryScreenWidth() = 0;
+    // The primary monitor, which need not start at (0, 0): on X11 another
+    // monitor may lie left of it or above it.
+    virtual Rect PrimaryScreen() = 0;
 
     // Modal dialogs.
     virtual MsgAnswer MessageBox(const MessageBoxRequest& request) = 0;

@@ -1,19 +1,23 @@
 // The real program under openbox on an X server of its own: the pointer,
 // moved with xdotool, reveals the bar at the top edge above other windows,
 // opens the preview by resting on a cell, and hides both when it leaves
-// downwards. A display of our own keeps the window manager away from the
-// other GUI tests.
+// downwards; the splash is painted, the bar is the one taskbar entry, and the
+// program is quiet on standard error. A display of our own keeps the window
+// manager away from the other GUI tests.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QImage>
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <sstream>
@@ -21,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "skin/pictures.h"
 #include "support/child_process.h"
 #include "support/x11_probe.h"
 
@@ -80,6 +85,20 @@ std::string ProgramAsanOptions() {
     return "ASAN_OPTIONS=" + options + (options.empty() ? "" : ":") + "detect_leaks=0";
 }
 
+// The program's windows that a taskbar lists: those the window manager
+// manages (its client list) that do not ask to be left out of a taskbar.
+std::vector<uint32_t> TaskbarEntries(X11Probe& x, pid_t program) {
+    std::vector<uint32_t> entries;
+    const uint32_t skip = x.Atom("_NET_WM_STATE_SKIP_TASKBAR");
+    for (uint32_t w : x.Property32(x.Root(), "_NET_CLIENT_LIST")) {
+        const std::vector<uint32_t> pid = x.Property32(w, "_NET_WM_PID");
+        if (pid.empty() || pid[0] != static_cast<uint32_t>(program)) continue;
+        const std::vector<uint32_t> states = x.Property32(w, "_NET_WM_STATE");
+        if (std::find(states.begin(), states.end(), skip) == states.end()) entries.push_back(w);
+    }
+    return entries;
+}
+
 class BarEndToEndTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -125,6 +144,39 @@ protected:
             0);
     }
 
+    // The program on our display, its standard error kept in a file.
+    void StartProgram() {
+        stderr_ = runtime_ / "stderr.txt";
+        app_ = Start(
+            std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", program_.string(), stderr_.string()},
+            std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
+                                     "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
+        ASSERT_TRUE(app_->Started());
+    }
+    // Ends the program in order; nothing may have reached standard error.
+    void StopProgram() {
+        EXPECT_TRUE(app_->Running());
+        EXPECT_EQ(app_->Stop(SIGTERM, 30000), 0) << "the program did not end in order";
+        std::ifstream in(stderr_);
+        const std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(written, "") << "the program wrote to standard error";
+    }
+    // The bar exists and the first tick has hidden it.
+    void WaitForHiddenBar(X11Probe& x) {
+        ASSERT_TRUE(WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 90000)) << "no bar window";
+        ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1"); }, 30000)) << "the bar did not hide";
+    }
+    void Reveal(X11Probe& x, int pointerX) {
+        Pointer(pointerX, 0);
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                auto bar = Window(x, "Form1");
+                return bar && bar->viewable && bar->x == 0 && bar->y == 0 && bar->width == kScreenWidth;
+            },
+            10000))
+            << "bar not revealed at (0, 0) across the screen";
+    }
+
     // A key press to whichever window has the focus.
     void Key(const std::string& key) {
         ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool key " + key).c_str()), 0);
@@ -152,6 +204,7 @@ protected:
     std::string display_;
     fs::path program_;
     fs::path runtime_;
+    fs::path stderr_;
     std::unique_ptr<test::XServer> xvfb_;
     std::unique_ptr<test::ChildProcess> wm_, cover_, app_;
 };
@@ -167,26 +220,15 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
     ASSERT_TRUE(x.WaitViewable("xmessage", 15000));
     const uint32_t cover = x.FindViewable("xmessage")->id;
 
-    app_ = Start(std::vector<std::string>{program_.string()},
-                 std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
-                                          "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
-    ASSERT_TRUE(app_->Started());
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
     // The bar is shown off screen once and hidden by the first tick that
     // finds the pointer below it.
-    ASSERT_TRUE(WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 90000)) << "no bar window";
-    ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1"); }, 30000)) << "the bar did not hide";
+    ASSERT_NO_FATAL_FAILURE(WaitForHiddenBar(x));
     ASSERT_TRUE(app_->Running());
 
     for (int reveal = 0; reveal < 2; ++reveal) {
         SCOPED_TRACE(reveal == 0 ? "first reveal" : "second reveal");
-        Pointer(300, 0);
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                auto bar = Window(x, "Form1");
-                return bar && bar->viewable && bar->x == 0 && bar->y == 0 && bar->width == kScreenWidth;
-            },
-            10000))
-            << "bar not revealed at (0, 0) across the screen";
+        ASSERT_NO_FATAL_FAILURE(Reveal(x, 300));
         auto bar = x.FindViewable("Form1");
         ASSERT_TRUE(bar);
         EXPECT_EQ(bar->height, 70);
@@ -212,6 +254,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
         EXPECT_TRUE(x.FindViewable("Form1"));
         EXPECT_TRUE(WaitUntil([&] { return Above(Stacking(display_), popup->id, cover); }, 5000))
             << "the preview is under the other window";
+        EXPECT_EQ(TaskbarEntries(x, app_->Pid()), std::vector<uint32_t>{bar->id}) << "only the bar is a taskbar entry";
 
         // The arrow keys step the preview while the real pointer stays.
         Key("Right");
@@ -230,9 +273,68 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
         ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1") && Hidden(x, "Popup Form"); }, 5000))
             << "bar and preview did not hide";
     }
-    EXPECT_TRUE(app_->Running());
-    const int code = app_->Stop(SIGTERM, 30000);
-    EXPECT_EQ(code, 0) << "the program did not end in order";
+    StopProgram();
+}
+
+TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeavesTheAboutWindow) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Pointer(500, 500);
+    const QImage picture = SplashPicture().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+    // While the splash shows, the screen shows its picture (from the
+    // picture's second column on), not a black box: also after another
+    // window has covered it and gone again while the program sleeps.
+    ASSERT_TRUE(x.WaitViewable("Zeltrix", 60000)) << "no splash";
+    const auto shown = Clock::now();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the toolkit paints as the window maps
+    int grabs = 0;
+    for (auto splash = x.FindViewable("Zeltrix"); splash && Clock::now() - shown < std::chrono::milliseconds(1400);
+         splash = x.FindViewable("Zeltrix")) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        if (grabs == 1) {
+            cover_ = Start(
+                std::vector<std::string>{
+                    "xmessage", "-geometry",
+                    "300x200+" + std::to_string(splash->x + 40) + "+" + std::to_string(splash->y + 80), "in the way"},
+                std::vector<std::string>{"DISPLAY=" + display_});
+            ASSERT_TRUE(x.WaitViewable("xmessage", 10000));
+            cover_.reset();
+            ASSERT_TRUE(x.WaitGone("xmessage", 10000));
+        }
+        const std::vector<uint32_t> pixels = x.Grab(splash->x, splash->y, 195, 356);
+        if (!x.FindViewable("Zeltrix")) break;
+        ASSERT_EQ(pixels.size(), 195u * 356u);
+        int same = 0;
+        for (int py = 0; py < 356; ++py)
+            for (int px = 0; px < 195; ++px)
+                same += pixels[static_cast<size_t>(py * 195 + px)] == (picture.pixel(px + 1, py) & 0xFFFFFF);
+        EXPECT_GE(same, 195 * 356 * 99 / 100) << "grab " << grabs;
+        EXPECT_TRUE(TaskbarEntries(x, app_->Pid()).empty()) << "the splash is a taskbar entry";
+        ++grabs;
+    }
+    EXPECT_GE(grabs, 3) << "the splash did not show for 1.5 s";
+
+    // The logo opens the about window: the bar stays the one taskbar entry,
+    // Escape leaves the window, its "X" button closes it.
+    ASSERT_NO_FATAL_FAILURE(WaitForHiddenBar(x));
+    ASSERT_NO_FATAL_FAILURE(Reveal(x, 300));
+    const uint32_t bar = x.FindViewable("Form1")->id;
+    Pointer(40, 30);
+    ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool click 1").c_str()), 0);
+    ASSERT_TRUE(x.WaitViewable("Form2", 10000)) << "no about window";
+    const XWindowInfo about = *x.FindViewable("Form2");
+    EXPECT_EQ(TaskbarEntries(x, app_->Pid()), std::vector<uint32_t>{bar}) << "only the bar is a taskbar entry";
+    ASSERT_TRUE(WaitUntil([&] { return x.Property32(x.Root(), "_NET_ACTIVE_WINDOW") == std::vector{about.id}; }, 5000))
+        << "the about window has no focus";
+    Key("Escape");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    EXPECT_TRUE(x.FindViewable("Form2")) << "Escape closed the about window";
+    Pointer(about.x + 169 + 11, about.y + 12 + 11);
+    ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool click 1").c_str()), 0);
+    EXPECT_TRUE(x.WaitGone("Form2", 5000)) << "the X button did not close the about window";
+    StopProgram();
 }
 
 }  // namespace

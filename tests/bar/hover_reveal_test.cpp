@@ -48,6 +48,36 @@ TEST_F(HoverTest, RevealFollowsAChangedScreenWidth) {
     EXPECT_EQ(form().VisibleCellCount, 14);
 }
 
+TEST_F(HoverTest, PrimaryMonitorAwayFromTheOriginFramesEverything) {
+    // The primary right of another monitor, then below another one.
+    for (const Point origin : {Point{1920, 0}, Point{0, 300}}) {
+        SCOPED_TRACE(testing::Message() << "primary at " << origin.X << "," << origin.Y);
+        fake().primaryOrigin = origin;
+        const QPoint o(origin.X, origin.Y);
+        StartUp();
+        ASSERT_FALSE(form().isVisible());
+        Reveal();
+        ASSERT_TRUE(form().isVisible());
+        EXPECT_EQ(form().geometry(), QRect(o, QSize(1024, 70)));
+
+        tickAt(CellX(10), 30);
+        restTicks(3);
+        EXPECT_EQ(popup().pos(), o + QPoint(624, 70)) << "pulled back at the primary's right edge";
+        tickAt(CellX(2) + o.y() / 100, 30);  // not where the last round's step was taken
+        form().KeyStep = 1;
+        tick();
+        EXPECT_EQ(form().HoverIndex, 3);
+        EXPECT_EQ(popup().pos(), o + QPoint(83 + 78 * 3, 70));
+
+        tickAt(popup().x() - o.x() + 10, 100);  // inside the popup
+        EXPECT_TRUE(form().isVisible());
+        tickAt(1024 - 79, 30);  // the right zone
+        EXPECT_FALSE(popup().isVisible());
+        tickAt(300, 71);
+        EXPECT_FALSE(form().isVisible());
+    }
+}
+
 TEST_F(HoverTest, PointerAtTheOriginIsFrozenBeforeAnyStep) {
     StartUp();
     tickAt(0, 0);

@@ -31,7 +31,8 @@ protected:
     TfrmPopupForm& popup() { return *bar.popup; }
 
     void tick() { form().Timer1Timer(); }
-    void at(int x, int y) { fake().cursor = Point{x, y}; }
+    // Points are given in the primary monitor's frame.
+    void at(int x, int y) { fake().cursor = Point{fake().primaryOrigin.X + x, fake().primaryOrigin.Y + y}; }
     void tickAt(int x, int y) {
         at(x, y);
         tick();

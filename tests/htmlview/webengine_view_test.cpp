@@ -11,7 +11,9 @@
 #include <QTest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <stdexcept>
 
+#include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
 #include "htmlview/engine_fixture.h"
 #include "htmlview/webengine_engine.h"
@@ -350,6 +352,21 @@ TEST_F(WebEngineViewTest, DropsArriveAsAnnouncedAddresses) {
     ASSERT_TRUE(WaitFor([&] { return server->Requested(QStringLiteral("/wide.png")); }));
     EXPECT_EQ(announced, std::vector<std::string>{address.toStdString()});
     EXPECT_EQ(view.HTMLCode().Text(), "<html><head><title>cell</title></head></html>\r\n");
+
+    // An error leaving the handler goes to the error report, not through the
+    // engine, and the drop goes nowhere.
+    std::vector<std::string> reported;
+    const ExceptionReporter previous =
+        SetExceptionReporter([&](const std::exception& e) { reported.push_back(e.what()); });
+    view.OnBeforeNavigate2 = [](TEmbeddedWB*, const std::string&, bool&) { throw std::runtime_error("drop failed"); };
+    QMimeData tall;
+    tall.setUrls({QUrl(server->Url(QStringLiteral("/tall.png")))});
+    Drop(view, target, tall);
+    EXPECT_TRUE(WaitFor([&] { return !reported.empty(); }, 5000));
+    SetExceptionReporter(previous);
+    EXPECT_EQ(reported, std::vector<std::string>{"drop failed"});
+    test::Spin(300);
+    EXPECT_FALSE(server->Requested(QStringLiteral("/tall.png")));
 }
 
 TEST_F(WebEngineViewTest, ViewsShareOneProfileWithoutCache) {

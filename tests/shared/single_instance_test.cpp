@@ -44,7 +44,7 @@ public:
     bool GetCursorPos(Point&) override { return false; }
     bool GuiThreadHoldsCapture() override { return false; }
     bool InputDesktopAvailable() override { return true; }
-    int PrimaryScreenWidth() override { return 0; }
+    Rect PrimaryScreen() override { return {}; }
     MsgAnswer MessageBox(const MessageBoxRequest&) override { return MsgAnswer::None; }
     std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return {}; }
     std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return {}; }

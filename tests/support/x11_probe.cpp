@@ -9,7 +9,7 @@
 
 namespace zx::test {
 namespace {
-xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
+xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
     auto cookie = xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name);
     xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookie, nullptr);
     xcb_atom_t a = r ? r->atom : xcb_atom_t{XCB_ATOM_NONE};
@@ -95,8 +95,8 @@ void X11Probe::RequestClose(uint32_t window) {
     ev.response_type = XCB_CLIENT_MESSAGE;
     ev.format = 32;
     ev.window = window;
-    ev.type = Atom(conn_, "WM_PROTOCOLS");
-    ev.data.data32[0] = Atom(conn_, "WM_DELETE_WINDOW");
+    ev.type = InternAtom(conn_, "WM_PROTOCOLS");
+    ev.data.data32[0] = InternAtom(conn_, "WM_DELETE_WINDOW");
     ev.data.data32[1] = XCB_CURRENT_TIME;
     xcb_send_event(conn_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
     xcb_flush(conn_);
@@ -128,6 +128,40 @@ std::optional<XWindowInfo> X11Probe::WaitExists(const std::string& title, int ti
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return std::nullopt;
+}
+
+uint32_t X11Probe::Atom(const std::string& name) {
+    return conn_ ? InternAtom(conn_, name.c_str()) : 0;
+}
+
+std::vector<uint32_t> X11Probe::Property32(uint32_t window, const std::string& name) {
+    std::vector<uint32_t> values;
+    if (!conn_) return values;
+    auto* reply = xcb_get_property_reply(
+        conn_, xcb_get_property(conn_, 0, window, Atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 4096), nullptr);
+    if (reply && reply->format == 32) {
+        const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+        values.assign(v, v + xcb_get_property_value_length(reply) / 4);
+    }
+    std::free(reply);
+    return values;
+}
+
+std::vector<uint32_t> X11Probe::Grab(int x, int y, int width, int height) {
+    std::vector<uint32_t> pixels;
+    if (!conn_) return pixels;
+    auto* image = xcb_get_image_reply(
+        conn_,
+        xcb_get_image(conn_, XCB_IMAGE_FORMAT_Z_PIXMAP, root_, static_cast<int16_t>(x), static_cast<int16_t>(y),
+                      static_cast<uint16_t>(width), static_cast<uint16_t>(height), ~0u),
+        nullptr);
+    // Depth 24 in 32-bit little-endian units, as the test servers have.
+    if (image && image->depth == 24 && xcb_get_image_data_length(image) == static_cast<int>(4 * width * height)) {
+        const auto* v = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image));
+        for (int i = 0; i < width * height; ++i) pixels.push_back(v[i] & 0xFFFFFF);
+    }
+    std::free(image);
+    return pixels;
 }
 
 }  // namespace zx::test

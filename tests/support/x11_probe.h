@@ -39,6 +39,14 @@ public:
     // Waits until a window with this title exists, mapped or not.
     std::optional<XWindowInfo> WaitExists(const std::string& title, int timeoutMs);
 
+    uint32_t Root() const { return root_; }
+    uint32_t Atom(const std::string& name);
+    // The values of a property of 32-bit items (windows, atoms, cardinals).
+    std::vector<uint32_t> Property32(uint32_t window, const std::string& name);
+    // The screen's pixels in a rectangle of root coordinates, as 0xRRGGBB
+    // row by row; empty when the server cannot give them.
+    std::vector<uint32_t> Grab(int x, int y, int width, int height);
+
 private:
     void Walk(uint32_t window, int depth, const std::string& title, std::vector<XWindowInfo>& out);
     xcb_connection_t* conn_ = nullptr;

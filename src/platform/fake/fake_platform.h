@@ -19,6 +19,7 @@ public:
     bool capture = false;
     bool inputDesktop = true;
     int screenWidth = 1024;
+    Point primaryOrigin;  // the primary monitor's top-left corner
     // Answers of the next message boxes; when empty, the default button.
     std::deque<MsgAnswer> answers;
     std::deque<std::optional<std::string>> saveDialogAnswers;
@@ -44,7 +45,7 @@ public:
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override { return capture; }
     bool InputDesktopAvailable() override { return inputDesktop; }
-    int PrimaryScreenWidth() override { return screenWidth; }
+    Rect PrimaryScreen() override { return Rect{primaryOrigin.X, primaryOrigin.Y, screenWidth, 768}; }
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;

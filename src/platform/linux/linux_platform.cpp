@@ -4,15 +4,19 @@
 #include <QClipboard>
 #include <QCursor>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
 
 #include "platform/linux/session_lock.h"
+#include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
 
 namespace zx {
@@ -42,10 +46,20 @@ QWidget* DialogOwner() {
     return QApplication::activeWindow();
 }
 
+// The user's desktop folder (XDG_DESKTOP_DIR), or the home folder when there
+// is none.
+QString DesktopFolder() {
+    const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    return !desktop.isEmpty() && QDir(desktop).exists() ? desktop : QDir::homePath();
+}
+
 std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
     QFileDialog dialog(DialogOwner());
+    MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
+    // The filter list names its entries only ("Text Files", "All Files").
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QtFilter(request.filter));
@@ -56,7 +70,14 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
 
 }  // namespace
 
-LinuxPlatform::LinuxPlatform() : lock_(std::make_unique<SessionLockWatcher>()) {}
+LinuxPlatform::LinuxPlatform() : lock_(std::make_unique<SessionLockWatcher>()) {
+    // The program keeps no settings, and the toolkit's file dialogs would
+    // keep theirs (history, last folder, view) in the user's configuration:
+    // they are sent to a path that can never be created, so nothing is
+    // written or read back.
+    for (QSettings::Format format : {QSettings::NativeFormat, QSettings::IniFormat})
+        QSettings::setPath(format, QSettings::UserScope, QStringLiteral("/dev/null/zeltrix-keeps-no-settings"));
+}
 LinuxPlatform::~LinuxPlatform() = default;
 
 bool LinuxPlatform::GetCursorPos(Point& p) {
@@ -73,13 +94,16 @@ bool LinuxPlatform::InputDesktopAvailable() {
     return !lock_->Locked();
 }
 
-int LinuxPlatform::PrimaryScreenWidth() {
+Rect LinuxPlatform::PrimaryScreen() {
     const QScreen* screen = QGuiApplication::primaryScreen();
-    return screen ? screen->geometry().width() : 0;
+    if (!screen) return {};
+    const QRect g = screen->geometry();
+    return Rect{g.x(), g.y(), g.width(), g.height()};
 }
 
 MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
     QMessageBox box(DialogOwner());
+    MarkSecondaryWindow(box, nullptr);
     box.setWindowTitle(Q(request.caption));
     box.setText(Q(request.text));
     switch (request.icon) {
@@ -143,10 +167,15 @@ std::optional<std::string> LinuxPlatform::OpenFileDialog(const FileDialogRequest
 
 std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& title) {
     QFileDialog dialog(DialogOwner(), Q(title));
+    MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
-    dialog.setOption(QFileDialog::ReadOnly);  // no new-folder button
+    dialog.setOption(QFileDialog::ReadOnly);
     dialog.setFileMode(QFileDialog::Directory);
+    // Read-only only greys the toolkit's new-folder button out; it goes.
+    if (auto* newFolder = dialog.findChild<QWidget*>(QStringLiteral("newFolderButton"))) newFolder->hide();
+    // Browsing starts at the desktop every time, with no folder chosen.
+    dialog.setDirectory(DesktopFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return S(dialog.selectedFiles().first());
 }

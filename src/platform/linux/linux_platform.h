@@ -18,7 +18,7 @@ public:
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override;
     bool InputDesktopAvailable() override;
-    int PrimaryScreenWidth() override;
+    Rect PrimaryScreen() override;
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
