@@ -2,6 +2,4 @@
 # running program; skipped for a browser that is not installed.
 zx_add_test(app_browser_drop_e2e_test GUI ENGINE TIMEOUT 600 SOURCES browser_drop_e2e_test.cpp
   LIBS zx_x11_probe zx_test_servers Qt6::Gui)
-if(TARGET zeltrix)
-  add_dependencies(app_browser_drop_e2e_test zeltrix)
-endif()
+add_dependencies(app_browser_drop_e2e_test zeltrix)

@@ -1,6 +1,5 @@
 # Reveal, hide, hover preview and arrow keys, on the fake platform and the
 # headless engine; the tests drive the bar's tick themselves.
-find_package(Qt6 REQUIRED COMPONENTS Test)
 zx_add_test(bar_hover_test QT
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/hover_reveal_test.cpp
