@@ -27,6 +27,7 @@ public:
 private:
     WebEngineView* view_;
     WebEnginePage* page_;
+    bool fitImage_;
 };
 
 // The Chromium switches the program runs its engine with: one renderer
