@@ -1,32 +1,33 @@
 #!/bin/sh
-# Memory of the program's 24 HTML views showing images: builds bench_memory
-# without sanitizers and runs it on an X server (a private Xvfb when DISPLAY
-# is unset). Arguments go to bench_memory (--flags "...", --settle ms).
+# Memory of the real program: builds the release program and bench_memory,
+# then runs them on a private 1920 x 1080 Xvfb (all twenty cells fit). The
+# program loads twenty images from nginx on loopback and opens its preview;
+# bench_memory prints the PSS of the program and its engine processes.
+# Arguments go to bench_memory (--detail: the largest mappings per process).
 #   BUILD_DIR  build directory to use (default: build-bench)
+# Shared library pages count part to every process that maps them: measure
+# while no other program runs the engine (bench_memory says when one did).
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build-bench}
+for tool in Xvfb xdotool nginx; do
+    command -v $tool >/dev/null || [ -x /usr/sbin/$tool ] || { echo "needs $tool" >&2; exit 1; }
+done
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON >/dev/null
-fi
-cmake --build "$build" --target bench_memory -j2 >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON >/dev/null
+cmake --build "$build" --target zeltrix bench_memory -j2 >/dev/null
 
-xvfb_pid=
-cleanup() { if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi; }
-trap cleanup EXIT INT TERM
-if [ -z "${DISPLAY:-}" ]; then
-    display=90
-    while [ -e "/tmp/.X$display-lock" ] || [ -e "/tmp/.X11-unix/X$display" ]; do display=$((display + 1)); done
-    Xvfb ":$display" -screen 0 1920x1080x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    export DISPLAY=":$display"
-    i=0
-    until [ -e "/tmp/.X11-unix/X$display" ]; do
-        i=$((i + 1))
-        if [ "$i" -gt 50 ]; then echo "Xvfb did not start on $DISPLAY" >&2; exit 1; fi
-        sleep 0.1
-    done
-fi
-unset QT_QPA_PLATFORM
-"$build/bench/memory/bench_memory" "$@" 2>/dev/null
+out=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$out" >/dev/null 2>&1 &
+xvfb_pid=$!
+trap 'kill $xvfb_pid 2>/dev/null || true; rm -f "$out"' EXIT INT TERM
+n=
+for _ in $(seq 150); do
+    n=$(head -n1 "$out" 2>/dev/null || true)
+    [ -n "$n" ] && break
+    sleep 0.1
+done
+[ -n "$n" ] || { echo "Xvfb did not start" >&2; exit 1; }
+export DISPLAY=:$n
+[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+"$build/bench/memory/bench_memory" "$build/src/app/zeltrix" "$@"

@@ -1,6 +1,8 @@
 #!/bin/sh
-# Prints the CPU clock ticks (utime + stime) used so far by process $1 and all
-# its descendants, read from /proc/<pid>/stat.
+# Prints the CPU clock ticks used so far by process $1 and all its
+# descendants, read from /proc/<pid>/stat: utime + stime of each, and cutime +
+# cstime, the time of children that ended and were waited for, so that a
+# helper process ending between two readings does not lower the sum.
 root=$1
 awk -v root="$root" '
     FNR == 1 {
@@ -10,7 +12,7 @@ awk -v root="$root" '
         n = split(rest, f, " ")
         pid = substr(line, 1, index(line, " ") - 1)
         parent[pid] = f[2]
-        ticks[pid] = f[12] + f[13]
+        ticks[pid] = f[12] + f[13] + f[14] + f[15]
     }
     END {
         total = 0

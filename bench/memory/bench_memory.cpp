@@ -1,145 +1,216 @@
-// Shows the program's 24 HTML views with images, as the bar and its popup do,
-// waits until every view has painted its image, and reports the memory of
-// the program together with the engine's processes.
+// Memory of the real program as a user has it: started normally, a list of
+// twenty images loaded through the Load button from nginx on loopback, the
+// preview open on a resting pointer. Prints the PSS of the program and its
+// engine processes with the bar hidden and nothing loaded, the time until
+// every view painted, and the PSS then.
 //
-//   bench_memory [--flags "<chromium switches>"] [--settle <ms>] [--grab <file.png>]
+//   bench_memory <path to zeltrix> [--detail]
 //
-// --flags replaces the switches the program uses (to compare others);
-// --grab saves what the largest preview shows, to compare picture quality.
+// Needs an X server wide enough for all twenty cells (1920 pixels), xdotool
+// and nginx. --detail adds the largest mappings of every process.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
-#include <QApplication>
-#include <QElapsedTimer>
-#include <QImage>
-#include <QThread>
+#include <QCoreApplication>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <memory>
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "base/cell_document.h"
-#include "base/text.h"
-#include "htmlview/embedded_wb.h"
-#include "htmlview/webengine_engine.h"
-#include "image_server.h"
+#include "loopback_site.h"
 #include "process_memory.h"
+#include "screen_probe.h"
 
 namespace {
 
-using zx::HtmlViewOptions;
-using zx::TEmbeddedWB;
+using namespace zx::bench;
+using Clock = std::chrono::steady_clock;
 
-std::string CellPage(const std::string& address) {
-    return zx::JoinLinesCRLF(zx::MakeImagePage(zx::CellPageTemplate(), address));
+void Sleep(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
-std::string ActualSizePage(const std::string& address) {
-    return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\r\n"
-           "\"http://www.w3.org/TR/html4/loose.dtd\">\r\n<html>\r\n<head>\r\n<title>Image</title>\r\n"
-           "<body scroll=\"no\" TOPMARGIN=0 LEFTMARGIN=0 MARGINHEIGHT=0 MARGINWIDTH=0>\r\n"
-           "<img margin=\"0\" border=\"0\" src=\"" +
-           address + "\">\r\n</body>\r\n</head>\r\n</html>";
+bool Xdotool(const std::string& args) {
+    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-// True once the view shows something other than an empty white page.
-bool HasPainted(TEmbeddedWB& view) {
-    const QImage image = view.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    int coloured = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* row = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            if (qRed(row[x]) < 200 || qGreen(row[x]) < 200 || qBlue(row[x]) < 200) ++coloured;
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    const auto end = Clock::now() + std::chrono::milliseconds(ms);
+    while (Clock::now() < end) {
+        if (done()) return true;
+        Sleep(50);
+    }
+    return done();
+}
+
+// The program in a process group of its own, with its own runtime folder.
+pid_t StartProgram(const std::string& program, const std::string& runtimeDir) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+        ::setpgid(0, 0);
+        ::setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
+        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    if (pid > 0) ::setpgid(pid, pid);
+    return pid;
+}
+
+void EndProgram(pid_t pid) {
+    ::kill(pid, SIGTERM);
+    if (!WaitFor([pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, 10000)) {
+        ::kill(-pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ::kill(-pid, SIGKILL);  // engine processes left behind
+}
+
+double Report(const char* what, pid_t pid, bool detail) {
+    long total = 0;
+    std::printf("%s\n  %7s %-16s %3s %9s %9s %9s %9s\n", what, "pid", "process", "thr", "PSS MiB", "anon", "file",
+                "shmem");
+    for (const auto& p : ProcessTreeMemory(pid)) {
+        std::printf("  %7d %-16s %3d %9.1f %9.1f %9.1f %9.1f\n", static_cast<int>(p.pid), p.name.c_str(), p.threads,
+                    p.pssKiB / 1024.0, p.anonKiB / 1024.0, p.fileKiB / 1024.0, p.shmemKiB / 1024.0);
+        total += p.pssKiB;
+        if (detail) {
+            for (const auto& [name, kib] : LargestMappings(p.pid, 12))
+                std::printf("  %35.1f  %s\n", kib / 1024.0, name.c_str());
         }
     }
-    return coloured * 10 > image.width() * image.height();  // a tenth of the view
+    std::printf("  PSS total: %.1f MiB\n", total / 1024.0);
+    const int others = OtherProcesses(pid, "QtWebEngineProc") + OtherProcesses(pid, "zeltrix");
+    if (others > 0)
+        std::printf(
+            "  note: %d engine processes of other programs ran: shared pages were split with them,"
+            " the figure is too low\n",
+            others);
+    return total / 1024.0;
 }
 
-void Spin(int ms) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < ms) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
+// Types the list's path into the Open dialog and confirms it.
+bool AnswerOpenDialog(ScreenProbe& screen, const std::string& path) {
+    if (!WaitFor([&] { return screen.Viewable("Open").has_value(); }, 10000)) return false;
+    Xdotool("search --onlyvisible --name '^Open$' windowfocus --sync");
+    Sleep(300);
+    Xdotool("key --clearmodifiers ctrl+a");
+    Xdotool("type --delay 10 '" + path + "'");
+    Sleep(300);
+    // The first Return may only close the name completer.
+    for (int i = 0; i < 3 && screen.Viewable("Open"); ++i) {
+        Xdotool("key Return");
+        WaitFor([&] { return !screen.Viewable("Open"); }, 2000);
     }
+    return !screen.Viewable("Open");
+}
+
+// The 24 views in screen coordinates: twenty cells on the bar, the popup's
+// three previews and its actual-size view.
+std::vector<ScreenRect> ViewRects(const ScreenRect& popup) {
+    std::vector<ScreenRect> rects;
+    for (int i = 0; i < 20; ++i) rects.push_back({78 * (i + 1) + 5, i == 19 ? 2 : 8, 71, 51});
+    for (const ScreenRect r : {ScreenRect{71, 8, 80, 80}, {8, 96, 143, 144}, {160, 8, 229, 232}, {8, 34, 54, 25}})
+        rects.push_back({popup.x + r.x, popup.y + r.y, r.width, r.height});
+    return rects;
+}
+
+int Run(const std::string& program, bool detail) {
+    ScreenProbe screen;
+    if (!screen.Connected()) {
+        std::fprintf(stderr, "no X display\n");
+        return 2;
+    }
+    LoopbackSite site;
+    const std::string runtime = site.Folder() + "/runtime";
+    std::filesystem::create_directory(runtime);
+    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+
+    Xdotool("mousemove 900 600");
+    const pid_t pid = StartProgram(program, runtime);
+    struct Ender {
+        pid_t pid;
+        ~Ender() { EndProgram(pid); }
+    } ender{pid};
+    if (!WaitFor([&] { return screen.Viewable("Form1") && !screen.Viewable("Zeltrix"); }, 60000)) {
+        std::fprintf(stderr, "the bar did not come up\n");
+        return 1;
+    }
+    Sleep(8000);  // the engine starts its renderer and settles
+    std::printf("program: %s\n", program.c_str());
+    const double empty = Report("bar hidden, nothing loaded:", pid, detail);
+
+    Xdotool("mousemove 900 0");
+    std::optional<ScreenRect> bar;
+    WaitFor([&] { return (bar = screen.Viewable("Form1")) && bar->y == 0 && bar->width >= 1700; }, 5000);
+    if (!bar || bar->y != 0 || bar->width < 1700) {
+        std::fprintf(stderr, "the bar does not show all twenty cells (needs a screen 1920 pixels wide)\n");
+        return 1;
+    }
+    const auto cells = ViewRects({});
+    for (int i = 0; i < 20; ++i) {
+        if (screen.ColouredShare(cells[static_cast<size_t>(i)]) > 0.1) {
+            std::fprintf(stderr, "an empty cell reads as painted: cannot tell when the views have painted\n");
+            return 1;
+        }
+    }
+    Xdotool("mousemove " + std::to_string(bar->width - 35) + " 42 click 1");  // Load
+    if (!AnswerOpenDialog(screen, site.ListFile())) {
+        std::fprintf(stderr, "the Load dialog did not take the list\n");
+        return 1;
+    }
+    const auto loaded = Clock::now();
+    Xdotool("mousemove 118 33");  // rests on cell 0: the preview opens
+    std::optional<ScreenRect> popup;
+    WaitFor([&] { return (popup = screen.Viewable("Popup Form")).has_value(); }, 10000);
+    if (!popup) {
+        std::fprintf(stderr, "the preview did not open\n");
+        return 1;
+    }
+    const auto rects = ViewRects(*popup);
+    std::vector<bool> painted(rects.size(), false);
+    size_t done = 0;
+    WaitFor(
+        [&] {
+            for (size_t i = 0; i < rects.size(); ++i) {
+                if (!painted[i] && screen.ColouredShare(rects[i]) > 0.1) {
+                    painted[i] = true;
+                    ++done;
+                }
+            }
+            return done == rects.size();
+        },
+        60000);
+    const double seconds = std::chrono::duration<double>(Clock::now() - loaded).count();
+    std::printf("views painted: %zu of %zu, %.1f s after the list was confirmed\n", done, rects.size(), seconds);
+    Sleep(3000);
+    const double total = Report("twenty images, preview open:", pid, detail);
+    std::printf(
+        "PSS: %.1f MiB with twenty images and the preview open (%.1f MiB hidden and empty); painted in %.1f s\n", total,
+        empty, seconds);
+    return done == rects.size() ? 0 : 1;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string flags = zx::DefaultChromiumFlags();
-    int settleMs = 3000;
-    QString grabFile;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        if (std::strcmp(argv[i], "--flags") == 0) {
-            flags = argv[i + 1];
-        } else if (std::strcmp(argv[i], "--settle") == 0) {
-            settleMs = std::atoi(argv[i + 1]);
-        } else if (std::strcmp(argv[i], "--grab") == 0) {
-            grabFile = QString::fromLocal8Bit(argv[i + 1]);
-        } else {
-            std::fprintf(stderr, "usage: %s [--flags \"<chromium switches>\"] [--settle <ms>] [--grab <file.png>]\n",
-                         argv[0]);
-            return 2;
-        }
+    if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--detail") != 0) || argc > 3) {
+        std::fprintf(stderr, "usage: %s <path to zeltrix> [--detail]\n", argv[0]);
+        return 2;
     }
-    zx::InstallWebEngineFactory(flags);  // before the application object, as the program does
-    QApplication app(argc, argv);
-    zx::bench::ImageServer server;
-    const QStringList images = server.Addresses();
-
-    // The bar: twenty cells in a row.
-    QWidget bar;
-    bar.setGeometry(0, 0, 83 + 78 * 20, 70);
-    std::vector<std::unique_ptr<TEmbeddedWB>> views;
-    for (int i = 0; i < 20; ++i) {
-        views.push_back(std::make_unique<TEmbeddedWB>(&bar));
-        views.back()->setGeometry(83 + 78 * i, 10, 71, 51);
-    }
-    // The popup: three previews and the actual-size view.
-    QWidget popup;
-    popup.setGeometry(0, 70, 400, 303);
-    HtmlViewOptions preview;
-    preview.silent = false;
-    HtmlViewOptions actual;
-    actual.fitImage = false;
-    const QRect popupViews[] = {{71, 8, 80, 80}, {8, 96, 143, 144}, {160, 8, 229, 232}, {8, 34, 54, 25}};
-    for (int i = 0; i < 4; ++i) {
-        views.push_back(std::make_unique<TEmbeddedWB>(&popup, i < 3 ? preview : actual));
-        views.back()->setGeometry(popupViews[i]);
-    }
-    bar.show();
-    popup.show();
-
-    QElapsedTimer timer;
-    timer.start();
-    for (int i = 0; i < 20; ++i) views[i]->HTMLCode().SetText(CellPage(images[i % images.size()].toStdString()));
-    for (int i = 20; i < 23; ++i) views[i]->HTMLCode().SetText(CellPage(images[0].toStdString()));
-    views[23]->HTMLCode().SetText(ActualSizePage(images[0].toStdString()));
-
-    std::vector<bool> painted(views.size(), false);
-    size_t done = 0;
-    while (done < views.size() && timer.elapsed() < 60000) {
-        Spin(50);
-        for (size_t i = 0; i < views.size(); ++i) {
-            if (!painted[i] && HasPainted(*views[i])) {
-                painted[i] = true;
-                ++done;
-            }
-        }
-    }
-    const qint64 paintMs = timer.elapsed();
-    std::printf("flags: %s\n", flags.c_str());
-    std::printf("views painted: %zu of %zu after %lld ms\n", done, views.size(), static_cast<long long>(paintMs));
-
-    Spin(settleMs);
-    if (!grabFile.isEmpty()) views[22]->grab().save(grabFile);
-    long total = 0;
-    for (const auto& p : zx::bench::ProcessTreeMemory(getpid())) {
-        std::printf("  %7d %-24s %8.1f MiB\n", static_cast<int>(p.pid), p.name.c_str(), p.pssKiB / 1024.0);
-        total += p.pssKiB;
-    }
-    std::printf("PSS total: %.1f MiB\n", total / 1024.0);
-    views.clear();
-    return done == 24 ? 0 : 1;
+    QCoreApplication app(argc, argv);  // image writers are plugins
+    return Run(argv[1], argc == 3);
 }

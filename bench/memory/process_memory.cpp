@@ -2,69 +2,132 @@
 
 #include <dirent.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <set>
 #include <sstream>
 
 namespace zx::bench {
 namespace {
 
-// Parent id and command name from /proc/<pid>/stat; the name is in
-// parentheses and may itself hold blanks and parentheses.
-bool ReadStat(pid_t pid, pid_t& parent, std::string& name) {
+struct StatLine {
+    pid_t pid = 0, parent = 0;
+    std::string name;
+    int threads = 0;
+};
+
+// From /proc/<pid>/stat; the name is in parentheses and may itself hold
+// blanks and parentheses, so the fields are counted from its end.
+bool ReadStat(pid_t pid, StatLine& out) {
     std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     if (!std::getline(in, line)) return false;
     const size_t open = line.find('('), close = line.rfind(')');
     if (open == std::string::npos || close == std::string::npos || close < open) return false;
-    name = line.substr(open + 1, close - open - 1);
+    out.pid = pid;
+    out.name = line.substr(open + 1, close - open - 1);
     std::istringstream rest(line.substr(close + 1));
-    std::string state;
+    std::string field;
     long ppid = 0;
-    if (!(rest >> state >> ppid)) return false;
-    parent = static_cast<pid_t>(ppid);
+    if (!(rest >> field >> ppid)) return false;
+    for (int i = 0; i < 16 && rest >> field; ++i) {
+    }  // fields 5 to 20
+    out.parent = static_cast<pid_t>(ppid);
+    out.threads = std::atoi(field.c_str());  // field 20
     return true;
 }
 
-long ReadPssKiB(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps_rollup");
-    std::string key;
+std::vector<StatLine> AllProcesses() {
+    std::vector<StatLine> all;
+    if (DIR* dir = opendir("/proc")) {
+        while (dirent* entry = readdir(dir)) {
+            char* end = nullptr;
+            const long pid = std::strtol(entry->d_name, &end, 10);
+            StatLine s;
+            if (pid > 0 && *end == '\0' && ReadStat(static_cast<pid_t>(pid), s)) all.push_back(s);
+        }
+        closedir(dir);
+    }
+    return all;
+}
+
+std::set<pid_t> Tree(const std::vector<StatLine>& all, pid_t root) {
+    std::set<pid_t> tree{root};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto& s : all)
+            if (tree.count(s.parent) && tree.insert(s.pid).second) grew = true;
+    }
+    return tree;
+}
+
+void ReadRollup(ProcessMemory& p) {
+    std::ifstream in("/proc/" + std::to_string(p.pid) + "/smaps_rollup");
+    std::string line, key;
     long value = 0;
-    std::string line;
     while (std::getline(in, line)) {
         std::istringstream fields(line);
-        if (fields >> key >> value && key == "Pss:") return value;
+        if (!(fields >> key >> value)) continue;
+        if (key == "Pss:") p.pssKiB = value;
+        if (key == "Pss_Anon:") p.anonKiB = value;
+        if (key == "Pss_File:") p.fileKiB = value;
+        if (key == "Pss_Shmem:") p.shmemKiB = value;
     }
-    return 0;
 }
 
 }  // namespace
 
 std::vector<ProcessMemory> ProcessTreeMemory(pid_t root) {
-    std::multimap<pid_t, std::pair<pid_t, std::string>> children;  // parent -> (child, name)
-    std::string rootName;
-    if (DIR* dir = opendir("/proc")) {
-        while (dirent* entry = readdir(dir)) {
-            char* end = nullptr;
-            const long pid = std::strtol(entry->d_name, &end, 10);
-            if (pid <= 0 || *end != '\0') continue;
-            pid_t parent = 0;
-            std::string name;
-            if (!ReadStat(static_cast<pid_t>(pid), parent, name)) continue;
-            if (pid == root) rootName = name;
-            children.emplace(parent, std::make_pair(static_cast<pid_t>(pid), name));
-        }
-        closedir(dir);
+    const auto all = AllProcesses();
+    const auto tree = Tree(all, root);
+    std::vector<ProcessMemory> result;
+    for (const auto& s : all) {
+        if (!tree.count(s.pid)) continue;
+        ProcessMemory p{s.pid, s.name, s.threads};
+        ReadRollup(p);
+        result.push_back(p);
     }
-    std::vector<ProcessMemory> result{{root, rootName, ReadPssKiB(root)}};
-    for (size_t i = 0; i < result.size(); ++i) {
-        auto [first, last] = children.equal_range(result[i].pid);
-        for (auto it = first; it != last; ++it) {
-            result.push_back({it->second.first, it->second.second, ReadPssKiB(it->second.first)});
-        }
-    }
+    std::sort(result.begin(), result.end(), [root](const auto& a, const auto& b) {
+        return (a.pid == root) != (b.pid == root) ? a.pid == root : a.pid < b.pid;
+    });
     return result;
+}
+
+std::vector<std::pair<std::string, long>> LargestMappings(pid_t pid, size_t count) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/smaps");
+    std::map<std::string, long> sums;
+    std::string line, name = "[anon]";
+    while (std::getline(in, line)) {
+        std::istringstream fields(line);
+        std::string first;
+        fields >> first;
+        if (first == "Pss:") {
+            long kib = 0;
+            fields >> kib;
+            sums[name] += kib;
+        } else if (first.find('-') != std::string::npos && first.back() != ':') {
+            // A mapping's header: range, permissions, offset, device, inode, then the name.
+            std::string skip;
+            for (int i = 0; i < 4; ++i) fields >> skip;
+            std::getline(fields >> std::ws, name);
+            if (name.empty()) name = "[anon]";
+        }
+    }
+    std::vector<std::pair<std::string, long>> sorted(sums.begin(), sums.end());
+    std::sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    if (sorted.size() > count) sorted.resize(count);
+    return sorted;
+}
+
+int OtherProcesses(pid_t root, const std::string& prefix) {
+    const auto all = AllProcesses();
+    const auto tree = Tree(all, root);
+    int n = 0;
+    for (const auto& s : all)
+        if (!tree.count(s.pid) && s.name.rfind(prefix, 0) == 0) ++n;
+    return n;
 }
 
 }  // namespace zx::bench

@@ -4,8 +4,6 @@
 
 #include <QCoreApplication>
 #include <QWebEngineProfile>
-#include <QWebEngineScript>
-#include <QWebEngineScriptCollection>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
 #include <cstdlib>
@@ -26,31 +24,19 @@ public:
 };
 
 // The cell page scales its image from script with unitless sizes, which the
-// engine ignores outside quirks mode. This style sheet gets the same look
-// without touching the document: the image with an onload script (the cell
-// page's one) is centred in the view and scaled to fit it less 6 pixels,
-// aspect kept. An image without one (the actual-size page) is left alone.
-// It is adopted from the script's own world, so page scripts cannot see it.
-constexpr const char* kFitImageScript = R"JS((function () {
-  try {
-    var sheet = new CSSStyleSheet();
-    sheet.replaceSync("img[onload] { position: fixed !important; left: 3px !important; top: 3px !important;" +
-        " width: calc(100vw - 6px) !important; height: calc(100vh - 6px) !important;" +
-        " max-width: none !important; max-height: none !important; margin: 0 !important;" +
-        " object-fit: contain !important; object-position: 50% 50% !important; }");
-    document.adoptedStyleSheets = document.adoptedStyleSheets.concat([sheet]);
-  } catch (e) {}
-})();)JS";
-
-QWebEngineScript FitImageScript() {
-    QWebEngineScript script;
-    script.setName(QStringLiteral("zx-fit-image"));
-    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
-    script.setWorldId(QWebEngineScript::ApplicationWorld);
-    script.setRunsOnSubFrames(false);
-    script.setSourceCode(QString::fromUtf8(kFitImageScript));
-    return script;
-}
+// engine ignores outside quirks mode. This style sheet gets the same look: the
+// image with an onload script (the cell page's one) is centred in the view and
+// scaled to fit it less 6 pixels, aspect kept. An image without one (the
+// actual-size page) is left alone. It goes at the end of the text a fitting
+// view shows, where the parser puts it into the body: it changes neither the
+// document's mode nor what comes before it, and unlike a script injected into
+// every page it costs no script world of its own (about 3.5 MiB for the 24
+// views).
+constexpr const char* kFitImageStyle =
+    "\r\n<style>img[onload] { position: fixed !important; left: 3px !important; top: 3px !important;"
+    " width: calc(100vw - 6px) !important; height: calc(100vh - 6px) !important;"
+    " max-width: none !important; max-height: none !important; margin: 0 !important;"
+    " object-fit: contain !important; object-position: 50% 50% !important; }</style>";
 
 void ApplySettings(QWebEngineSettings* settings, const HtmlViewOptions& options) {
     settings->setAttribute(QWebEngineSettings::ShowScrollBars, !options.noScrollBars);
@@ -71,13 +57,17 @@ bool EngineSandboxOff() {
 
 std::string DefaultChromiumFlags() {
     // Measured with 24 image views: about 435 MiB with the engine's default
-    // process model, about 230 MiB with these.
+    // process model, about 230 MiB with these. The real program with twenty
+    // images and its preview open (bench/memory): about 200 MiB with a
+    // renderer process apart, about 190 MiB without one; nearly two thirds of
+    // it are the engine library's code pages.
     std::string flags =
         "--renderer-process-limit=1 --in-process-gpu --disable-gpu --js-flags=--max-old-space-size=32"
         " --enable-low-end-device-mode";
-    // The zygote process exists for the sandbox; without one it is only a
-    // further process to keep.
-    if (EngineSandboxOff()) flags += " --no-zygote";
+    // The zygote and a renderer process apart from the program exist for the
+    // sandbox. Without it they only keep a second copy of the engine's heaps
+    // and start-up (about 10 MiB), so the pages render in the program itself.
+    if (EngineSandboxOff()) flags += " --no-zygote --single-process";
     return flags;
 }
 
@@ -115,9 +105,10 @@ void InstallWebEngineFactory(const std::string& chromiumFlags) {
 }
 
 WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptions& options)
-    : view_(new WebEngineView(options.disableCtrlShortcuts)), page_(new WebEnginePage(profile, view_, options.silent)) {
+    : view_(new WebEngineView(options.disableCtrlShortcuts)),
+      page_(new WebEnginePage(profile, view_, options.silent)),
+      fitImage_(options.fitImage) {
     ApplySettings(page_->settings(), options);
-    if (options.fitImage) page_->scripts().insert(FitImageScript());
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -137,7 +128,9 @@ void WebEngineEngine::Navigate(const std::string& url) {
 }
 
 void WebEngineEngine::LoadDocumentText(const std::string& text) {
-    page_->SetContentOwn(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    QByteArray html(text.data(), static_cast<qsizetype>(text.size()));
+    if (fitImage_) html += kFitImageStyle;
+    page_->SetContentOwn(html);
 }
 
 }  // namespace zx

@@ -27,12 +27,14 @@ public:
 private:
     WebEngineView* view_;
     WebEnginePage* page_;
+    bool fitImage_;
 };
 
 // The Chromium switches the program runs its engine with: one renderer
 // process for all views, the GPU work inside the program's own process, a
-// small script heap and the engine's low-memory mode, and no zygote process
-// when the sandbox is off. Two dozen image views then fit in little memory.
+// small script heap and the engine's low-memory mode; when the sandbox is off,
+// no zygote and no renderer process apart from the program. Two dozen image
+// views then fit in little memory.
 std::string DefaultChromiumFlags();
 // True when the engine will run without its sandbox (as root, or switched
 // off through QTWEBENGINE_DISABLE_SANDBOX).
