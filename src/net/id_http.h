@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/id_cookie_manager.h"
 #include "net/id_exceptions.h"
@@ -81,6 +82,10 @@ struct TIdHTTPResponse {
     bool KeepAliveHeaders() const;
 };
 
+// A decimal number with an optional sign that fits 32 bits; false for
+// anything else ("0x1F", "$C8", blanks, an empty text).
+bool ReadDecimal32(std::string_view text, int32_t& value);
+
 class TIdHTTP {
 public:
     TIdHTTP();
@@ -120,7 +125,11 @@ private:
     // request target.
     std::string PrepareRequest(const std::string& url);
     std::string HostHeader() const;
-    void ConnectIfNeeded();
+    // Opens a connection unless a quiet one to the same server is open;
+    // true when it made a new one.
+    bool ConnectIfNeeded();
+    // The failure of a kept connection that the server closed meanwhile.
+    static bool ClosedUnderUs(const Exception& e);
     void SendRequest(const std::string& target);
     // Reads status lines and headers, skipping 100 answers.
     void ReadResponseHead();
