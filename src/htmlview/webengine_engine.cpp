@@ -10,6 +10,7 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <cstdlib>
 
+#include "base/cell_document.h"
 #include "htmlview/webengine_widgets.h"
 
 namespace zx {
@@ -137,7 +138,9 @@ void WebEngineEngine::Navigate(const std::string& url) {
 }
 
 void WebEngineEngine::LoadDocumentText(const std::string& text) {
-    page_->SetContentOwn(QByteArray(text.data(), static_cast<qsizetype>(text.size())));
+    // A cell's marker line stays one comment, whatever its address holds.
+    const std::string inert = InertMarkerLine(text);
+    page_->SetContentOwn(QByteArray(inert.data(), static_cast<qsizetype>(inert.size())));
 }
 
 }  // namespace zx
