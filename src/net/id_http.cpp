@@ -30,7 +30,7 @@ void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     if (EqualsAsciiCaseless(url_.Protocol(), "https")) throw EIdIOHandlerPropInvalid();
 
     try {
-        bool fresh = ConnectIfNeeded();
+        const bool fresh = ConnectIfNeeded();
         if (request_.AcceptEncoding.find("identity") == std::string::npos)
             request_.AcceptEncoding =
                 request_.AcceptEncoding.empty() ? "identity" : request_.AcceptEncoding + ", identity";

@@ -95,7 +95,9 @@ public:
     TIdHTTP& operator=(const TIdHTTP&) = delete;
 
     // Fetches url and writes the body into target from its current position.
-    // Only an accepted answer touches target; everything else throws.
+    // Only an accepted answer touches target; everything else throws. A GET
+    // on a kept connection that the server closed before any byte of an
+    // answer came is sent once more on a new connection.
     void Get(const std::string& url, TMemoryStream& target);
 
     TIdURI& URL() { return url_; }
@@ -108,7 +110,9 @@ public:
     static constexpr int kMaxAuthRetries = 3;
     static constexpr int kRedirectMaximum = 15;
 
-    // Limits, in milliseconds; 0 means none.
+    // Limits, in milliseconds; 0 means none. The connect limit bounds the
+    // name lookup and the connect together; within each read-limit window
+    // at least 1 KiB must come, or the GET fails with the time-out error.
     void SetConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
     void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
     // The largest body held in memory for one response.
