@@ -121,7 +121,8 @@ std::string WebServer::ErrorLog() const {
     std::stringstream s;
     for (const char* name : {"/error.log", "/stderr.log"}) {
         std::ifstream in(workDir_ + name);
-        s << in.rdbuf();
+        if (in) s << in.rdbuf();
+        s.clear();  // an empty log sets the fail bit
     }
     return s.str();
 }
