@@ -15,7 +15,7 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev
   xdotool openbox imagemagick
-  nginx-light curl time attr dbus-daemon
+  nginx-light lighttpd apache2-bin python3 curl time attr dbus-daemon
   chromium firefox-esr
 )
 # scripts/package.sh: cpack's DEB generator (dpkg-shlibdeps, file) and the

@@ -1,7 +1,6 @@
 #include "bar/image_file.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,25 +39,16 @@ TImageFile TImageFile::Create(const std::string& folder, const std::string& name
         if (const int err = NameError(chosen)) ThrowCreateError(path, err);
         // O_EXCL: never truncate or follow what is already there, so nothing
         // outside the folder and no earlier file can be written over.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0644);
-        if (fd >= 0) {
-            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                const int err = errno;
-                ::close(fd);
-                ::unlink(path.c_str());  // made just now and still empty
-                ThrowCreateError(path, err);
-            }
-            return TImageFile(fd, path);
-        }
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) return TImageFile(fd, path);
         const int err = errno;
         if (err == EINTR && attempt < kCreateAttempts) continue;
         if (err != EEXIST) ThrowCreateError(path, err);
         struct stat st {};
         // A folder of that name cannot take a file.
         if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ThrowCreateError(path, EISDIR);
-        // A file that appeared after the name was picked: take the next free
-        // name. A dangling link (not a file by the existence test) is left
-        // alone and reported.
+        // A file or a link that appeared after the name was picked: take the
+        // next free name.
         if (!exists(path) || attempt >= kCreateAttempts) ThrowCreateError(path, EEXIST);
         chosen = UniqueFileName(folder, baseName, exists);
     }

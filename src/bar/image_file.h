@@ -1,6 +1,6 @@
 #pragma once
-// The file a downloaded image goes into: made new in the chosen folder, held
-// exclusively while it is written, then closed.
+// The file a downloaded image goes into: made new in the chosen folder,
+// written, then closed.
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -11,11 +11,12 @@ namespace zx {
 
 class TImageFile {
 public:
-    // Creates folder/name as a new file (mode 0644 less the umask) and locks
-    // it exclusively. An entry that is already there is never opened or
-    // replaced: when a file of that name has appeared since `name` was
-    // picked from `baseName` (UniqueFileName), the next free name for
-    // `baseName` is picked instead. A name that cannot be a file in the folder
+    // Creates folder/name as a new file (mode 0666 less the umask, as any
+    // program's new files). An entry that is already there is never opened
+    // or replaced: when a file or a link of that name has appeared since
+    // `name` was picked from `baseName` (UniqueFileName), the next free name
+    // for `baseName` is picked instead. No lock is taken: it would keep out
+    // no program that does not ask for one, and some file systems refuse it. A name that cannot be a file in the folder
     // (empty, ".", "..", or holding "/") and every other failure throw
     // EFCreateError "Cannot create file "<path>". <system error text>".
     static TImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,

@@ -78,35 +78,32 @@ void WriteInPlace(const std::string& path, const std::string& text, bool isNew) 
     }
 }
 
-// Replaces the regular file `path` (metadata `st`) by a temporary file of the
-// same folder that already holds `text`. Returns false, having changed
-// nothing, when the folder takes no new file though the file itself might be
-// writable; the caller then writes in place.
-bool ReplaceRegularFile(const std::string& path, const struct stat& st, const std::string& text) {
-    // Through a symbolic link the file it points to is replaced; the link stays.
-    std::string target = path;
-    struct stat lst;
-    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
-        char* resolved = ::realpath(path.c_str(), nullptr);
-        if (!resolved) return false;
-        target = resolved;
-        std::free(resolved);
-    }
-    const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash);
-    const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string temp = folder + "/." + base + ".XXXXXX";
+// Writes `text` over the file open as `fd`, from its start.
+void OverwriteOpenFile(Fd& fd, const std::string& path, const std::string& text) {
+    int err = ::ftruncate(fd.get(), 0) == 0 ? WriteAll(fd.get(), text) : errno;
+    if (fd.Close() != 0 && err == 0) err = errno;
+    if (err != 0) ThrowWrite(path, err);
+}
 
+// Makes a temporary file in `folder` that holds `text` and carries the
+// owner, group and mode of `st`. Returns its path, or "" (having left
+// nothing behind) when that cannot be done: the folder takes no new file, or
+// the owner or group cannot be kept.
+std::string PrepareReplacement(const std::string& folder, const std::string& path, const struct stat& st,
+                               const std::string& text) {
+    // A short fixed pattern fits beside any name the folder can hold.
+    std::string temp = folder + "/.zeltrix-save-XXXXXX";
     const int raw = ::mkostemp(temp.data(), O_CLOEXEC);
     if (raw < 0) {
-        if (errno == EACCES || errno == EPERM) return false;
+        if (errno == EACCES || errno == EPERM || errno == EROFS) return {};
         ThrowCreate(path, errno);
     }
     Fd fd(raw);
-    // The new file keeps the old one's permissions and, where allowed, owner.
-    ::fchmod(fd.get(), st.st_mode & 07777);
-    if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0) {
-        // Only root may give a file away; the permissions above still hold.
+    // Owner and group first: changing them may clear set-id bits of the mode.
+    if (::fchown(fd.get(), st.st_uid, st.st_gid) != 0 || ::fchmod(fd.get(), st.st_mode & 07777) != 0) {
+        fd.Close();
+        ::unlink(temp.c_str());
+        return {};
     }
     int err = WriteAll(fd.get(), text);
     if (err == 0 && ::fsync(fd.get()) != 0) err = errno;
@@ -115,12 +112,42 @@ bool ReplaceRegularFile(const std::string& path, const struct stat& st, const st
         ::unlink(temp.c_str());
         ThrowWrite(path, err);
     }
+    return temp;
+}
+
+// Replaces the regular file `path` (metadata `st`) by a temporary file of the
+// same folder that already holds `text`, so that a failed write leaves the old
+// list whole. Only a file the user may open for writing is replaced; where the
+// replacement cannot keep what the file is (its owner, group and mode, its
+// other hard links) or the folder refuses the rename, it is written in place.
+void ReplaceRegularFile(const std::string& path, const struct stat& st, const std::string& text) {
+    // The test of the user's right to change the file, and the way to write
+    // in place when the replacement is not possible.
+    Fd existing(::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (existing.get() < 0) ThrowCreate(path, errno);
+
+    // Through a symbolic link the file it points to is replaced; the link stays.
+    std::string target = path;
+    struct stat lst;
+    if (::lstat(path.c_str(), &lst) == 0 && S_ISLNK(lst.st_mode)) {
+        char* resolved = ::realpath(path.c_str(), nullptr);
+        if (!resolved) return OverwriteOpenFile(existing, path, text);
+        target = resolved;
+        std::free(resolved);
+    }
+    if (st.st_nlink > 1) return OverwriteOpenFile(existing, path, text);
+    const size_t slash = target.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+
+    const std::string temp = PrepareReplacement(folder, path, st, text);
+    if (temp.empty()) return OverwriteOpenFile(existing, path, text);
     if (::rename(temp.c_str(), target.c_str()) != 0) {
-        err = errno;
+        const int err = errno;
         ::unlink(temp.c_str());
+        // A sticky folder lets only the owners replace their files.
+        if (err == EPERM || err == EACCES) return OverwriteOpenFile(existing, path, text);
         ThrowCreate(path, err);
     }
-    return true;
 }
 
 }  // namespace
@@ -139,9 +166,9 @@ void WriteListFile(const std::string& path, const std::vector<std::string>& line
         return;
     }
     if (S_ISDIR(st.st_mode)) ThrowCreate(path, EISDIR);
-    if (S_ISREG(st.st_mode) && ReplaceRegularFile(path, st, text)) return;
-    // Not a regular file (a pipe, a device), or a folder that takes no new
-    // file: written in place. A pipe without a reader fails instead of waiting.
+    if (S_ISREG(st.st_mode)) return ReplaceRegularFile(path, st, text);
+    // Not a regular file (a pipe, a device): written in place. A pipe without
+    // a reader fails instead of waiting.
     WriteInPlace(path, text, false);
 }
 

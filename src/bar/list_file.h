@@ -17,9 +17,11 @@ bool ListFileExists(const std::string& path);
 
 // Writes every line followed by CR LF. An existing regular file is replaced
 // only once the new text is completely on disk (a temporary file in the same
-// folder, renamed over it), so a failed write leaves the old list intact.
-// Throws EFCreateError when the file cannot be created and EWriteError when
-// writing it fails.
+// folder, renamed over it), so a failed write leaves the old list intact;
+// where that cannot keep the file's owner, group, mode and links, or the
+// folder refuses it, the file is written in place. A file the user may not
+// open for writing is never replaced. Throws EFCreateError when the file
+// cannot be created or opened for writing and EWriteError when writing fails.
 void WriteListFile(const std::string& path, const std::vector<std::string>& lines);
 
 // Reads the first kListLineCount lines, split at CR LF, CR or LF. Reads no

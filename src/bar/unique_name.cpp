@@ -11,7 +11,10 @@ namespace zx {
 
 bool FileExists(const std::string& path) {
     struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
+    // A link that points nowhere still takes the name: a file made there
+    // would be made through the link, somewhere else.
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
 std::string JoinPath(const std::string& folder, const std::string& name) {

@@ -8,7 +8,7 @@
 namespace zx {
 
 // True only for an existing entry that is not a directory (a symbolic link
-// counts by what it points to).
+// counts by what it points to; a dangling link counts as taken).
 bool FileExists(const std::string& path);
 
 // folder + "/" + name.

@@ -1,5 +1,7 @@
 #include "base/cell_document.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace zx {
@@ -106,6 +108,21 @@ bool IsCellMarkerLine(std::string_view line) {
 
 bool IsImagePage(const TStringList& document) {
     return document.Count() > 0 && IsCellMarkerLine(document[0]);
+}
+
+std::string InertMarkerLine(std::string_view text) {
+    if (!IsCellMarkerLine(text)) return std::string(text);
+    const size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    std::string out;
+    out.reserve(text.size() + 16);
+    for (size_t i = 0; i < end; ++i) {
+        if (text[i] == '>' && i + 1 < end)
+            out += "&gt;";
+        else
+            out += text[i];
+    }
+    out.append(text.substr(end));
+    return out;
 }
 
 std::string AddressFromMarkerLine(std::string_view line) {

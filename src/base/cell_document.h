@@ -35,6 +35,14 @@ std::vector<std::string> MakeImagePage(const std::vector<std::string>& templateL
 bool IsImagePage(const TStringList& document);
 bool IsCellMarkerLine(std::string_view line);
 
+// The text to give the engine for a document: the same bytes, except that
+// every ">" inside a leading marker line but its last character becomes
+// "&gt;". To the engine the marker line is a comment that ends at the first
+// ">"; the address in it is kept raw (it is read back from the line), and
+// one holding ">" (a crafted list line) would end the comment early and have
+// the rest of the line parsed as markup that runs script or fetches.
+std::string InertMarkerLine(std::string_view text);
+
 // The marker line without its first six characters and its last one; empty
 // for lines shorter than 8.
 std::string AddressFromMarkerLine(std::string_view line);

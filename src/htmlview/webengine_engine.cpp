@@ -8,6 +8,7 @@
 #include <QWebEngineUrlRequestInterceptor>
 #include <cstdlib>
 
+#include "base/cell_document.h"
 #include "htmlview/webengine_widgets.h"
 
 namespace zx {
@@ -128,7 +129,9 @@ void WebEngineEngine::Navigate(const std::string& url) {
 }
 
 void WebEngineEngine::LoadDocumentText(const std::string& text) {
-    QByteArray html(text.data(), static_cast<qsizetype>(text.size()));
+    // A cell's marker line stays one comment, whatever its address holds.
+    const std::string inert = InertMarkerLine(text);
+    QByteArray html(inert.data(), static_cast<qsizetype>(inert.size()));
     if (fitImage_) html += kFitImageStyle;
     page_->SetContentOwn(html);
 }

@@ -1,5 +1,7 @@
 #include "net/id_http.h"
 
+#include <cerrno>
+
 #include "base/text.h"
 #include "net/id_socket_transport.h"
 
@@ -28,11 +30,23 @@ void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     if (EqualsAsciiCaseless(url_.Protocol(), "https")) throw EIdIOHandlerPropInvalid();
 
     try {
-        ConnectIfNeeded();
+        const bool fresh = ConnectIfNeeded();
         if (request_.AcceptEncoding.find("identity") == std::string::npos)
             request_.AcceptEncoding =
                 request_.AcceptEncoding.empty() ? "identity" : request_.AcceptEncoding + ", identity";
-        Execute(requestTarget, target);
+        try {
+            Execute(requestTarget, target);
+        } catch (const Exception& e) {
+            // A kept connection may be closed by the server just as the
+            // request goes out. When not one byte of an answer came, the GET
+            // is sent once more on a new connection: it changes nothing on
+            // the server, so repeating it is safe. A fresh connection that
+            // fails this way has no such excuse.
+            if (fresh || io_.Received() > 0 || !ClosedUnderUs(e)) throw;
+            Disconnect();
+            ConnectIfNeeded();
+            Execute(requestTarget, target);
+        }
     } catch (const EIdHTTPProtocolException&) {
         // The whole answer was read, so the connection is still in step.
         if (!KeepAlive()) Disconnect();
@@ -45,13 +59,21 @@ void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     if (!KeepAlive()) Disconnect();
 }
 
-void TIdHTTP::ConnectIfNeeded() {
-    int port = 80;
-    try {
-        port = StrToInt(url_.Port());
-    } catch (const EConvertError&) {
-        port = 80;
-    }
+bool TIdHTTP::ClosedUnderUs(const Exception& e) {
+    if (dynamic_cast<const EIdConnClosedGracefully*>(&e)) return true;
+    const auto* socket = dynamic_cast<const EIdSocketError*>(&e);
+    if (!socket) return false;
+    const int code = socket->LastError();
+    // Reset, aborted, or written after the peer's close (EPIPE).
+    return code == EIdSocketError::CodeFromErrno(ECONNRESET) || code == EIdSocketError::CodeFromErrno(ECONNABORTED) ||
+           code == EIdSocketError::CodeFromErrno(EPIPE);
+}
+
+bool TIdHTTP::ConnectIfNeeded() {
+    // The port is a decimal number; any other text means the standard port.
+    int32_t port = 80;
+    if (!ReadDecimal32(url_.Port(), port)) port = 80;
+    bool fresh = false;
     if (transport_->IsOpen()) {
         if (connVersion_ != url_.IPVersion() || !EqualsAsciiCaseless(connHost_, url_.Host()) ||
             connPort_ != std::to_string(port))
@@ -68,8 +90,10 @@ void TIdHTTP::ConnectIfNeeded() {
         connHost_ = url_.Host();
         connPort_ = std::to_string(port);
         connVersion_ = url_.IPVersion();
+        fresh = true;
     }
-    io_.SetReadTimeout(readTimeoutMs_);
+    io_.StartReading(readTimeoutMs_);
+    return fresh;
 }
 
 void TIdHTTP::Execute(const std::string& requestTarget, TMemoryStream& target) {
@@ -97,9 +121,12 @@ bool TIdHTTP::AcceptAnswer(TMemoryStream& target) {
     }
     if (code == 204) return true;
     if (code == 401 && authTries_ < kMaxAuthRetries) {
+        // The scheme is the challenge's first word, as a whole.
         bool basic = false;
-        for (const auto& challenge : response_.WWWAuthenticate.Lines())
-            if (StartsWithAsciiCaseless(TrimControl(challenge), "Basic")) basic = true;
+        for (const auto& challenge : response_.WWWAuthenticate.Lines()) {
+            const std::string_view text = TrimControl(challenge);
+            basic = basic || EqualsAsciiCaseless(text.substr(0, text.find_first_of(" \t,")), "Basic");
+        }
         if (basic && !request_.Username.empty() && !TrimControl(request_.Password).empty()) {
             ++authTries_;
             ReadBody(target);

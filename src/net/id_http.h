@@ -5,6 +5,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "net/id_cookie_manager.h"
 #include "net/id_exceptions.h"
@@ -81,6 +82,10 @@ struct TIdHTTPResponse {
     bool KeepAliveHeaders() const;
 };
 
+// A decimal number with an optional sign that fits 32 bits; false for
+// anything else ("0x1F", "$C8", blanks, an empty text).
+bool ReadDecimal32(std::string_view text, int32_t& value);
+
 class TIdHTTP {
 public:
     TIdHTTP();
@@ -90,7 +95,9 @@ public:
     TIdHTTP& operator=(const TIdHTTP&) = delete;
 
     // Fetches url and writes the body into target from its current position.
-    // Only an accepted answer touches target; everything else throws.
+    // Only an accepted answer touches target; everything else throws. A GET
+    // on a kept connection that the server closed before any byte of an
+    // answer came is sent once more on a new connection.
     void Get(const std::string& url, TMemoryStream& target);
 
     TIdURI& URL() { return url_; }
@@ -103,7 +110,9 @@ public:
     static constexpr int kMaxAuthRetries = 3;
     static constexpr int kRedirectMaximum = 15;
 
-    // Limits, in milliseconds; 0 means none.
+    // Limits, in milliseconds; 0 means none. The connect limit bounds the
+    // name lookup and the connect together; within each read-limit window
+    // at least 1 KiB must come, or the GET fails with the time-out error.
     void SetConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
     void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
     // The largest body held in memory for one response.
@@ -120,7 +129,11 @@ private:
     // request target.
     std::string PrepareRequest(const std::string& url);
     std::string HostHeader() const;
-    void ConnectIfNeeded();
+    // Opens a connection unless a quiet one to the same server is open;
+    // true when it made a new one.
+    bool ConnectIfNeeded();
+    // The failure of a kept connection that the server closed meanwhile.
+    static bool ClosedUnderUs(const Exception& e);
     void SendRequest(const std::string& target);
     // Reads status lines and headers, skipping 100 answers.
     void ReadResponseHead();

@@ -12,31 +12,44 @@ namespace {
 int StatusCode(const std::string& statusLine) {
     const size_t space = statusLine.find(' ');
     if (space == std::string::npos) return -1;
-    std::string rest(TrimControl(std::string_view(statusLine).substr(space + 1)));
+    std::string_view rest = TrimControl(std::string_view(statusLine).substr(space + 1));
     rest = rest.substr(0, rest.find(' '));
-    try {
-        return StrToInt(rest);
-    } catch (const EConvertError&) {
-        return -1;
-    }
+    int32_t code = -1;
+    return ReadDecimal32(rest, code) ? code : -1;
 }
 
-// A 32-bit signed decimal number; -1 for anything else or a negative value.
+// A 32-bit signed decimal number, leading zeros allowed; -1 for anything
+// else or a negative value ("-0" is 0).
 int64_t ContentLengthValue(std::string_view text) {
     text = TrimControl(text);
-    if (!text.empty() && text[0] == '+') text.remove_prefix(1);
-    if (text.empty() || text.size() > 10) return -1;
-    int64_t v = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return -1;
-        v = v * 10 + (c - '0');
-    }
-    return v > 2147483647 ? -1 : v;
+    int32_t v = -1;
+    if (!ReadDecimal32(text, v)) return -1;
+    return v < 0 ? -1 : v;
 }
 
 constexpr int kMaxInterimAnswers = 16;
 
 }  // namespace
+
+bool ReadDecimal32(std::string_view text, int32_t& value) {
+    bool negative = false;
+    if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+        negative = text[0] == '-';
+        text.remove_prefix(1);
+    }
+    if (text.empty()) return false;
+    int64_t v = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + (c - '0');
+        // Leading zeros may make the text long; only the value is bounded.
+        if (v > 2147483648) return false;
+    }
+    if (negative) v = -v;
+    if (v > 2147483647) return false;
+    value = static_cast<int32_t>(v);
+    return true;
+}
 
 void TIdHTTPResponse::ParseHeaders() {
     const TIdHeaderList& h = RawHeaders;
@@ -64,6 +77,18 @@ void TIdHTTPResponse::ParseHeaders() {
 }
 
 bool TIdHTTPResponse::KeepAliveHeaders() const {
+    // An HTTP/1.0 server keeps the connection only when it says so; most
+    // close it a moment after the body.
+    const std::string_view protocol = std::string_view(ResponseText).substr(0, ResponseText.find(' '));
+    if (EqualsAsciiCaseless(protocol, "HTTP/1.0")) {
+        bool keep = false;
+        for (std::string_view rest = Connection; !rest.empty();) {
+            const size_t comma = rest.find(',');
+            keep = keep || EqualsAsciiCaseless(TrimControl(rest.substr(0, comma)), "keep-alive");
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
+        }
+        if (!keep) return false;
+    }
     return !EqualsAsciiCaseless(TrimControl(Connection), "close") &&
            !EqualsAsciiCaseless(TrimControl(ProxyConnection), "close");
 }

@@ -1,5 +1,6 @@
 #include "net/id_io_handler.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "net/id_exceptions.h"
@@ -13,6 +14,36 @@ void TIdIOHandler::Reset() {
     closed_ = false;
 }
 
+void TIdIOHandler::StartReading(int readTimeoutMs) {
+    readTimeoutMs_ = readTimeoutMs;
+    received_ = 0;
+    windowStart_ = std::chrono::steady_clock::now();
+    windowBytes_ = 0;
+}
+
+size_t TIdIOHandler::Receive(char* dest, size_t size) {
+    int wait = readTimeoutMs_;
+    if (readTimeoutMs_ > 0) {
+        const auto window = std::chrono::milliseconds(readTimeoutMs_);
+        const auto now = std::chrono::steady_clock::now();
+        if (now - windowStart_ >= window) {
+            if (windowBytes_ < kMinWindowBytes) throw EIdSocketError(EIdSocketError::kTimedOut);
+            windowStart_ = now;
+            windowBytes_ = 0;
+        }
+        // Until the window has brought enough, wait no longer than its end.
+        // After that a whole read limit of silence is allowed.
+        if (windowBytes_ < kMinWindowBytes) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(windowStart_ + window - now);
+            wait = std::max<int>(1, static_cast<int>(left.count()));
+        }
+    }
+    const size_t n = transport_.Recv(dest, size, wait);
+    received_ += n;
+    windowBytes_ += n;
+    return n;
+}
+
 bool TIdIOHandler::Fill() {
     if (closed_) return false;
     if (start_ == end_) start_ = end_ = 0;
@@ -21,7 +52,7 @@ bool TIdIOHandler::Fill() {
         end_ -= start_;
         start_ = 0;
     }
-    const size_t n = transport_.Recv(buffer_.get() + end_, kBufferSize - end_, readTimeoutMs_);
+    const size_t n = Receive(buffer_.get() + end_, kBufferSize - end_);
     if (n == 0) {
         closed_ = true;
         transport_.Close();
@@ -64,7 +95,7 @@ uint64_t TIdIOHandler::ReadBytes(TMemoryStream& target, uint64_t count) {
     while (done < count && !closed_) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count - done, kBufferSize));
         char* dest = target.PrepareWrite(want);
-        const size_t n = transport_.Recv(dest, want, readTimeoutMs_);
+        const size_t n = Receive(dest, want);
         if (n == 0) {
             closed_ = true;
             transport_.Close();

@@ -1,6 +1,7 @@
 #pragma once
 // Buffered reading over a transport: lines up to a length limit, and runs of
 // bytes straight into a memory stream.
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,7 +18,12 @@ public:
 
     explicit TIdIOHandler(TIdTransport& transport);
 
-    void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
+    // The read limit, in ms (0: none), and the start of a new request: from
+    // now on each window of that length must bring at least kMinWindowBytes,
+    // or reading fails with the time-out error. Silence and a trickle that
+    // would hold the caller for hours are both cut off this way.
+    void StartReading(int readTimeoutMs);
+    static constexpr uint64_t kMinWindowBytes = 1024;
     // Forgets buffered bytes and the close mark; called for a new connection.
     void Reset();
 
@@ -34,10 +40,14 @@ public:
     // The peer has closed: no byte is left in the buffer or on the wire.
     bool ClosedGracefully() const { return closed_ && start_ == end_; }
     bool HasBuffered() const { return start_ != end_; }
+    // Bytes received since StartReading.
+    uint64_t Received() const { return received_; }
 
 private:
     // Reads more bytes into the buffer; false when the peer has closed.
     bool Fill();
+    // One receive from the transport under the low-speed limit.
+    size_t Receive(char* dest, size_t size);
 
     TIdTransport& transport_;
     std::unique_ptr<char[]> buffer_;
@@ -45,6 +55,9 @@ private:
     size_t end_ = 0;
     bool closed_ = false;
     int readTimeoutMs_ = 0;
+    uint64_t received_ = 0;
+    std::chrono::steady_clock::time_point windowStart_;
+    uint64_t windowBytes_ = 0;
 };
 
 }  // namespace zx

@@ -9,9 +9,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <future>
+#include <memory>
+#include <thread>
 
 #include "net/id_exceptions.h"
 
@@ -40,6 +44,19 @@ bool WaitFor(int fd, short events, int timeoutMs) {
         if (r == 0) return false;
         if (errno != EINTR) ThrowErrno(errno);
     }
+}
+
+// Runs the resolver on a helper thread and waits for it no longer than the
+// connect limit: the system's lookup blocks and has no time-out of its own.
+// A lookup that is given up on finishes on its own and is dropped.
+std::string ResolveWithin(const TIdResolver& resolver, const std::string& host, TIdIPVersion version, int timeoutMs) {
+    auto task = std::make_shared<std::packaged_task<std::string()>>(
+        [resolver, host, version] { return resolver(host, version); });
+    std::future<std::string> result = task->get_future();
+    std::thread([task] { (*task)(); }).detach();
+    if (timeoutMs > 0 && result.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready)
+        throw EIdSocketError(EIdSocketError::kTimedOut);
+    return result.get();
 }
 
 }  // namespace
@@ -91,7 +108,17 @@ void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion
         addrLen = sizeof *a;
         return ::inet_pton(AF_INET, literal.c_str(), &a->sin_addr) == 1;
     };
-    if (!fill(host) && !fill(resolver_(host, version))) throw EIdSocketError(EIdSocketError::kHostNotFound);
+    if (!fill(host)) {
+        // The lookup and the connect share one limit.
+        const auto start = std::chrono::steady_clock::now();
+        if (!fill(ResolveWithin(resolver_, host, version, timeoutMs)))
+            throw EIdSocketError(EIdSocketError::kHostNotFound);
+        if (timeoutMs > 0) {
+            const auto spent =
+                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+            timeoutMs = std::max(1, timeoutMs - static_cast<int>(spent.count()));
+        }
+    }
 
     fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) ThrowErrno(errno);

@@ -1,5 +1,6 @@
-// The Download button against real servers on loopback: nginx for ordinary
-// images, a scripted server for order, odd answers and failures. Errors reach
+// The Download button against real servers on loopback: nginx and the other
+// real servers for ordinary images, a scripted server for order, odd answers
+// and failures. Errors reach
 // the same reporter the application installs; here it records the box text.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
@@ -191,6 +192,24 @@ TEST_F(Download, AnAddressEndingInASlashIsFetchedButNamesNoFile) {
     EXPECT_EQ(boxes[0], "Cannot create file \"" + target.Path() + "/\". Is a directory.");
     EXPECT_TRUE(fs::is_empty(target.Path()));
     EXPECT_FALSE(fs::exists(fs::path(target.Path()).parent_path() / "after.jpg"));
+}
+
+TEST_F(Download, APageFromEachKindOfRealServerLandsByteForByte) {
+    test::TempDir root;
+    std::vector<std::string> images;
+    for (int i = 0; i < 8; ++i) {
+        images.push_back(RandomBytes(i % 2 ? 1500 : 300 * 1024 + i, 10 + i));
+        root.WriteFile("img" + std::to_string(i) + ".jpg", images.back());
+    }
+    // Two cells from each server in turn: kept connections, servers that
+    // close after every answer, and changes of server between cells.
+    std::vector<std::unique_ptr<test::WebServer>> servers;
+    for (const auto kind : test::WebServer::AllKinds())
+        servers.push_back(std::make_unique<test::WebServer>(root.Path(), kind));
+    for (int i = 0; i < 8; ++i) bar.fill(i, servers[i / 2]->Url("/img" + std::to_string(i) + ".jpg"));
+    Run();
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(File("img" + std::to_string(i) + ".jpg"), images[i]) << i;
 }
 
 TEST_F(Download, TheFirstFailureEndsTheRunAndKeepsEarlierFiles) {

@@ -1,12 +1,16 @@
-// The list file on disk: what reading looks at and what a failed write keeps.
+// The list file on disk: what reading looks at, what a failed write keeps,
+// and whose files Save may replace.
 #include "bar/list_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 
 #include "base/exception.h"
 #include "list_test_support.h"
@@ -110,6 +114,57 @@ TEST(ListFileWrite, ThroughASymbolicLinkTheLinkStays) {
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadAll(target), "a\r\n\r\nb\r\n");
     EXPECT_EQ(ReadListFile(link), (std::vector<std::string>{"a", "", "b"}));
+}
+
+// Runs `body` in a child process as the unprivileged user "nobody" when the
+// tests run as root (root may write any file), else as the current user.
+// Returns the child's exit code.
+int AsUnprivileged(const std::function<int()>& body) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
+        ::_exit(body());
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+TEST(ListFileWrite, ReadOnlyFilesAreRefusedOthersFilesKeepTheirOwnerAndLongNamesWork) {
+    TempFolder dir;
+    // A sticky folder that everybody may write, like /tmp.
+    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    const std::string readOnly = dir / "ro.txt";
+    const std::string shared = dir / "shared.txt";
+    const std::string longName = dir / (std::string(250, 'l') + ".txt");
+    test::WriteAll(readOnly, "old\r\n");
+    test::WriteAll(shared, "old\r\n");
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    ASSERT_EQ(::chmod(shared.c_str(), 0666), 0);
+    struct stat before {};
+    ASSERT_EQ(::stat(shared.c_str(), &before), 0);
+
+    const int result = AsUnprivileged([&] {
+        try {
+            WriteListFile(readOnly, {"new"});
+            return 1;
+        } catch (const EFCreateError& e) {
+            if (std::string(e.what()) != "Cannot create file \"" + readOnly + "\". Permission denied") return 2;
+        }
+        WriteListFile(shared, {"new"});
+        WriteListFile(longName, {"new"});
+        WriteListFile(longName, {"newer"});
+        return 0;
+    });
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(ReadAll(readOnly), "old\r\n");
+    EXPECT_EQ(ReadAll(shared), "new\r\n");
+    EXPECT_EQ(ReadAll(longName), "newer\r\n");
+    struct stat after {};
+    ASSERT_EQ(::stat(shared.c_str(), &after), 0);
+    EXPECT_EQ(after.st_uid, before.st_uid);
+    EXPECT_EQ(after.st_mode, before.st_mode);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "temporary removed";
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <map>
 
 #include "base/exception.h"
+#include "base/text.h"
 #include "list_test_support.h"
 #include "support/bar_fixture.h"
 
@@ -98,10 +99,13 @@ TEST(ListLoad, LineEndsOfAnyKindLoadTheSameCells) {
 TEST(ListLoad, SavedListLoadsBackIntoTheSameCells) {
     TempFolder dir;
     BarFixture f;
-    const std::map<int, std::string> filled = {{0, Addr(0)}, {5, "HTTPS://h/x.jpeg?a=b"}, {19, Addr(19)}};
+    // Cell 7's address is a crafted line: it ends the marker's comment early.
+    const std::string crafted = "http://h/pic.jpg><script>fetch('http://evil/')</script><!x.jpg";
+    const std::map<int, std::string> filled = {{0, Addr(0)}, {5, "HTTPS://h/x.jpeg?a=b"}, {7, crafted}, {19, Addr(19)}};
     for (const auto& [i, address] : filled) f.fill(i, address);
     f.fake->saveDialogAnswers = {dir / "bar.txt"};
     f.form1->Button2Click();
+    EXPECT_EQ(SplitLines(test::ReadAll(dir / "bar.txt"))[7], crafted) << "saved byte for byte";
 
     {
         BarFixture g;  // its fake platform stands in for f's while it lives
@@ -113,12 +117,13 @@ TEST(ListLoad, SavedListLoadsBackIntoTheSameCells) {
 
     // Loading the list the bar shows asks once per address, naming its own cell.
     f.fake->openDialogAnswers = {dir / "bar.txt"};
-    f.fake->answers = {MsgAnswer::No, MsgAnswer::No, MsgAnswer::No};
+    f.fake->answers = {MsgAnswer::No, MsgAnswer::No, MsgAnswer::No, MsgAnswer::No};
     f.form1->Button3Click();
-    ASSERT_EQ(f.fake->shownBoxes.size(), 3u);
+    ASSERT_EQ(f.fake->shownBoxes.size(), 4u);
     EXPECT_EQ(f.fake->shownBoxes[0].text, "The same image is in cell 0. Do you want to move it to this cell?");
     EXPECT_EQ(f.fake->shownBoxes[1].text, "The same image is in cell 5. Do you want to move it to this cell?");
-    EXPECT_EQ(f.fake->shownBoxes[2].text, "The same image is in cell 19. Do you want to move it to this cell?");
+    EXPECT_EQ(f.fake->shownBoxes[2].text, "The same image is in cell 7. Do you want to move it to this cell?");
+    EXPECT_EQ(f.fake->shownBoxes[3].text, "The same image is in cell 19. Do you want to move it to this cell?");
 }
 
 TEST(ListLoad, FileThatCannotBeReadChangesNothing) {

@@ -44,6 +44,11 @@ TEST(ImagePage, MarkupInAnAddressCannotLeaveTheSrcAttribute) {
               "<img onload=\"resizeImage1()\" margin=\"0\" border=\"0\" "
               "src=\"http://h/a.jpg?&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt;&amp;x=&lt;b&gt;\">");
     EXPECT_EQ(AddressFromMarkerLine(page[0]), address);
+    // ...nor the marker line's comment, in what the engine is given.
+    const std::string text = JoinLinesCRLF(page);
+    EXPECT_EQ(InertMarkerLine(text),
+              "<!3423http://h/a.jpg?\"&gt;<script&gt;alert(1)</script&gt;&x=<b&gt;>" + text.substr(page[0].size()));
+    EXPECT_EQ(InertMarkerLine("<HTML></HTML>"), "<HTML></HTML>");
 }
 
 TEST(ImagePage, PlaceholderInsideTheAddressIsNotReplacedAgain) {

@@ -141,6 +141,19 @@ TEST_F(WebEngineViewTest, CellPageFollowsAResize) {
     EXPECT_TRUE(WaitFor([&] { return Near(BoxOf(view.grab().toImage(), kRed), FittedBox({143, 144}, {300, 100})); }));
 }
 
+TEST_F(WebEngineViewTest, ACraftedMarkerLineRunsAndFetchesNothingAndTheImageStillFits) {
+    test::LoopbackServer second;
+    const std::string address = server->Url(QStringLiteral("/wide.png")).toStdString() +
+                                "?><script>new Image().src = '" + second.Url(QStringLiteral("/s")).toStdString() +
+                                "'</script><img src='" + second.Url(QStringLiteral("/i")).toStdString() + "'><!x.jpg";
+    TEmbeddedWB& view = MakeView(71, 51);
+    view.HTMLCode().SetText(CellPage(address));
+    EXPECT_TRUE(WaitFor([&] { return Near(BoxOf(view.grab().toImage(), kRed), FittedBox({71, 51}, {300, 100})); }));
+    test::Spin(500);
+    EXPECT_TRUE(second.requests.isEmpty()) << second.requests.join(QStringLiteral("\n")).toStdString();
+    EXPECT_EQ(view.HTMLCode()[0], "<!3423" + address + ">");
+}
+
 TEST_F(WebEngineViewTest, ActualSizePageShowsTheImageAtNaturalSizeFromTheTopLeft) {
     // Also with the fit left on: the actual-size page's image has no onload script.
     for (bool fit : {false, true}) {

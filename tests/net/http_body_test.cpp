@@ -41,6 +41,10 @@ TEST(HttpBody, ReadToCloseShortLengthAndZeroLength) {
     // An unreadable or out-of-range length counts as none.
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: 99999999999\r\n\r\nrest"), "rest");
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: -5\r\n\r\nrest"), "rest");
+    // Decimal only, leading zeros allowed; "-0" is zero.
+    EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: 00000000005\r\n\r\nfive and more", false), "five ");
+    EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: -0\r\n\r\nnot body", false), "");
+    EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: 0x5\r\n\r\nrest"), "rest");
 }
 
 TEST(HttpBody, BodyIsWrittenFromTheStreamPosition) {

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <thread>
 #include <vector>
 
 #include "net/http_test_util.h"
@@ -43,6 +44,25 @@ TEST(HttpConnection, ConnectionCloseOrServerCloseLeadsToANewConnection) {
     http->Get(server.Url("/c.jpg"), c);
     EXPECT_EQ(c.ToString(), "three");
     EXPECT_EQ(http->ConnectCount(), 3);
+}
+
+TEST(HttpConnection, Http10KeepsOnlyWhenAskedAndAKeptConnectionClosedUnderTheRequestIsRetriedOnce) {
+    test::ScriptedExchange dropped;  // reads the next request, then closes unanswered
+    dropped.closeAfter = true;
+    ScriptedHttpServer server(
+        {{Answer("HTTP/1.0 200 OK\r\nContent-Length: 3\r\n\r\none")},
+         {Answer("HTTP/1.0 200 OK\r\nConnection: Keep-Alive\r\nContent-Length: 3\r\n\r\ntwo"), dropped},
+         {Answer(Ok("three"))}});
+    auto http = test::MakeClient();
+    TMemoryStream a, b, c;
+    http->Get(server.Url("/a.jpg"), a);
+    EXPECT_FALSE(http->Connected());
+    http->Get(server.Url("/b.jpg"), b);
+    EXPECT_TRUE(http->Connected());
+    http->Get(server.Url("/c.jpg"), c);
+    EXPECT_EQ(c.ToString(), "three");
+    EXPECT_EQ(http->ConnectCount(), 3);
+    EXPECT_EQ(server.Requests().size(), 4u);
 }
 
 TEST(HttpConnection, BytesBeyondTheAnnouncedBodyAreNotTakenForTheNextAnswer) {
@@ -119,17 +139,23 @@ TEST(HttpConnection, ConnectRunsIntoTheConnectLimit) {
         ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
         fillers.push_back(fd);
     }
-    auto http = test::MakeClient();
-    http->SetConnectTimeout(300);
-    TMemoryStream t;
-    const auto start = std::chrono::steady_clock::now();
-    try {
-        http->Get("http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/a.jpg", t);
-        ADD_FAILURE() << "connected";
-    } catch (const EIdSocketError& e) {
-        EXPECT_EQ(e.LastError(), 10060);
+    // A name lookup that hangs is bound by the same limit.
+    TIdHTTP http(std::make_unique<TIdSocketTransport>([](const std::string&, TIdIPVersion) {
+        std::this_thread::sleep_for(std::chrono::seconds(4));
+        return std::string("127.0.0.1");
+    }));
+    http.SetConnectTimeout(300);
+    for (const std::string host : {"127.0.0.1", "slow.name"}) {
+        TMemoryStream t;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            http.Get("http://" + host + ":" + std::to_string(ntohs(addr.sin_port)) + "/a.jpg", t);
+            ADD_FAILURE() << "connected";
+        } catch (const EIdSocketError& e) {
+            EXPECT_EQ(e.LastError(), 10060);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     for (int fd : fillers) ::close(fd);
     ::close(listener);
 }
@@ -174,15 +200,29 @@ TEST(HttpConnection, SilentServerRunsIntoTheReadLimit) {
     EXPECT_FALSE(http->Connected());
 }
 
-TEST(HttpConnection, StalledBodyRunsIntoTheReadLimit) {
+TEST(HttpConnection, StalledOrTricklingBodyRunsIntoTheReadLimit) {
     test::ScriptedExchange stalled;
     stalled.response = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc";
     stalled.holdMs = 5000;
-    ScriptedHttpServer server({{stalled}});
-    auto http = test::MakeClient();
-    http->SetReadTimeout(300);
-    TMemoryStream t;
-    EXPECT_THROW(http->Get(server.Url("/a.jpg"), t), EIdSocketError);
+    // A byte every 20 ms never leaves the socket silent for a whole limit,
+    // but brings far less than 1 KiB per limit.
+    test::ScriptedExchange trickle;
+    trickle.response = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(400, 'x');
+    trickle.trickleMs = 20;
+    for (const auto& exchange : {stalled, trickle}) {
+        ScriptedHttpServer server({{exchange}});
+        auto http = test::MakeClient();
+        http->SetReadTimeout(300);
+        TMemoryStream t;
+        const auto start = std::chrono::steady_clock::now();
+        try {
+            http->Get(server.Url("/a.jpg"), t);
+            ADD_FAILURE() << "no time-out";
+        } catch (const EIdSocketError& e) {
+            EXPECT_EQ(e.LastError(), 10060);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    }
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The ordinary case against a real web server: images come back byte for byte.
+// The ordinary case against real web servers: images come back byte for byte.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <random>
 
@@ -52,6 +53,39 @@ TEST(HttpNginx, ImagesComeBackByteForByteOverOneConnection) {
     }
     EXPECT_EQ(a.ToString(), small);
     EXPECT_EQ(http->ConnectCount(), 1);
+}
+
+// The same files from every kind of real server, twice in one client: kept
+// connections, servers that close after each answer (Python's answers
+// HTTP/1.0), and a CGI answer that Apache sends chunked.
+TEST(HttpRealServers, EachServesTheSameBytesTwiceInOneClient) {
+    test::TempDir root;
+    const std::string small = RandomBytes(1000, 3);
+    const std::string large = RandomBytes(2 * 1024 * 1024 + 3, 4);
+    root.WriteFile("img/small.jpg", small);
+    root.WriteFile("img/large.png", large);
+    const std::string cgi =
+        root.WriteFile("img/pic.cgi", "#!/bin/sh\nprintf 'Content-Type: image/jpeg\\r\\n\\r\\n'\ncat large.png\n");
+    ASSERT_EQ(::chmod(cgi.c_str(), 0755), 0);
+    for (const auto kind : test::WebServer::AllKinds()) {
+        SCOPED_TRACE(test::WebServer::Name(kind));
+        test::WebServer server(root.Path(), kind);
+        auto http = test::MakeClient();
+        for (int round = 0; round < 2; ++round) {
+            TMemoryStream a, b;
+            http->Get(server.Url("/img/small.jpg"), a);
+            http->Get(server.Url("/img/large.png"), b);
+            EXPECT_EQ(a.ToString(), small);
+            EXPECT_EQ(b.ToString(), large);
+            if (kind == test::WebServer::Kind::Apache) {
+                TMemoryStream c;
+                http->Get(server.Url("/img/pic.cgi"), c);
+                EXPECT_EQ(c.ToString(), large);
+                EXPECT_EQ(http->Response().TransferEncoding, "chunked");
+            }
+        }
+        EXPECT_EQ(http->ConnectCount(), kind == test::WebServer::Kind::Python ? 4 : 1) << server.ErrorLog();
+    }
 }
 
 }  // namespace

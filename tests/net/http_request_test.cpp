@@ -1,6 +1,8 @@
 // What goes on the wire, and how the answer's status decides the outcome.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "net/http_test_util.h"
 
 namespace zx {
@@ -95,6 +97,20 @@ TEST(HttpRequest, UrlWithoutSchemeOrHttpsFailsBeforeAnythingIsSent) {
     EXPECT_EQ(http->ConnectCount(), 0);
 }
 
+TEST(HttpRequest, PortIsDecimalOnly) {
+    // The server's port in hexadecimal is not its port: the client goes to 80.
+    ScriptedHttpServer server({{Answer(Ok("x"))}});
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "0x%X", server.Port());
+    try {
+        http->Get("http://127.0.0.1:" + std::string(hex) + "/a.jpg", t);
+    } catch (const Exception&) {
+    }
+    EXPECT_EQ(server.Accepted(), 0);
+}
+
 TEST(HttpRequest, RelativeUrlContinuesTheLastServerAndFolder) {
     ScriptedHttpServer server({{Answer(Ok("1")), Answer(Ok("2")), Answer(Ok("3"))}});
     auto http = test::MakeClient();
@@ -138,6 +154,8 @@ TEST(HttpStatus, UnacceptedAnswersFailWithStatusLineAndBodyAndLeaveTargetAlone) 
         {"HTTP/1.1 304 Not Modified\r\n\r\n", 304},
         {"HTTP/1.1 407 Proxy Authentication Required\r\nContent-Length: 0\r\n\r\n", 407},
         {"HTTP/1.1 abc\r\nContent-Length: 0\r\n\r\n", -1},
+        {"HTTP/1.1 0xC8 OK\r\nContent-Length: 0\r\n\r\n", -1},
+        {"HTTP/1.1 $C8 OK\r\nContent-Length: 0\r\n\r\n", -1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.response);
@@ -183,9 +201,13 @@ TEST(HttpStatus, UnauthorizedIsAcceptedOnlyWithBasicChallengeAndCredentials) {
         std::string userInfo;
         bool accepted;
     } cases[] = {
-        {basic401, "joe:pw@", true},   {basic401, "", false},
-        {basic401, "joe:@", false},    {basic401, "joe:%20@", true},  // not decoded, so not blank
+        {basic401, "joe:pw@", true},
+        {basic401, "", false},
+        {basic401, "joe:@", false},
+        {basic401, "joe:%20@", true},  // not decoded, so not blank
         {digest401, "joe:pw@", false},
+        {"HTTP/1.1 401 Unauthorized\r\nWWW-Authenticate: Basicx realm=x\r\nContent-Length: 6\r\n\r\nsecret", "joe:pw@",
+         false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.userInfo + " " + c.response.substr(29, 30));

@@ -1,22 +1,30 @@
 #pragma once
-// Starts the system's nginx (/usr/sbin/nginx) on a free 127.0.0.1 port with
-// a configuration of its own in a fresh temporary folder, serving the files
-// of a document root. Everything nginx writes (pid, logs, temp files) stays
-// in that folder; the server is stopped and the folder removed on
-// destruction. Throws std::runtime_error when nginx cannot be started.
+// Starts one of the system's web servers (nginx, lighttpd, Apache httpd or
+// Python's http.server) on a free 127.0.0.1 port with a configuration of its
+// own in a fresh temporary folder, serving the files of a document root.
+// Everything the server writes (pid, logs, temp files) stays in that folder;
+// the server is stopped and the folder removed on destruction. Throws
+// std::runtime_error when the server cannot be started.
 #include <sys/types.h>
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zx::test {
 
-class NginxServer {
+class WebServer {
 public:
-    explicit NginxServer(const std::string& documentRoot);
-    ~NginxServer();
-    NginxServer(const NginxServer&) = delete;
-    NginxServer& operator=(const NginxServer&) = delete;
+    enum class Kind { Nginx, Lighttpd, Apache, Python };
+    static const char* Name(Kind kind);
+    // All kinds, for tests that run against each.
+    static const std::vector<Kind>& AllKinds();
+
+    // Apache also runs files ending in ".cgi" below the root as CGI scripts.
+    explicit WebServer(const std::string& documentRoot, Kind kind = Kind::Nginx);
+    ~WebServer();
+    WebServer(const WebServer&) = delete;
+    WebServer& operator=(const WebServer&) = delete;
 
     uint16_t Port() const { return port_; }
     // "http://127.0.0.1:<port>" + path
@@ -25,17 +33,20 @@ public:
     // The error log, for a failing test to show.
     std::string ErrorLog() const;
 
-    static constexpr const char* kBinary = "/usr/sbin/nginx";
-
 private:
     bool StartOn(uint16_t port);
+    // Writes the configuration for port and returns the command line.
+    std::vector<std::string> Configure(uint16_t port) const;
     void Stop();
 
     std::string documentRoot_;
+    Kind kind_;
     std::string workDir_;
     uint16_t port_ = 0;
     pid_t pid_ = -1;
 };
+
+using NginxServer = WebServer;
 
 // A fresh empty temporary folder, removed with everything in it on destruction.
 class TempDir {

@@ -121,9 +121,11 @@ void ScriptedHttpServer::Converse(int fd, const ScriptedConversation& conversati
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         size_t sent = 0;
         while (sent < step.response.size() && !Stopping()) {
-            const ssize_t n = ::send(fd, step.response.data() + sent, step.response.size() - sent, MSG_NOSIGNAL);
+            const size_t piece = step.trickleMs > 0 ? 1 : step.response.size() - sent;
+            const ssize_t n = ::send(fd, step.response.data() + sent, piece, MSG_NOSIGNAL);
             if (n < 0) return;
             sent += static_cast<size_t>(n);
+            if (step.trickleMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.trickleMs));
         }
         if (step.closeAfter) return;
         // Silence: wait for the client to give up, or the hold to pass.

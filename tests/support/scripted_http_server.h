@@ -19,6 +19,7 @@ struct ScriptedExchange {
     int delayMs = 0;            // pause before sending
     int holdMs = 0;             // after sending, wait this long (or until the client closes)
     bool expectRequest = true;  // wait for a request head before answering
+    int trickleMs = 0;          // send the response one byte at a time, this far apart
 };
 
 // The exchanges of one accepted connection, in order.
