@@ -49,6 +49,7 @@ measure() {
     t0=$("$root/bench/idle/tree_ticks.sh" $app_pid); s0=$(date +%s.%N)
     sleep "$seconds"
     t1=$("$root/bench/idle/tree_ticks.sh" $app_pid); s1=$(date +%s.%N)
+    [ -n "$t0" ] && [ -n "$t1" ] || { echo "could not read the program's CPU time" >&2; exit 1; }
     awk -v a="$t0" -v b="$t1" -v s="$s0" -v e="$s1" -v hz="$hz" \
         'BEGIN { printf "%.2f", (b - a) / hz / (e - s) * 100 }'
 }

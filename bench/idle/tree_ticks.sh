@@ -3,9 +3,11 @@
 # descendants, read from /proc/<pid>/stat: utime + stime of each, and cutime +
 # cstime, the time of children that ended and were waited for, so that a
 # helper process ending between two readings does not lower the sum.
+# cat reads past a process that ends while the list is read (awk given the
+# files itself stops at the first one it cannot open and prints nothing).
 root=$1
-awk -v root="$root" '
-    FNR == 1 {
+cat /proc/[0-9]*/stat 2>/dev/null | awk -v root="$root" '
+    {
         line = $0
         # The command name may hold blanks: fields count from after ")".
         rest = substr(line, index(line, ")") + 2)
@@ -24,4 +26,4 @@ awk -v root="$root" '
             }
         }
         print total
-    }' /proc/[0-9]*/stat 2>/dev/null
+    }'
