@@ -16,11 +16,6 @@
 namespace zx {
 namespace {
 
-constexpr int kRightZone = 80;  // pointer X > W - 80: over the buttons
-constexpr int kFirstCellLeft = 83;
-constexpr int kCellPitch = 78;
-constexpr int kHitTop = 5;      // inclusive
-constexpr int kHitBottom = 56;  // exclusive
 constexpr int kDwellTicks = 2;
 
 // The bar counts as showing for the hover only once it has been revealed: at
@@ -163,20 +158,15 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     const int W = primary.Width;
 
     // 1. The right zone, over the buttons, closes the preview.
-    if (P.X > W - kRightZone) {
+    if (InRightZone(P.X, W)) {
         SetFormShown(frmPopupForm, false);
         HoverIndex = -1;
         return;
     }
 
-    // 2. The hovered cell: hit rectangles are 78 wide and adjoin, so the gap
-    // right of a cell belongs to it. The revealed bar lies at (0, 0) of the
-    // frame, so frame coordinates serve directly.
-    int hovered = -1;
-    for (int i = 0; i < VisibleCellCount && hovered < 0; ++i) {
-        const int left = kFirstCellLeft + kCellPitch * i;
-        if (P.X >= left && P.X < left + kCellPitch && P.Y >= kHitTop && P.Y < kHitBottom) hovered = i;
-    }
+    // 2. The hovered cell. The revealed bar lies at (0, 0) of the frame, so
+    // frame coordinates serve directly.
+    const int hovered = CellAt(P, VisibleCellCount);
     if (hovered < 0) return;
     TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
 

@@ -20,8 +20,6 @@ namespace {
 
 constexpr int kCellTop = 8;
 constexpr int kLastCellTop = 2;
-constexpr int kCellWidth = 71;
-constexpr int kCellHeight = 51;
 constexpr int kButtonWidth = 70;
 constexpr int kLinkColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
 
@@ -138,9 +136,9 @@ void TForm1::FormShow() {
     VisibleCellCount = 0;
     for (int i = 0; i < kCellCount; ++i) {
         TEmbeddedWB* cell = Cells[static_cast<size_t>(i)];
-        cell->move(78 * (i + 1) + 5, cell->y());
+        cell->move(CellLeft(i), cell->y());
         cell->resize(kCellWidth, cell->height());
-        cell->SetVisible(W - 80 >= 78 * (i + 1) + 51);
+        cell->SetVisible(CellShows(i, W));
         cell->OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
             EmbeddedWB1BeforeNavigate2(s, url, cancel);
         };

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "bar/bar_layout.h"
 #include "platform/platform.h"
 
 class QFrame;
@@ -33,9 +34,6 @@ public:
     using QTimer::QTimer;
     int Tag = 0;
 };
-
-inline constexpr int kCellCount = 20;
-inline constexpr int kBarHeight = 70;
 
 class TForm1 : public QWidget {
 public:

@@ -24,7 +24,7 @@ TEST_F(HoverTest, RightStepMovesThePreviewAndThenFreezes) {
     form().KeyStep = 1;
     tick();
     EXPECT_EQ(form().HoverIndex, 4);
-    EXPECT_EQ(popup().pos(), QPoint(83 + 78 * 4, 70));
+    EXPECT_EQ(popup().pos(), QPoint(CellLeft(4), 70));
     EXPECT_EQ(form().StepCursorPos, real);
     EXPECT_EQ(form().KeyStep, 0);
     // The real pointer did not move: the following ticks end early.

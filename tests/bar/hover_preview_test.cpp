@@ -17,7 +17,7 @@ TEST_F(HoverTest, PreviewOpensOnTheThirdRestingTick) {
     tick();
     EXPECT_TRUE(popup().isVisible());
     EXPECT_EQ(form().HoverIndex, 3);
-    EXPECT_EQ(popup().pos(), QPoint(83 + 78 * 3, 70));
+    EXPECT_EQ(popup().pos(), QPoint(CellLeft(3), 70));
 }
 
 TEST_F(HoverTest, MovementRestartsTheDwell) {
@@ -37,7 +37,7 @@ TEST_F(HoverTest, OpenPreviewFollowsThePointerAtOnce) {
     OpenPreview(3);
     tickAt(CellX(4), 20);
     EXPECT_EQ(form().HoverIndex, 4);
-    EXPECT_EQ(popup().pos(), QPoint(83 + 78 * 4, 70));
+    EXPECT_EQ(popup().pos(), QPoint(CellLeft(4), 70));
     EXPECT_EQ(popup().wb1->HTMLCode().Text(), bar.cell(4).HTMLCode().Text());
     EXPECT_EQ(popup().wb2->HTMLCode().Text(), bar.cell(4).HTMLCode().Text());
     EXPECT_EQ(popup().wb3->HTMLCode().Text(), bar.cell(4).HTMLCode().Text());
@@ -52,7 +52,7 @@ TEST_F(HoverTest, PlacesOutsideTheCellRectanglesChangeNothing) {
         {CellX(2), 4},       // above row 5
         {CellX(2), 56},      // from row 56 down
         {CellX(2), 70},      // the bar's last row
-        {83 + 78 * 11, 30},  // right of the last visible cell (10)
+        {CellLeft(11), 30},  // right of the last visible cell (10)
         {1024 - 80, 30},     // ... up to the right zone
     };
     for (const Point& p : outside) {
@@ -65,11 +65,11 @@ TEST_F(HoverTest, PlacesOutsideTheCellRectanglesChangeNothing) {
 
 TEST_F(HoverTest, GapRightOfACellBelongsToIt) {
     OpenPreview(3);
-    tickAt(83 + 78 * 5 + 71 + 3, 30);  // between cell 5 and cell 6
+    tickAt(CellLeft(5) + 71 + 3, 30);  // between cell 5 and cell 6
     EXPECT_EQ(form().HoverIndex, 5);
-    tickAt(83 + 78 * 6 - 1, 5);  // the last column and first row of cell 5's rectangle
+    tickAt(CellLeft(6) - 1, 5);  // the last column and first row of cell 5's rectangle
     EXPECT_EQ(form().HoverIndex, 5);
-    tickAt(83 + 78 * 6, 55);
+    tickAt(CellLeft(6), 55);
     EXPECT_EQ(form().HoverIndex, 6);
 }
 

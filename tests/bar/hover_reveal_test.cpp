@@ -67,7 +67,7 @@ TEST_F(HoverTest, PrimaryMonitorAwayFromTheOriginFramesEverything) {
         form().KeyStep = 1;
         tick();
         EXPECT_EQ(form().HoverIndex, 3);
-        EXPECT_EQ(popup().pos(), o + QPoint(83 + 78 * 3, 70));
+        EXPECT_EQ(popup().pos(), o + QPoint(CellLeft(3), 70));
 
         tickAt(popup().x() - o.x() + 10, 100);  // inside the popup
         EXPECT_TRUE(form().isVisible());

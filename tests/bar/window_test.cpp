@@ -27,7 +27,10 @@ TEST(BarLayout, VisibleCellCountFollowsTheScreenWidth) {
     for (auto [width, count] : widths) {
         bar.fake->screenWidth = width;
         bar.form1->FormShow();
+        EXPECT_EQ(VisibleCellCount(width), count) << width;
         EXPECT_EQ(bar.form1->VisibleCellCount, count) << width;
+        EXPECT_EQ(CellAt({CellLeft(count - 1) + 77, 55}, count), count - 1) << width;
+        EXPECT_EQ(CellAt({CellLeft(count), 30}, count), -1) << width;
         EXPECT_EQ(VisibleLabels(*bar.form1), count) << width;
         for (int i = 0; i < kCellCount; ++i) {
             EXPECT_EQ(bar.cell(i).Visible(), i < count) << width << " cell " << i;
@@ -36,6 +39,14 @@ TEST(BarLayout, VisibleCellCountFollowsTheScreenWidth) {
         }
         EXPECT_EQ(bar.form1->Bevel1->geometry(), QRect(0, 70, width, 2));
     }
+}
+
+TEST(BarLayout, HitRectanglesSpanThePitchFromRowFiveToRowFiftyFive) {
+    const std::pair<Point, int> points[] = {{{82, 30}, -1}, {{83, 5}, 0},    {{83, 4}, -1},
+                                            {{160, 55}, 0}, {{160, 56}, -1}, {{161, 30}, 1}};
+    for (auto [p, cell] : points) EXPECT_EQ(CellAt(p, kCellCount), cell) << p.X << "," << p.Y;
+    EXPECT_FALSE(InRightZone(1024 - 80, 1024));
+    EXPECT_TRUE(InRightZone(1024 - 79, 1024));
 }
 
 TEST(BarLayout, LastCellSitsHigherWithItsLabel) {
