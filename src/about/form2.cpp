@@ -1,10 +1,8 @@
 #include "about/form2.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 #include <string>
@@ -81,10 +79,8 @@ TsLabel* TForm2::ClickArea(const char* name, int left, int top, int width, int h
 }
 
 int TForm2::ShowModal() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    const Rect area = platform().PrimaryScreen();
+    move(area.Left + (area.Width - width()) / 2, area.Top + (area.Height - height()) / 2);
     return exec() == QDialog::Accepted ? mrOk : mrCancel;
 }
 
