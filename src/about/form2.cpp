@@ -10,6 +10,7 @@
 #include "app/version.h"
 #include "base/handler_guard.h"
 #include "platform/platform.h"
+#include "skin/look.h"
 #include "skin/pictures.h"
 #include "skin/ts_label.h"
 
@@ -29,7 +30,7 @@ QPixmap AboutPictureWithVersion() {
     font.setBold(true);
     font.setPixelSize(11);
     painter.setFont(font);
-    painter.setPen(QColor(0x2b, 0x3a, 0x55));
+    painter.setPen(kVersionInk);
     painter.drawText(QRect(2, 203, picture.width(), 16), Qt::AlignHCenter | Qt::AlignTop, kVersionLine);
     return picture;
 }
@@ -40,9 +41,7 @@ TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowTitle("Form2");
     setObjectName("Form2");
-    QFont font("Tahoma");
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(DesignFont());
     setFixedSize(195, 356);
 
     Image1 = new QLabel(this);

@@ -12,7 +12,9 @@
 #include "base/handler_guard.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
+#include "skin/look.h"
 #include "skin/pictures.h"
+#include "skin/qt_text.h"
 #include "skin/ts_label.h"
 
 namespace zx {
@@ -21,11 +23,6 @@ namespace {
 constexpr int kCellTop = 8;
 constexpr int kLastCellTop = 2;
 constexpr int kButtonWidth = 70;
-constexpr int kLinkColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
-
-QColor FromBgr(int bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
 
 template <class F>
 auto Guarded(F f) {
@@ -71,7 +68,7 @@ void TForm1::CreateControls() {
         Cells[static_cast<size_t>(i)] = cell;
     }
 
-    sLabel1 = new TsLabel(this, QString::fromUtf8(kProductSite));
+    sLabel1 = new TsLabel(this, ToQString(kProductSite));
     sLabel1->setObjectName("sLabel1");
     sLabel1->setGeometry(540, 2, 54, 13);
     // The label sits between the last cells and the buttons, 72 px wide at
@@ -81,7 +78,7 @@ void TForm1::CreateControls() {
     sLabel1->setFont(linkFont);
     sLabel1->adjustSize();
     QPalette pal = sLabel1->palette();
-    pal.setColor(QPalette::WindowText, FromBgr(kLinkColour));
+    pal.setColor(QPalette::WindowText, kLinkInk);
     sLabel1->setPalette(pal);
     sLabel1->setCursor(Qt::PointingHandCursor);
     sLabel1->OnClick = [this](TsLabel*) { sLabel1Click(); };
@@ -89,7 +86,7 @@ void TForm1::CreateControls() {
     const char* captions[] = {"Close", "Save", "Load", "Download"};
     QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
     for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(QString::fromUtf8(captions[i]), this);
+        auto* b = new QPushButton(ToQString(captions[i]), this);
         b->setObjectName(QString("Button%1").arg(i + 1));
         b->setGeometry(width() - kButtonWidth, 2 + 16 * i, kButtonWidth, 16);
         b->setFocusPolicy(Qt::TabFocus);

@@ -4,7 +4,9 @@
 
 #include <QFile>
 
+#include "skin/look.h"
 #include "skin/pictures.h"
+#include "skin/qt_text.h"
 
 namespace zx {
 namespace {
@@ -13,6 +15,9 @@ TEST(Skin, UnpacksToTheStyleSheet) {
     const std::string qss = UnpackSkin();
     EXPECT_NE(qss.find("QPushButton"), std::string::npos);
     EXPECT_NE(qss.find("QMenu"), std::string::npos);
+    const QString filled = WithSkinColours(ToQString(qss));
+    EXPECT_FALSE(filled.contains('@')) << "every colour name is known";
+    EXPECT_TRUE(filled.contains(kEditFace.name()));
 }
 
 TEST(Pictures, ShippedPicturesHaveTheirSizes) {
