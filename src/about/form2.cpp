@@ -73,7 +73,7 @@ TsLabel* TForm2::ClickArea(const char* name, int left, int top, int width, int h
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setStyleSheet("background: transparent;");
     label->setCursor(Qt::PointingHandCursor);
-    label->OnClick = [this, handler](TsLabel*) { (this->*handler)(); };
+    connect(label, &TsLabel::clicked, this, handler);
     return label;
 }
 

@@ -59,16 +59,16 @@ void TForm1::InstallApplicationEvents() {
         [this] {
             return std::vector<QWidget*>{this, frmPopupForm, Form2};
         },
-        [this](int vk) { return ApplicationEvents1ShortCut(vk); });
+        [this](Qt::Key key) { return ApplicationEvents1ShortCut(key); });
 }
 
-bool TForm1::ApplicationEvents1ShortCut(int virtualKey) {
+bool TForm1::ApplicationEvents1ShortCut(Qt::Key key) {
     // Modifiers are not looked at; a second key before the next tick wins.
-    if (virtualKey == VK_LEFT) {
+    if (key == Qt::Key_Left) {
         KeyStep = -1;
         return true;
     }
-    if (virtualKey == VK_RIGHT) {
+    if (key == Qt::Key_Right) {
         KeyStep = +1;
         return true;
     }

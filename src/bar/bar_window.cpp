@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "bar/form1.h"
@@ -81,7 +80,7 @@ void TForm1::CreateControls() {
     pal.setColor(QPalette::WindowText, kLinkInk);
     sLabel1->setPalette(pal);
     sLabel1->setCursor(Qt::PointingHandCursor);
-    sLabel1->OnClick = [this](TsLabel*) { sLabel1Click(); };
+    connect(sLabel1, &TsLabel::clicked, this, [this] { sLabel1Click(); });
 
     const char* captions[] = {"Close", "Save", "Load", "Download"};
     QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
@@ -102,12 +101,6 @@ void TForm1::CreateControls() {
     Bevel1->setFrameShape(QFrame::HLine);
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(645, 27, 51, 43);
-
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName("Memo1");
-    Memo1->setGeometry(6, 18, 638, 504);
-    Memo1->setPlainText(QString::fromUtf8(JoinLinesCRLF(CellPageTemplate()).c_str()).replace("\r\n", "\n").chopped(1));
-    Memo1->hide();
 
     Timer1 = new TTimer(this);
     Timer1->setInterval(200);
@@ -145,8 +138,7 @@ void TForm1::FormShow() {
             label->setCursor(Qt::PointingHandCursor);
             label->adjustSize();
             label->move(cell->x(), cell->y() + cell->height() - 2);
-            label->Tag = i;
-            label->OnClick = [this](TsLabel* sender) { HandleLblClick(sender); };
+            connect(label, &TsLabel::clicked, this, [this, i] { HandleLblClick(i); });
         }
         label->setVisible(cell->Visible());
         if (cell->Visible()) ++VisibleCellCount;
@@ -154,8 +146,8 @@ void TForm1::FormShow() {
     Bevel1->setGeometry(0, kBarHeight, W, 2);
 }
 
-void TForm1::HandleLblClick(TsLabel* Sender) {
-    TEmbeddedWB* cell = Cells.at(static_cast<size_t>(Sender->Tag));
+void TForm1::HandleLblClick(int index) {
+    TEmbeddedWB* cell = Cells.at(static_cast<size_t>(index));
     if (cell->HTMLCode().Count() > 2) cell->HTMLCode().SetText(kClearedCellText);
 }
 

@@ -17,7 +17,6 @@
 
 class QFrame;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace zx {
@@ -54,7 +53,6 @@ public:
     QPushButton* Button3 = nullptr;  // Load
     QPushButton* Button4 = nullptr;  // Download
     QFrame* Bevel1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;  // the cell page template, never shown
     TTimer* Timer1 = nullptr;
     std::shared_ptr<TIdHTTP> IdHTTP1;  // made by CreateHttpClient
 
@@ -72,7 +70,8 @@ public:
     void FormShow();
     bool FormCloseQuery();
     void FormDestroy() {}
-    void HandleLblClick(TsLabel* Sender);
+    // The clear label under cell `index`.
+    void HandleLblClick(int index);
     void Image1Click();
     void sLabel1Click();
     void Button1Click();
@@ -80,7 +79,7 @@ public:
     // bar_hover.cpp
     void Timer1Timer();
     // The application-wide key hook; returns Handled.
-    bool ApplicationEvents1ShortCut(int virtualKey);
+    bool ApplicationEvents1ShortCut(Qt::Key key);
     void SetFormShown(QWidget* form, bool shown);
     bool InputDesktopAvailable();
 
@@ -120,8 +119,5 @@ private:
 
 // The product's web site, opened by the bar's site link; a bare host name.
 inline constexpr const char* kProductSite = "zeltrix.example";
-// Virtual-key codes the key hook takes.
-inline constexpr int VK_LEFT = 37;
-inline constexpr int VK_RIGHT = 39;
 
 }  // namespace zx

@@ -8,7 +8,7 @@ void TsLabel::mouseReleaseEvent(QMouseEvent* e) {
     const bool click = pressed_ && e->button() == Qt::LeftButton && rect().contains(e->position().toPoint());
     pressed_ = false;
     QLabel::mouseReleaseEvent(e);
-    if (click && OnClick) RunHandler([&] { OnClick(this); });
+    if (click) RunHandler([this] { emit clicked(); });
 }
 
 }  // namespace zx

@@ -10,11 +10,11 @@ namespace zx::test {
 namespace {
 
 TEST_F(HoverTest, HookTakesOnlyTheArrowsAndTheLastOneWins) {
-    EXPECT_TRUE(form().ApplicationEvents1ShortCut(VK_LEFT));
+    EXPECT_TRUE(form().ApplicationEvents1ShortCut(Qt::Key_Left));
     EXPECT_EQ(form().KeyStep, -1);
-    EXPECT_TRUE(form().ApplicationEvents1ShortCut(VK_RIGHT));
+    EXPECT_TRUE(form().ApplicationEvents1ShortCut(Qt::Key_Right));
     EXPECT_EQ(form().KeyStep, 1);
-    EXPECT_FALSE(form().ApplicationEvents1ShortCut(38));  // up
+    EXPECT_FALSE(form().ApplicationEvents1ShortCut(Qt::Key_Up));
     EXPECT_EQ(form().KeyStep, 1);
 }
 

@@ -1,4 +1,6 @@
 // The hover update: when the preview opens, where it stands, what it shows.
+#include <QTest>
+
 #include "hover_support.h"
 #include "popup/ts_memo.h"
 #include "skin/ts_label.h"
@@ -126,7 +128,7 @@ TEST_F(HoverTest, ClearedCellEmptiesEveryViewAndTheMemo) {
     popup().Timer1Timer();
     EXPECT_EQ(popup().sMemo1->toPlainText(), "http://img.example/two.png");
 
-    form().HandleLblClick(form().ClearLabels[2]);
+    QTest::mouseClick(form().ClearLabels[2], Qt::LeftButton);
     tick();  // resting with the preview open repeats the hover update
     for (TEmbeddedWB* v : {popup().wb1, popup().wb2, popup().wb3, popup().wb})
         EXPECT_EQ(v->HTMLCode().Text(), "<HTML></HTML>\r\n") << v->objectName().toStdString();
