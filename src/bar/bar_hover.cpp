@@ -65,11 +65,11 @@ void TForm1::InstallApplicationEvents() {
 bool TForm1::ApplicationEvents1ShortCut(Qt::Key key) {
     // Modifiers are not looked at; a second key before the next tick wins.
     if (key == Qt::Key_Left) {
-        KeyStep = -1;
+        state_.KeyStep = -1;
         return true;
     }
     if (key == Qt::Key_Right) {
-        KeyStep = +1;
+        state_.KeyStep = +1;
         return true;
     }
     return false;
@@ -102,15 +102,15 @@ void TForm1::Timer1Timer() {
     P = ToFrame(QPoint(P.X, P.Y), primary);
 
     // 3. Frozen while the pointer rests where the last step was taken.
-    if (P == StepCursorPos && KeyStep == 0) return;
+    if (P == state_.StepCursorPos && state_.KeyStep == 0) return;
 
     // 4. An arrow-key step replaces the point by the neighbour cell's.
-    if (KeyStep != 0) {
-        const int step = KeyStep;
-        KeyStep = 0;
-        if (step < 0 ? HoverIndex < 1 : HoverIndex >= VisibleCellCount - 1) return;
-        StepCursorPos = P;
-        const int neighbour = HoverIndex + step;
+    if (state_.KeyStep != 0) {
+        const int step = state_.KeyStep;
+        state_.KeyStep = 0;
+        if (step < 0 ? state_.HoverIndex < 1 : state_.HoverIndex >= state_.VisibleCellCount - 1) return;
+        state_.StepCursorPos = P;
+        const int neighbour = state_.HoverIndex + step;
         P = ToFrame(Cells.at(static_cast<size_t>(neighbour))->mapToGlobal(QPoint(1, 1)), primary);
     }
 
@@ -131,12 +131,12 @@ void TForm1::Timer1Timer() {
             return;
         SetFormShown(this, false);
         SetFormShown(frmPopupForm, false);
-        HoverIndex = -1;
+        state_.HoverIndex = -1;
         return;
     }
 
     // 7. Resting: count the dwell down, then update the preview.
-    if (P == LastCursorPos) {
+    if (P == state_.LastCursorPos) {
         if (Timer1->Tag > 0 || !ShownOnScreen(*this, primary)) {
             if (Timer1->Tag > INT_MIN) --Timer1->Tag;
             return;
@@ -146,7 +146,7 @@ void TForm1::Timer1Timer() {
     }
 
     // 8. Moved: an open preview follows at once, else the dwell starts.
-    LastCursorPos = P;
+    state_.LastCursorPos = P;
     if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this, primary))
         HoverUpdate(P, primary);
     else
@@ -160,13 +160,13 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     // 1. The right zone, over the buttons, closes the preview.
     if (InRightZone(P.X, W)) {
         SetFormShown(frmPopupForm, false);
-        HoverIndex = -1;
+        state_.HoverIndex = -1;
         return;
     }
 
     // 2. The hovered cell. The revealed bar lies at (0, 0) of the frame, so
     // frame coordinates serve directly.
-    const int hovered = CellAt(P, VisibleCellCount);
+    const int hovered = CellAt(P, state_.VisibleCellCount);
     if (hovered < 0) return;
     TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
 
@@ -187,7 +187,7 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
 
     // 5, 6.
     SetFormShown(frmPopupForm, true);
-    HoverIndex = hovered;
+    state_.HoverIndex = hovered;
 }
 
 }  // namespace zx

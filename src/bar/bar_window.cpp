@@ -116,14 +116,14 @@ void TForm1::FormCreate() {
     move(-1000, 0);
     sLabel1->move(platform().PrimaryScreen().Width - 166, 57);
     if (splash_) splash_->hide();
-    HoverIndex = -1;
-    StepCursorPos = Point{0, 0};
-    VisibleCellCount = 0;
+    state_.HoverIndex = -1;
+    state_.StepCursorPos = Point{0, 0};
+    state_.VisibleCellCount = 0;
 }
 
 void TForm1::FormShow() {
     const int W = platform().PrimaryScreen().Width;
-    VisibleCellCount = 0;
+    state_.VisibleCellCount = 0;
     for (int i = 0; i < kCellCount; ++i) {
         TEmbeddedWB* cell = Cells[static_cast<size_t>(i)];
         cell->move(CellLeft(i), cell->y());
@@ -141,7 +141,7 @@ void TForm1::FormShow() {
             connect(label, &TsLabel::clicked, this, [this, i] { HandleLblClick(i); });
         }
         label->setVisible(cell->Visible());
-        if (cell->Visible()) ++VisibleCellCount;
+        if (cell->Visible()) ++state_.VisibleCellCount;
     }
     Bevel1->setGeometry(0, kBarHeight, W, 2);
 }

@@ -34,6 +34,15 @@ public:
     int Tag = 0;
 };
 
+// The hover's state: written by the tick, the key hook and the layout pass only.
+struct TBarState {
+    Point LastCursorPos;
+    Point StepCursorPos;
+    int HoverIndex = -1;
+    int KeyStep = 0;  // -1, +1: an arrow key waiting for the next tick
+    int VisibleCellCount = 0;
+};
+
 class TForm1 : public QWidget {
 public:
     // `splash` is hidden by FormCreate.
@@ -56,14 +65,9 @@ public:
     TTimer* Timer1 = nullptr;
     std::shared_ptr<TIdHTTP> IdHTTP1;  // made by CreateHttpClient
 
-    // Instance state.
-    std::array<TsLabel*, kCellCount> ClearLabels{};
-    Point LastCursorPos;
-    Point StepCursorPos;
-    int HoverIndex = -1;
-    int KeyStep = 0;
-    int VisibleCellCount = 0;
-    bool Busy = false;
+    std::array<TsLabel*, kCellCount> ClearLabels{};  // made by the first FormShow
+
+    const TBarState& State() const { return state_; }
 
     // bar_window.cpp
     void FormCreate();
@@ -115,6 +119,9 @@ private:
     void CreateHttpClient();
     void HoverUpdate(const Point& P, const Rect& primary);
     QWidget* splash_ = nullptr;
+    TBarState state_;
+    // Set while the drop handler loads a cell, whose own navigations must pass.
+    bool Busy = false;
 };
 
 // The product's web site, opened by the bar's site link; a bare host name.

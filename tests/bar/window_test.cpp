@@ -28,7 +28,7 @@ TEST(BarLayout, VisibleCellCountFollowsTheScreenWidth) {
         bar.fake->screenWidth = width;
         bar.form1->FormShow();
         EXPECT_EQ(VisibleCellCount(width), count) << width;
-        EXPECT_EQ(bar.form1->VisibleCellCount, count) << width;
+        EXPECT_EQ(bar.form1->State().VisibleCellCount, count) << width;
         EXPECT_EQ(CellAt({CellLeft(count - 1) + 77, 55}, count), count - 1) << width;
         EXPECT_EQ(CellAt({CellLeft(count), 30}, count), -1) << width;
         EXPECT_EQ(VisibleLabels(*bar.form1), count) << width;
@@ -80,8 +80,8 @@ TEST(BarWindow, StartsOffScreenWithItsDesignState) {
     EXPECT_EQ(f.windowTitle(), "Form1");
     EXPECT_TRUE(f.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(f.HoverIndex, -1);
-    EXPECT_EQ(f.VisibleCellCount, 0);
+    EXPECT_EQ(f.State().HoverIndex, -1);
+    EXPECT_EQ(f.State().VisibleCellCount, 0);
     EXPECT_EQ(f.sLabel1->pos(), QPoint(1024 - 166, 57));
     EXPECT_EQ(f.Timer1->interval(), 200);
 }
@@ -99,12 +99,9 @@ TEST(ClearLabel, ClearsOnlyCellsWithMoreThanTwoLines) {
     BarFixture bar(1920);
     bar.form1->FormShow();
     bar.fill(3, "http://h/a.jpg");
-    bar.form1->Busy = true;
-    bar.cell(4).HTMLCode().SetText("one\r\ntwo");
-    bar.cell(5).HTMLCode().SetText("one\r\ntwo\r\nthree");
-    bar.form1->Busy = false;
+    bar.put(4, "one\r\ntwo");
+    bar.put(5, "one\r\ntwo\r\nthree");
     bar.fill(6, "http://h/b.jpg");
-    bar.form1->HoverIndex = 3;
     const int loadsOf6 = static_cast<int>(bar.engine(bar.cell(6)).loads.size());
     for (int i : {3, 4, 5, 7}) QTest::mouseClick(bar.form1->ClearLabels[static_cast<size_t>(i)], Qt::LeftButton);
     EXPECT_EQ(bar.cell(3).HTMLCode().Text(), "<HTML></HTML>\r\n");
@@ -113,7 +110,7 @@ TEST(ClearLabel, ClearsOnlyCellsWithMoreThanTwoLines) {
     EXPECT_EQ(bar.cell(7).HTMLCode().Count(), 0);
     EXPECT_EQ(bar.cell(6).HTMLCode().Count(), 41) << "no other cell changes";
     EXPECT_EQ(static_cast<int>(bar.engine(bar.cell(6)).loads.size()), loadsOf6);
-    EXPECT_EQ(bar.form1->HoverIndex, 3);
+    EXPECT_EQ(bar.form1->State().HoverIndex, -1) << "the hover is left alone";
     EXPECT_EQ(bar.engine(bar.cell(3)).currentText, "<HTML></HTML>\r\n");
 }
 
