@@ -8,7 +8,6 @@
 #include <string>
 
 #include "app/version.h"
-#include "base/handler_guard.h"
 #include "platform/platform.h"
 #include "skin/look.h"
 #include "skin/pictures.h"
@@ -60,7 +59,7 @@ TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     SpeedButton1->setAutoRaise(true);  // flat
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setGeometry(169, 12, 23, 22);
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { SpeedButton1Click(); }); });
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm2::SpeedButton1Click);
 
     sLabel1 = ClickArea("sLabel1", 32, 112, 131, 17, &TForm2::sLabel1Click);
 }
@@ -111,7 +110,7 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
 
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    RunHandler([this] { FormShow(); });
+    FormShow();
 }
 
 }  // namespace zx

@@ -23,11 +23,6 @@ constexpr int kCellTop = 8;
 constexpr int kLastCellTop = 2;
 constexpr int kButtonWidth = 70;
 
-template <class F>
-auto Guarded(F f) {
-    return [f]() { RunHandler(f); };
-}
-
 }  // namespace
 
 TForm1::TForm1(QWidget* splash) : QWidget(nullptr), splash_(splash) {
@@ -84,17 +79,17 @@ void TForm1::CreateControls() {
 
     const char* captions[] = {"Close", "Save", "Load", "Download"};
     QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
+    void (TForm1::*clicks[])() = {&TForm1::Button1Click, &TForm1::Button2Click, &TForm1::Button3Click,
+                                  &TForm1::Button4Click};
     for (int i = 0; i < 4; ++i) {
         auto* b = new QPushButton(ToQString(captions[i]), this);
         b->setObjectName(QString("Button%1").arg(i + 1));
         b->setGeometry(width() - kButtonWidth, 2 + 16 * i, kButtonWidth, 16);
         b->setFocusPolicy(Qt::TabFocus);
+        // click() emits outside any event, so the handlers are guarded here too.
+        connect(b, &QPushButton::clicked, this, [this, click = clicks[i]] { RunHandler([&] { (this->*click)(); }); });
         *buttons[i] = b;
     }
-    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
-    connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
-    connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName("Bevel1");
@@ -104,7 +99,7 @@ void TForm1::CreateControls() {
 
     Timer1 = new TTimer(this);
     Timer1->setInterval(200);
-    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Timer1->start();
 
     // Buttons keep to the right edge whatever the width.
@@ -177,10 +172,11 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    RunHandler([this] { FormShow(); });
+    FormShow();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // A failed question keeps the bar open.
     bool canClose = false;
     RunHandler([&] { canClose = FormCloseQuery(); });
     if (canClose)
@@ -206,8 +202,7 @@ bool TForm1::event(QEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton && Image1->rect().contains(me->position().toPoint()))
-            RunHandler([this] { Image1Click(); });
+        if (me->button() == Qt::LeftButton && Image1->rect().contains(me->position().toPoint())) Image1Click();
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -6,7 +6,6 @@
 #include <QWindow>
 
 #include "bar/form1.h"
-#include "base/handler_guard.h"
 
 namespace zx {
 
@@ -46,9 +45,7 @@ bool ArrowKeyHook::eventFilter(QObject* watched, QEvent* event) {
     // The override request only asks whether the control wants the key; it
     // is eaten so that the key press follows, and the press is decided here.
     if (type == QEvent::ShortcutOverride) return true;
-    bool handled = false;
-    RunHandler([&] { handled = onKey_(key); });
-    return handled;
+    return onKey_(key);
 }
 
 }  // namespace zx

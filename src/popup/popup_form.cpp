@@ -5,7 +5,6 @@
 #include <QTimer>
 
 #include "base/cell_document.h"
-#include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
 #include "platform/platform.h"
 #include "popup/actual_view_page.h"
@@ -55,7 +54,7 @@ void TfrmPopupForm::CreateControls() {
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, &TfrmPopupForm::Timer1Timer);
     Timer1->start();
 
     sMemo1 = new TsMemo(this);
@@ -75,7 +74,7 @@ void TfrmPopupForm::CreateControls() {
     PopupMenu1->setObjectName("PopupMenu1");
     Copy1 = PopupMenu1->addAction("Copy");
     Copy1->setObjectName("Copy1");
-    connect(Copy1, &QAction::triggered, this, [this] { RunHandler([this] { Copy1Click(); }); });
+    connect(Copy1, &QAction::triggered, this, &TfrmPopupForm::Copy1Click);
 
     // Tab order 0 to 4: the three previews, the actual-size view, the memo.
     setTabOrder(wb1, wb2);
