@@ -1,17 +1,15 @@
 #include "about/form2.h"
 
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPainter>
-#include <QScreen>
 #include <QShowEvent>
 #include <QToolButton>
 #include <string>
 
 #include "app/version.h"
-#include "base/handler_guard.h"
 #include "platform/platform.h"
+#include "skin/look.h"
 #include "skin/pictures.h"
 #include "skin/ts_label.h"
 
@@ -31,7 +29,7 @@ QPixmap AboutPictureWithVersion() {
     font.setBold(true);
     font.setPixelSize(11);
     painter.setFont(font);
-    painter.setPen(QColor(0x2b, 0x3a, 0x55));
+    painter.setPen(kVersionInk);
     painter.drawText(QRect(2, 203, picture.width(), 16), Qt::AlignHCenter | Qt::AlignTop, kVersionLine);
     return picture;
 }
@@ -42,9 +40,7 @@ TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
     setWindowTitle("Form2");
     setObjectName("Form2");
-    QFont font("Tahoma");
-    font.setPixelSize(11);
-    setFont(font);
+    setFont(DesignFont());
     setFixedSize(195, 356);
 
     Image1 = new QLabel(this);
@@ -63,7 +59,7 @@ TForm2::TForm2(QWidget* splash) : QDialog(nullptr), splash_(splash) {
     SpeedButton1->setAutoRaise(true);  // flat
     SpeedButton1->setFocusPolicy(Qt::NoFocus);
     SpeedButton1->setGeometry(169, 12, 23, 22);
-    connect(SpeedButton1, &QToolButton::clicked, this, [this] { RunHandler([this] { SpeedButton1Click(); }); });
+    connect(SpeedButton1, &QToolButton::clicked, this, &TForm2::SpeedButton1Click);
 
     sLabel1 = ClickArea("sLabel1", 32, 112, 131, 17, &TForm2::sLabel1Click);
 }
@@ -76,15 +72,13 @@ TsLabel* TForm2::ClickArea(const char* name, int left, int top, int width, int h
     label->setAttribute(Qt::WA_TranslucentBackground);
     label->setStyleSheet("background: transparent;");
     label->setCursor(Qt::PointingHandCursor);
-    label->OnClick = [this, handler](TsLabel*) { (this->*handler)(); };
+    connect(label, &TsLabel::clicked, this, handler);
     return label;
 }
 
 int TForm2::ShowModal() {
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
-    }
+    const Rect area = platform().PrimaryScreen();
+    move(area.Left + (area.Width - width()) / 2, area.Top + (area.Height - height()) / 2);
     return exec() == QDialog::Accepted ? mrOk : mrCancel;
 }
 
@@ -116,7 +110,7 @@ void TForm2::keyPressEvent(QKeyEvent* event) {
 
 void TForm2::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
-    RunHandler([this] { FormShow(); });
+    FormShow();
 }
 
 }  // namespace zx

@@ -1,12 +1,11 @@
 #include "app/application.h"
 
 #include "app/error_text.h"
-#include "base/handler_guard.h"
 #include "platform/platform.h"
 
 namespace zx {
 
-TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+TApplication::TApplication(int& argc, char** argv) : TGuardedApplication(argc, argv) {
     SetExceptionReporter([this](const std::exception& e) { ShowException(e); });
 }
 
@@ -27,15 +26,6 @@ void TApplication::ShowException(const std::exception& e) {
     box.buttons = MsgButtons::Ok;
     box.icon = MsgIcon::Error;
     platform().MessageBox(box);
-}
-
-bool TApplication::notify(QObject* receiver, QEvent* event) {
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& e) {
-        ShowException(e);
-    }
-    return false;
 }
 
 }  // namespace zx

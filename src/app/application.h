@@ -1,15 +1,28 @@
 #pragma once
 // The application object: its title, and the error box for exceptions that
-// leave an event handler. Exceptions must not cross the toolkit's event loop,
-// so every dispatch is guarded here as a last line behind the handlers' own
-// guards.
+// leave an event handler.
 #include <QApplication>
 #include <exception>
 #include <string>
 
+#include "base/handler_guard.h"
+
 namespace zx {
 
-class TApplication : public QApplication {
+// Exceptions must not cross the toolkit's event loop: every event it
+// dispatches, and so every handler of every window, runs inside RunHandler,
+// the program's one exception net. The tests' application is one too.
+class TGuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject* receiver, QEvent* event) override {
+        bool handled = false;
+        RunHandler([&] { handled = QApplication::notify(receiver, event); });
+        return handled;
+    }
+};
+
+class TApplication : public TGuardedApplication {
 public:
     TApplication(int& argc, char** argv);
     ~TApplication() override;
@@ -20,8 +33,6 @@ public:
     // The error box: message (with "." added by the rule), the title as
     // caption, an error icon, OK.
     void ShowException(const std::exception& e);
-
-    bool notify(QObject* receiver, QEvent* event) override;
 
 private:
     std::string title_;

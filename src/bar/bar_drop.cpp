@@ -1,12 +1,11 @@
 // Dropping an image on a cell: every navigation a cell announces is vetoed;
 // an image address becomes the cell's image page, after a cell that already
 // shows the same image has been asked to give it up.
-#include <QPlainTextEdit>
 #include <exception>
 
-#include "base/cell_document.h"
 #include "bar/drop_rules.h"
 #include "bar/form1.h"
+#include "base/cell_document.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
 #include "net/id_http.h"
@@ -52,7 +51,7 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
         if (S.empty()) return;
     }
 
-    const std::vector<std::string> N = MakeImagePage(SplitLines(Memo1->toPlainText().toStdString()), S);
+    const std::vector<std::string> N = MakeImagePage(CellPageTemplate(), S);
 
     FlagGuard busy(Busy);
     for (int i = 0; i < kCellCount; ++i) {

@@ -16,11 +16,6 @@
 namespace zx {
 namespace {
 
-constexpr int kRightZone = 80;  // pointer X > W - 80: over the buttons
-constexpr int kFirstCellLeft = 83;
-constexpr int kCellPitch = 78;
-constexpr int kHitTop = 5;      // inclusive
-constexpr int kHitBottom = 56;  // exclusive
 constexpr int kDwellTicks = 2;
 
 // The bar counts as showing for the hover only once it has been revealed: at
@@ -64,17 +59,17 @@ void TForm1::InstallApplicationEvents() {
         [this] {
             return std::vector<QWidget*>{this, frmPopupForm, Form2};
         },
-        [this](int vk) { return ApplicationEvents1ShortCut(vk); });
+        [this](Qt::Key key) { return ApplicationEvents1ShortCut(key); });
 }
 
-bool TForm1::ApplicationEvents1ShortCut(int virtualKey) {
+bool TForm1::ApplicationEvents1ShortCut(Qt::Key key) {
     // Modifiers are not looked at; a second key before the next tick wins.
-    if (virtualKey == VK_LEFT) {
-        KeyStep = -1;
+    if (key == Qt::Key_Left) {
+        state_.KeyStep = -1;
         return true;
     }
-    if (virtualKey == VK_RIGHT) {
-        KeyStep = +1;
+    if (key == Qt::Key_Right) {
+        state_.KeyStep = +1;
         return true;
     }
     return false;
@@ -107,15 +102,15 @@ void TForm1::Timer1Timer() {
     P = ToFrame(QPoint(P.X, P.Y), primary);
 
     // 3. Frozen while the pointer rests where the last step was taken.
-    if (P == StepCursorPos && KeyStep == 0) return;
+    if (P == state_.StepCursorPos && state_.KeyStep == 0) return;
 
     // 4. An arrow-key step replaces the point by the neighbour cell's.
-    if (KeyStep != 0) {
-        const int step = KeyStep;
-        KeyStep = 0;
-        if (step < 0 ? HoverIndex < 1 : HoverIndex >= VisibleCellCount - 1) return;
-        StepCursorPos = P;
-        const int neighbour = HoverIndex + step;
+    if (state_.KeyStep != 0) {
+        const int step = state_.KeyStep;
+        state_.KeyStep = 0;
+        if (step < 0 ? state_.HoverIndex < 1 : state_.HoverIndex >= state_.VisibleCellCount - 1) return;
+        state_.StepCursorPos = P;
+        const int neighbour = state_.HoverIndex + step;
         P = ToFrame(Cells.at(static_cast<size_t>(neighbour))->mapToGlobal(QPoint(1, 1)), primary);
     }
 
@@ -136,12 +131,12 @@ void TForm1::Timer1Timer() {
             return;
         SetFormShown(this, false);
         SetFormShown(frmPopupForm, false);
-        HoverIndex = -1;
+        state_.HoverIndex = -1;
         return;
     }
 
     // 7. Resting: count the dwell down, then update the preview.
-    if (P == LastCursorPos) {
+    if (P == state_.LastCursorPos) {
         if (Timer1->Tag > 0 || !ShownOnScreen(*this, primary)) {
             if (Timer1->Tag > INT_MIN) --Timer1->Tag;
             return;
@@ -151,7 +146,7 @@ void TForm1::Timer1Timer() {
     }
 
     // 8. Moved: an open preview follows at once, else the dwell starts.
-    LastCursorPos = P;
+    state_.LastCursorPos = P;
     if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this, primary))
         HoverUpdate(P, primary);
     else
@@ -163,20 +158,15 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     const int W = primary.Width;
 
     // 1. The right zone, over the buttons, closes the preview.
-    if (P.X > W - kRightZone) {
+    if (InRightZone(P.X, W)) {
         SetFormShown(frmPopupForm, false);
-        HoverIndex = -1;
+        state_.HoverIndex = -1;
         return;
     }
 
-    // 2. The hovered cell: hit rectangles are 78 wide and adjoin, so the gap
-    // right of a cell belongs to it. The revealed bar lies at (0, 0) of the
-    // frame, so frame coordinates serve directly.
-    int hovered = -1;
-    for (int i = 0; i < VisibleCellCount && hovered < 0; ++i) {
-        const int left = kFirstCellLeft + kCellPitch * i;
-        if (P.X >= left && P.X < left + kCellPitch && P.Y >= kHitTop && P.Y < kHitBottom) hovered = i;
-    }
+    // 2. The hovered cell. The revealed bar lies at (0, 0) of the frame, so
+    // frame coordinates serve directly.
+    const int hovered = CellAt(P, state_.VisibleCellCount);
     if (hovered < 0) return;
     TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
 
@@ -197,7 +187,7 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
 
     // 5, 6.
     SetFormShown(frmPopupForm, true);
-    HoverIndex = hovered;
+    state_.HoverIndex = hovered;
 }
 
 }  // namespace zx

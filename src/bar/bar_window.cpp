@@ -4,7 +4,6 @@
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
-#include <QPlainTextEdit>
 #include <QPushButton>
 
 #include "bar/form1.h"
@@ -12,7 +11,9 @@
 #include "base/handler_guard.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
+#include "skin/look.h"
 #include "skin/pictures.h"
+#include "skin/qt_text.h"
 #include "skin/ts_label.h"
 
 namespace zx {
@@ -20,19 +21,7 @@ namespace {
 
 constexpr int kCellTop = 8;
 constexpr int kLastCellTop = 2;
-constexpr int kCellWidth = 71;
-constexpr int kCellHeight = 51;
 constexpr int kButtonWidth = 70;
-constexpr int kLinkColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
-
-QColor FromBgr(int bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF);
-}
-
-template <class F>
-auto Guarded(F f) {
-    return [f]() { RunHandler(f); };
-}
 
 }  // namespace
 
@@ -73,7 +62,7 @@ void TForm1::CreateControls() {
         Cells[static_cast<size_t>(i)] = cell;
     }
 
-    sLabel1 = new TsLabel(this, QString::fromUtf8(kProductSite));
+    sLabel1 = new TsLabel(this, ToQString(kProductSite));
     sLabel1->setObjectName("sLabel1");
     sLabel1->setGeometry(540, 2, 54, 13);
     // The label sits between the last cells and the buttons, 72 px wide at
@@ -83,24 +72,24 @@ void TForm1::CreateControls() {
     sLabel1->setFont(linkFont);
     sLabel1->adjustSize();
     QPalette pal = sLabel1->palette();
-    pal.setColor(QPalette::WindowText, FromBgr(kLinkColour));
+    pal.setColor(QPalette::WindowText, kLinkInk);
     sLabel1->setPalette(pal);
     sLabel1->setCursor(Qt::PointingHandCursor);
-    sLabel1->OnClick = [this](TsLabel*) { sLabel1Click(); };
+    connect(sLabel1, &TsLabel::clicked, this, [this] { sLabel1Click(); });
 
     const char* captions[] = {"Close", "Save", "Load", "Download"};
     QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
+    void (TForm1::*clicks[])() = {&TForm1::Button1Click, &TForm1::Button2Click, &TForm1::Button3Click,
+                                  &TForm1::Button4Click};
     for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(QString::fromUtf8(captions[i]), this);
+        auto* b = new QPushButton(ToQString(captions[i]), this);
         b->setObjectName(QString("Button%1").arg(i + 1));
         b->setGeometry(width() - kButtonWidth, 2 + 16 * i, kButtonWidth, 16);
         b->setFocusPolicy(Qt::TabFocus);
+        // click() emits outside any event, so the handlers are guarded here too.
+        connect(b, &QPushButton::clicked, this, [this, click = clicks[i]] { RunHandler([&] { (this->*click)(); }); });
         *buttons[i] = b;
     }
-    connect(Button1, &QPushButton::clicked, this, Guarded([this] { Button1Click(); }));
-    connect(Button2, &QPushButton::clicked, this, Guarded([this] { Button2Click(); }));
-    connect(Button3, &QPushButton::clicked, this, Guarded([this] { Button3Click(); }));
-    connect(Button4, &QPushButton::clicked, this, Guarded([this] { Button4Click(); }));
 
     Bevel1 = new QFrame(this);
     Bevel1->setObjectName("Bevel1");
@@ -108,15 +97,9 @@ void TForm1::CreateControls() {
     Bevel1->setFrameShadow(QFrame::Sunken);
     Bevel1->setGeometry(645, 27, 51, 43);
 
-    Memo1 = new QPlainTextEdit(this);
-    Memo1->setObjectName("Memo1");
-    Memo1->setGeometry(6, 18, 638, 504);
-    Memo1->setPlainText(QString::fromUtf8(JoinLinesCRLF(CellPageTemplate()).c_str()).replace("\r\n", "\n").chopped(1));
-    Memo1->hide();
-
     Timer1 = new TTimer(this);
     Timer1->setInterval(200);
-    connect(Timer1, &QTimer::timeout, this, Guarded([this] { Timer1Timer(); }));
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
     Timer1->start();
 
     // Buttons keep to the right edge whatever the width.
@@ -128,19 +111,19 @@ void TForm1::FormCreate() {
     move(-1000, 0);
     sLabel1->move(platform().PrimaryScreen().Width - 166, 57);
     if (splash_) splash_->hide();
-    HoverIndex = -1;
-    StepCursorPos = Point{0, 0};
-    VisibleCellCount = 0;
+    state_.HoverIndex = -1;
+    state_.StepCursorPos = Point{0, 0};
+    state_.VisibleCellCount = 0;
 }
 
 void TForm1::FormShow() {
     const int W = platform().PrimaryScreen().Width;
-    VisibleCellCount = 0;
+    state_.VisibleCellCount = 0;
     for (int i = 0; i < kCellCount; ++i) {
         TEmbeddedWB* cell = Cells[static_cast<size_t>(i)];
-        cell->move(78 * (i + 1) + 5, cell->y());
+        cell->move(CellLeft(i), cell->y());
         cell->resize(kCellWidth, cell->height());
-        cell->SetVisible(W - 80 >= 78 * (i + 1) + 51);
+        cell->SetVisible(CellShows(i, W));
         cell->OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
             EmbeddedWB1BeforeNavigate2(s, url, cancel);
         };
@@ -150,17 +133,16 @@ void TForm1::FormShow() {
             label->setCursor(Qt::PointingHandCursor);
             label->adjustSize();
             label->move(cell->x(), cell->y() + cell->height() - 2);
-            label->Tag = i;
-            label->OnClick = [this](TsLabel* sender) { HandleLblClick(sender); };
+            connect(label, &TsLabel::clicked, this, [this, i] { HandleLblClick(i); });
         }
         label->setVisible(cell->Visible());
-        if (cell->Visible()) ++VisibleCellCount;
+        if (cell->Visible()) ++state_.VisibleCellCount;
     }
     Bevel1->setGeometry(0, kBarHeight, W, 2);
 }
 
-void TForm1::HandleLblClick(TsLabel* Sender) {
-    TEmbeddedWB* cell = Cells.at(static_cast<size_t>(Sender->Tag));
+void TForm1::HandleLblClick(int index) {
+    TEmbeddedWB* cell = Cells.at(static_cast<size_t>(index));
     if (cell->HTMLCode().Count() > 2) cell->HTMLCode().SetText(kClearedCellText);
 }
 
@@ -190,10 +172,11 @@ bool TForm1::FormCloseQuery() {
 
 void TForm1::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    RunHandler([this] { FormShow(); });
+    FormShow();
 }
 
 void TForm1::closeEvent(QCloseEvent* event) {
+    // A failed question keeps the bar open.
     bool canClose = false;
     RunHandler([&] { canClose = FormCloseQuery(); });
     if (canClose)
@@ -219,8 +202,7 @@ bool TForm1::event(QEvent* event) {
 bool TForm1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
         auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton && Image1->rect().contains(me->position().toPoint()))
-            RunHandler([this] { Image1Click(); });
+        if (me->button() == Qt::LeftButton && Image1->rect().contains(me->position().toPoint())) Image1Click();
         return true;
     }
     return QWidget::eventFilter(watched, event);

@@ -12,11 +12,11 @@
 #include <memory>
 #include <string>
 
+#include "bar/bar_layout.h"
 #include "platform/platform.h"
 
 class QFrame;
 class QLabel;
-class QPlainTextEdit;
 class QPushButton;
 
 namespace zx {
@@ -34,8 +34,14 @@ public:
     int Tag = 0;
 };
 
-inline constexpr int kCellCount = 20;
-inline constexpr int kBarHeight = 70;
+// The hover's state: written by the tick, the key hook and the layout pass only.
+struct TBarState {
+    Point LastCursorPos;
+    Point StepCursorPos;
+    int HoverIndex = -1;
+    int KeyStep = 0;  // -1, +1: an arrow key waiting for the next tick
+    int VisibleCellCount = 0;
+};
 
 class TForm1 : public QWidget {
 public:
@@ -56,25 +62,20 @@ public:
     QPushButton* Button3 = nullptr;  // Load
     QPushButton* Button4 = nullptr;  // Download
     QFrame* Bevel1 = nullptr;
-    QPlainTextEdit* Memo1 = nullptr;  // the cell page template, never shown
     TTimer* Timer1 = nullptr;
     std::shared_ptr<TIdHTTP> IdHTTP1;  // made by CreateHttpClient
 
-    // Instance state.
-    std::array<TsLabel*, kCellCount> ClearLabels{};
-    Point LastCursorPos;
-    Point StepCursorPos;
-    int HoverIndex = -1;
-    int KeyStep = 0;
-    int VisibleCellCount = 0;
-    bool Busy = false;
+    std::array<TsLabel*, kCellCount> ClearLabels{};  // made by the first FormShow
+
+    const TBarState& State() const { return state_; }
 
     // bar_window.cpp
     void FormCreate();
     void FormShow();
     bool FormCloseQuery();
     void FormDestroy() {}
-    void HandleLblClick(TsLabel* Sender);
+    // The clear label under cell `index`.
+    void HandleLblClick(int index);
     void Image1Click();
     void sLabel1Click();
     void Button1Click();
@@ -82,7 +83,7 @@ public:
     // bar_hover.cpp
     void Timer1Timer();
     // The application-wide key hook; returns Handled.
-    bool ApplicationEvents1ShortCut(int virtualKey);
+    bool ApplicationEvents1ShortCut(Qt::Key key);
     void SetFormShown(QWidget* form, bool shown);
     bool InputDesktopAvailable();
 
@@ -118,12 +119,12 @@ private:
     void CreateHttpClient();
     void HoverUpdate(const Point& P, const Rect& primary);
     QWidget* splash_ = nullptr;
+    TBarState state_;
+    // Set while the drop handler loads a cell, whose own navigations must pass.
+    bool Busy = false;
 };
 
 // The product's web site, opened by the bar's site link; a bare host name.
 inline constexpr const char* kProductSite = "zeltrix.example";
-// Virtual-key codes the key hook takes.
-inline constexpr int VK_LEFT = 37;
-inline constexpr int VK_RIGHT = 39;
 
 }  // namespace zx

@@ -6,18 +6,11 @@
 #include <QWindow>
 
 #include "bar/form1.h"
-#include "base/handler_guard.h"
 
 namespace zx {
 
-int ArrowVirtualKey(int qtKey) {
-    if (qtKey == Qt::Key_Left) return VK_LEFT;
-    if (qtKey == Qt::Key_Right) return VK_RIGHT;
-    return 0;
-}
-
 ArrowKeyHook::ArrowKeyHook(QObject* parent, std::function<std::vector<QWidget*>()> windows,
-                           std::function<bool(int)> onKey)
+                           std::function<bool(Qt::Key)> onKey)
     : QObject(parent), windows_(std::move(windows)), onKey_(std::move(onKey)) {
     if (qApp) qApp->installEventFilter(this);
 }
@@ -47,14 +40,12 @@ bool ArrowKeyHook::InWatchedWindow(QObject* receiver) const {
 bool ArrowKeyHook::eventFilter(QObject* watched, QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::KeyPress && type != QEvent::ShortcutOverride) return false;
-    const int vk = ArrowVirtualKey(static_cast<QKeyEvent*>(event)->key());
-    if (vk == 0 || !InWatchedWindow(watched)) return false;
+    const auto key = static_cast<Qt::Key>(static_cast<QKeyEvent*>(event)->key());
+    if ((key != Qt::Key_Left && key != Qt::Key_Right) || !InWatchedWindow(watched)) return false;
     // The override request only asks whether the control wants the key; it
     // is eaten so that the key press follows, and the press is decided here.
     if (type == QEvent::ShortcutOverride) return true;
-    bool handled = false;
-    RunHandler([&] { handled = onKey_(vk); });
-    return handled;
+    return onKey_(key);
 }
 
 }  // namespace zx

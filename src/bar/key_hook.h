@@ -14,9 +14,9 @@ namespace zx {
 
 class ArrowKeyHook : public QObject {
 public:
-    // `onKey` gets the virtual-key code (37 left, 39 right) and returns Handled.
+    // `onKey` gets Qt::Key_Left or Qt::Key_Right and returns Handled.
     // `windows` yields the windows whose keys are taken; asked at each key.
-    ArrowKeyHook(QObject* parent, std::function<std::vector<QWidget*>()> windows, std::function<bool(int)> onKey);
+    ArrowKeyHook(QObject* parent, std::function<std::vector<QWidget*>()> windows, std::function<bool(Qt::Key)> onKey);
     ~ArrowKeyHook() override;
 
 protected:
@@ -26,10 +26,7 @@ private:
     bool InWatchedWindow(QObject* receiver) const;
 
     std::function<std::vector<QWidget*>()> windows_;
-    std::function<bool(int)> onKey_;
+    std::function<bool(Qt::Key)> onKey_;
 };
-
-// 37 for Qt::Key_Left, 39 for Qt::Key_Right, 0 for any other key.
-int ArrowVirtualKey(int qtKey);
 
 }  // namespace zx

@@ -1,8 +1,9 @@
 #pragma once
 // Exceptions must not cross the GUI toolkit's event loop or the web engine.
-// Every event handler of the program runs inside RunHandler, which reports an
-// escaping exception through the installed reporter (the error box) and lets
-// the loop go on.
+// The application runs every event it dispatches inside RunHandler, which
+// reports an escaping exception through the installed reporter (the error
+// box) and lets the loop go on; so do the few places the toolkit or the
+// engine calls into the program outside an event.
 #include <exception>
 #include <functional>
 #include <utility>

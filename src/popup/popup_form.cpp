@@ -5,34 +5,15 @@
 #include <QTimer>
 
 #include "base/cell_document.h"
-#include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
 #include "platform/platform.h"
 #include "popup/actual_view_page.h"
 #include "popup/ts_memo.h"
+#include "skin/look.h"
+#include "skin/qt_text.h"
 #include "skin/ts_label.h"
 
 namespace zx {
-namespace {
-
-constexpr int kCaptionColour = 14603725;  // 0x00BBGGRR: red 205, green 213, blue 222
-constexpr int kMemoColour = 16380653;     // red 237, green 242, blue 249
-
-QString CssColour(int bgr) {
-    return QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF).name(QColor::HexRgb);
-}
-
-QFont DesignFont() {
-    QFont font("Tahoma");
-    font.setPixelSize(11);
-    return font;
-}
-
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
-}  // namespace
 
 TfrmPopupForm::TfrmPopupForm() : QWidget(nullptr) {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -68,12 +49,12 @@ void TfrmPopupForm::CreateControls() {
     sLabel1->setObjectName("sLabel1");
     sLabel1->setGeometry(22, 62, 30, 13);
     sLabel1->setFont(DesignFont());
-    sLabel1->setStyleSheet("color: " + CssColour(kCaptionColour) + ";");
+    sLabel1->setStyleSheet("color: " + kLinkInk.name() + ";");
     sLabel1->adjustSize();  // the fallback for the design font is wider than 30 px
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
-    connect(Timer1, &QTimer::timeout, this, [this] { RunHandler([this] { Timer1Timer(); }); });
+    connect(Timer1, &QTimer::timeout, this, &TfrmPopupForm::Timer1Timer);
     Timer1->start();
 
     sMemo1 = new TsMemo(this);
@@ -84,7 +65,7 @@ void TfrmPopupForm::CreateControls() {
     sMemo1->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     sMemo1->setFont(DesignFont());
     // A widget's own style wins over the skin's rule for read-only memos.
-    sMemo1->setStyleSheet("background-color: " + CssColour(kMemoColour) + "; color: #000000;");
+    sMemo1->setStyleSheet("background-color: " + kEditFace.name() + "; color: #000000;");
     memoText_ = "sMemo1";
     sMemo1->setPlainText(memoText_);
     sMemo1->OnContextPopup = [this](TsMemo*, QPoint mousePos, bool& handled) { sMemo1ContextPopup(mousePos, handled); };
@@ -93,7 +74,7 @@ void TfrmPopupForm::CreateControls() {
     PopupMenu1->setObjectName("PopupMenu1");
     Copy1 = PopupMenu1->addAction("Copy");
     Copy1->setObjectName("Copy1");
-    connect(Copy1, &QAction::triggered, this, [this] { RunHandler([this] { Copy1Click(); }); });
+    connect(Copy1, &QAction::triggered, this, &TfrmPopupForm::Copy1Click);
 
     // Tab order 0 to 4: the three previews, the actual-size view, the memo.
     setTabOrder(wb1, wb2);
@@ -115,7 +96,8 @@ void TfrmPopupForm::Timer1Timer() {
     QString text;
     // The line count comes from the actual-size view, the address from wb1,
     // which alone holds the cell document with its marker line.
-    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0) text = Q(AddressFromMarkerLine(wb1->HTMLCode()[0]));
+    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0)
+        text = ToQString(AddressFromMarkerLine(wb1->HTMLCode()[0]));
     if (text == memoText_) return;
     memoText_ = text;
     sMemo1->setPlainText(text);
@@ -128,7 +110,7 @@ void TfrmPopupForm::sMemo1ContextPopup(QPoint MousePos, bool& Handled) {
 
 void TfrmPopupForm::Copy1Click() {
     sMemo1->selectAll();
-    const std::string text = sMemo1->toPlainText().toStdString();
+    const std::string text = ToStdString(sMemo1->toPlainText());
     // An empty memo copies nothing and leaves the clipboard as it was.
     if (text.empty()) return;
     platform().SetClipboardText(text);

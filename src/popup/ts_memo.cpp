@@ -1,7 +1,5 @@
 #include "popup/ts_memo.h"
 
-#include "base/handler_guard.h"
-
 namespace zx {
 
 void TsMemo::contextMenuEvent(QContextMenuEvent* e) {
@@ -10,7 +8,7 @@ void TsMemo::contextMenuEvent(QContextMenuEvent* e) {
         // The event's position is in the viewport's coordinates, which are
         // the memo's client area.
         const QPoint mousePos = e->reason() == QContextMenuEvent::Keyboard ? QPoint(-1, -1) : e->pos();
-        RunHandler([&] { OnContextPopup(this, mousePos, handled); });
+        OnContextPopup(this, mousePos, handled);
     }
     if (handled)
         e->accept();

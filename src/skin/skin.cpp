@@ -3,11 +3,12 @@
 #include <zlib.h>
 
 #include <QApplication>
-#include <QColor>
 #include <QFont>
 #include <QPalette>
 
 #include "base/exception.h"
+#include "skin/look.h"
+#include "skin/qt_text.h"
 
 namespace zx {
 
@@ -24,16 +25,25 @@ std::string UnpackSkin() {
     return text;
 }
 
+QString WithSkinColours(QString sheet) {
+    return sheet.replace("@LinkInk", kLinkInk.name()).replace("@EditFace", kEditFace.name());
+}
+
+QFont DesignFont() {
+    QFont font("Tahoma");
+    font.setPixelSize(11);
+    return font;
+}
+
 void ApplySkin(QApplication& app) {
     QFont font("DejaVu Sans");
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
     app.setFont(font);
     QPalette palette = app.palette();
-    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
-        palette.setColor(role, QColor(0xe9, 0xee, 0xf5));
+    for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) palette.setColor(role, kInk);
     app.setPalette(palette);
-    app.setStyleSheet(QString::fromUtf8(UnpackSkin().c_str()));
+    app.setStyleSheet(WithSkinColours(ToQString(UnpackSkin())));
 }
 
 }  // namespace zx

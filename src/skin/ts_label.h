@@ -3,16 +3,18 @@
 // clear labels, the popup's caption, the about window's click areas.
 #include <QLabel>
 #include <QMouseEvent>
-#include <functional>
 
 namespace zx {
 
 class TsLabel : public QLabel {
+    Q_OBJECT
+
 public:
     explicit TsLabel(QWidget* parent, const QString& caption = {}) : QLabel(caption, parent) {}
 
-    int Tag = 0;
-    std::function<void(TsLabel* Sender)> OnClick;
+signals:
+    // A left press and release inside the label.
+    void clicked();
 
 protected:
     void mousePressEvent(QMouseEvent* e) override {

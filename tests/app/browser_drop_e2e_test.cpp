@@ -24,6 +24,7 @@
 #include <thread>
 #include <vector>
 
+#include "bar/bar_layout.h"
 #include "support/child_process.h"
 #include "support/nginx_server.h"
 #include "support/x11_probe.h"
@@ -221,7 +222,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
     // Drags what lies at `from` up to the top edge, which reveals the bar,
     // then down onto cell i, in small steps as a hand would.
     void DragToCell(Spot from, int cell) {
-        const int cellX = 83 + 78 * cell + 35;
+        const int cellX = CellLeft(cell) + 35;
         Move(from.x, from.y + 200);
         Sleep(300);
         Move(from.x, from.y);

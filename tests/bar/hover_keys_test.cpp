@@ -10,67 +10,67 @@ namespace zx::test {
 namespace {
 
 TEST_F(HoverTest, HookTakesOnlyTheArrowsAndTheLastOneWins) {
-    EXPECT_TRUE(form().ApplicationEvents1ShortCut(VK_LEFT));
-    EXPECT_EQ(form().KeyStep, -1);
-    EXPECT_TRUE(form().ApplicationEvents1ShortCut(VK_RIGHT));
-    EXPECT_EQ(form().KeyStep, 1);
-    EXPECT_FALSE(form().ApplicationEvents1ShortCut(38));  // up
-    EXPECT_EQ(form().KeyStep, 1);
+    EXPECT_TRUE(form().ApplicationEvents1ShortCut(Qt::Key_Left));
+    EXPECT_EQ(form().State().KeyStep, -1);
+    EXPECT_TRUE(form().ApplicationEvents1ShortCut(Qt::Key_Right));
+    EXPECT_EQ(form().State().KeyStep, 1);
+    EXPECT_FALSE(form().ApplicationEvents1ShortCut(Qt::Key_Up));
+    EXPECT_EQ(form().State().KeyStep, 1);
 }
 
 TEST_F(HoverTest, RightStepMovesThePreviewAndThenFreezes) {
     OpenPreview(3);
     const Point real = fake().cursor;
-    form().KeyStep = 1;
+    form().ApplicationEvents1ShortCut(Qt::Key_Right);
     tick();
-    EXPECT_EQ(form().HoverIndex, 4);
-    EXPECT_EQ(popup().pos(), QPoint(83 + 78 * 4, 70));
-    EXPECT_EQ(form().StepCursorPos, real);
-    EXPECT_EQ(form().KeyStep, 0);
+    EXPECT_EQ(form().State().HoverIndex, 4);
+    EXPECT_EQ(popup().pos(), QPoint(CellLeft(4), 70));
+    EXPECT_EQ(form().State().StepCursorPos, real);
+    EXPECT_EQ(form().State().KeyStep, 0);
     // The real pointer did not move: the following ticks end early.
     const int reads = fake().cursorReads;
     restTicks(3);
     EXPECT_EQ(fake().cursorReads, reads + 3);
-    EXPECT_EQ(form().HoverIndex, 4);
+    EXPECT_EQ(form().State().HoverIndex, 4);
     // Moving the pointer again hands control back to it.
     tickAt(real.X + 1, real.Y);
-    EXPECT_EQ(form().HoverIndex, 3);
+    EXPECT_EQ(form().State().HoverIndex, 3);
 }
 
 TEST_F(HoverTest, LeftStepMovesThePreviewBack) {
     OpenPreview(3);
-    form().KeyStep = -1;
+    form().ApplicationEvents1ShortCut(Qt::Key_Left);
     tick();
-    EXPECT_EQ(form().HoverIndex, 2);
-    form().KeyStep = -1;
+    EXPECT_EQ(form().State().HoverIndex, 2);
+    form().ApplicationEvents1ShortCut(Qt::Key_Left);
     tick();
-    EXPECT_EQ(form().HoverIndex, 1);
+    EXPECT_EQ(form().State().HoverIndex, 1);
 }
 
 TEST_F(HoverTest, StepsAreRefusedAtBothEndsAndWithoutPreview) {
     StartUp();
     Reveal();
     tickAt(CellX(2), 30);  // dwell armed, no preview
-    form().KeyStep = -1;
+    form().ApplicationEvents1ShortCut(Qt::Key_Left);
     tickAt(CellX(2) + 5, 30);  // a refused step ends the tick: the move is not seen
-    EXPECT_EQ(form().KeyStep, 0);
-    EXPECT_EQ(form().LastCursorPos, (Point{CellX(2), 30}));
-    EXPECT_EQ(form().StepCursorPos, (Point{0, 0}));
+    EXPECT_EQ(form().State().KeyStep, 0);
+    EXPECT_EQ(form().State().LastCursorPos, (Point{CellX(2), 30}));
+    EXPECT_EQ(form().State().StepCursorPos, (Point{0, 0}));
 
     tickAt(CellX(0), 30);
     restTicks(3);
-    ASSERT_EQ(form().HoverIndex, 0);
-    form().KeyStep = -1;
+    ASSERT_EQ(form().State().HoverIndex, 0);
+    form().ApplicationEvents1ShortCut(Qt::Key_Left);
     tick();
-    EXPECT_EQ(form().HoverIndex, 0);
-    EXPECT_EQ(form().StepCursorPos, (Point{0, 0}));
+    EXPECT_EQ(form().State().HoverIndex, 0);
+    EXPECT_EQ(form().State().StepCursorPos, (Point{0, 0}));
 
     tickAt(CellX(10), 30);
-    ASSERT_EQ(form().HoverIndex, 10);
-    form().KeyStep = 1;
+    ASSERT_EQ(form().State().HoverIndex, 10);
+    form().ApplicationEvents1ShortCut(Qt::Key_Right);
     tick();
-    EXPECT_EQ(form().HoverIndex, 10);
-    EXPECT_EQ(form().KeyStep, 0);
+    EXPECT_EQ(form().State().HoverIndex, 10);
+    EXPECT_EQ(form().State().KeyStep, 0);
 }
 
 TEST_F(HoverTest, RightStepWithoutPreviewOnlyArmsTheDwell) {
@@ -78,11 +78,11 @@ TEST_F(HoverTest, RightStepWithoutPreviewOnlyArmsTheDwell) {
     Reveal();
     tickAt(CellX(5), 30);
     restTicks(1);
-    form().KeyStep = 1;  // targets cell 0
+    form().ApplicationEvents1ShortCut(Qt::Key_Right);  // targets cell 0
     tick();
     EXPECT_FALSE(popup().isVisible());
     EXPECT_EQ(form().Timer1->Tag, 2);
-    EXPECT_EQ(form().LastCursorPos, (Point{83 + 1, 8 + 1}));
+    EXPECT_EQ(form().State().LastCursorPos, (Point{83 + 1, 8 + 1}));
 }
 
 class ArrowKeyEventTest : public HoverTest {
@@ -99,18 +99,18 @@ protected:
 
 TEST_F(ArrowKeyEventTest, ShiftAndControlArrowsStepLikePlainOnesAndNeverReachTheMemo) {
     QTest::keyClick(popup().sMemo1, Qt::Key_Right, Qt::ShiftModifier);
-    EXPECT_EQ(form().KeyStep, 1);
+    EXPECT_EQ(form().State().KeyStep, 1);
     EXPECT_EQ(Caret(), 5);
     EXPECT_FALSE(popup().sMemo1->textCursor().hasSelection());
     tick();
-    EXPECT_EQ(form().HoverIndex, 4);
+    EXPECT_EQ(form().State().HoverIndex, 4);
 
     QTest::keyClick(popup().sMemo1, Qt::Key_Left, Qt::ControlModifier);
-    EXPECT_EQ(form().KeyStep, -1);
+    EXPECT_EQ(form().State().KeyStep, -1);
     QTest::keyClick(popup().sMemo1, Qt::Key_Left);
     EXPECT_EQ(Caret(), 5);
     tick();
-    EXPECT_EQ(form().HoverIndex, 3);
+    EXPECT_EQ(form().State().HoverIndex, 3);
 
     // Other keys still reach the memo.
     QTest::keyClick(popup().sMemo1, Qt::Key_End);
@@ -120,11 +120,10 @@ TEST_F(ArrowKeyEventTest, ShiftAndControlArrowsStepLikePlainOnesAndNeverReachThe
 TEST_F(ArrowKeyEventTest, ArrowsAreTakenInEveryWindowOfTheProgram) {
     QWidget* targets[] = {form().Cells[0], form().Image1, popup().wb1, popup().wb, bar.about.get()};
     for (QWidget* w : targets) {
-        form().KeyStep = 0;
         QTest::keyClick(w, Qt::Key_Left, Qt::AltModifier);
-        EXPECT_EQ(form().KeyStep, -1) << w->objectName().toStdString();
+        EXPECT_EQ(form().State().KeyStep, -1) << w->objectName().toStdString();
         QTest::keyClick(w, Qt::Key_Right);
-        EXPECT_EQ(form().KeyStep, 1) << w->objectName().toStdString();
+        EXPECT_EQ(form().State().KeyStep, 1) << w->objectName().toStdString();
     }
 }
 
@@ -132,9 +131,8 @@ TEST_F(ArrowKeyEventTest, OtherWindowsKeepTheirArrows) {
     QLineEdit other;
     other.setText("abcdef");
     other.setCursorPosition(3);
-    form().KeyStep = 0;
     QTest::keyClick(&other, Qt::Key_Left);
-    EXPECT_EQ(form().KeyStep, 0);
+    EXPECT_EQ(form().State().KeyStep, 0);
     EXPECT_EQ(other.cursorPosition(), 2);
 }
 

@@ -1,4 +1,6 @@
 // The hover update: when the preview opens, where it stands, what it shows.
+#include <QTest>
+
 #include "hover_support.h"
 #include "popup/ts_memo.h"
 #include "skin/ts_label.h"
@@ -13,11 +15,11 @@ TEST_F(HoverTest, PreviewOpensOnTheThirdRestingTick) {
     EXPECT_EQ(form().Timer1->Tag, 2);
     restTicks(2);
     EXPECT_FALSE(popup().isVisible());
-    EXPECT_EQ(form().HoverIndex, -1);
+    EXPECT_EQ(form().State().HoverIndex, -1);
     tick();
     EXPECT_TRUE(popup().isVisible());
-    EXPECT_EQ(form().HoverIndex, 3);
-    EXPECT_EQ(popup().pos(), QPoint(83 + 78 * 3, 70));
+    EXPECT_EQ(form().State().HoverIndex, 3);
+    EXPECT_EQ(popup().pos(), QPoint(CellLeft(3), 70));
 }
 
 TEST_F(HoverTest, MovementRestartsTheDwell) {
@@ -36,8 +38,8 @@ TEST_F(HoverTest, OpenPreviewFollowsThePointerAtOnce) {
     bar.fill(4, "http://img.example/four.png");
     OpenPreview(3);
     tickAt(CellX(4), 20);
-    EXPECT_EQ(form().HoverIndex, 4);
-    EXPECT_EQ(popup().pos(), QPoint(83 + 78 * 4, 70));
+    EXPECT_EQ(form().State().HoverIndex, 4);
+    EXPECT_EQ(popup().pos(), QPoint(CellLeft(4), 70));
     EXPECT_EQ(popup().wb1->HTMLCode().Text(), bar.cell(4).HTMLCode().Text());
     EXPECT_EQ(popup().wb2->HTMLCode().Text(), bar.cell(4).HTMLCode().Text());
     EXPECT_EQ(popup().wb3->HTMLCode().Text(), bar.cell(4).HTMLCode().Text());
@@ -52,25 +54,25 @@ TEST_F(HoverTest, PlacesOutsideTheCellRectanglesChangeNothing) {
         {CellX(2), 4},       // above row 5
         {CellX(2), 56},      // from row 56 down
         {CellX(2), 70},      // the bar's last row
-        {83 + 78 * 11, 30},  // right of the last visible cell (10)
+        {CellLeft(11), 30},  // right of the last visible cell (10)
         {1024 - 80, 30},     // ... up to the right zone
     };
     for (const Point& p : outside) {
         tickAt(p.X, p.Y);
         EXPECT_TRUE(popup().isVisible()) << p.X << "," << p.Y;
-        EXPECT_EQ(form().HoverIndex, 3) << p.X << "," << p.Y;
+        EXPECT_EQ(form().State().HoverIndex, 3) << p.X << "," << p.Y;
         EXPECT_EQ(popup().pos(), placed) << p.X << "," << p.Y;
     }
 }
 
 TEST_F(HoverTest, GapRightOfACellBelongsToIt) {
     OpenPreview(3);
-    tickAt(83 + 78 * 5 + 71 + 3, 30);  // between cell 5 and cell 6
-    EXPECT_EQ(form().HoverIndex, 5);
-    tickAt(83 + 78 * 6 - 1, 5);  // the last column and first row of cell 5's rectangle
-    EXPECT_EQ(form().HoverIndex, 5);
-    tickAt(83 + 78 * 6, 55);
-    EXPECT_EQ(form().HoverIndex, 6);
+    tickAt(CellLeft(5) + 71 + 3, 30);  // between cell 5 and cell 6
+    EXPECT_EQ(form().State().HoverIndex, 5);
+    tickAt(CellLeft(6) - 1, 5);  // the last column and first row of cell 5's rectangle
+    EXPECT_EQ(form().State().HoverIndex, 5);
+    tickAt(CellLeft(6), 55);
+    EXPECT_EQ(form().State().HoverIndex, 6);
 }
 
 TEST_F(HoverTest, PopupIsPulledBackAtTheRightScreenEdge) {
@@ -91,12 +93,12 @@ protected:
 
 TEST_F(HoverRightZoneTest, RightZoneStartsOnePixelRightOfWidthLessEighty) {
     OpenPreview(0);
-    ASSERT_EQ(form().VisibleCellCount, 12);
+    ASSERT_EQ(form().State().VisibleCellCount, 12);
     tickAt(1067 - 80, 30);
-    EXPECT_EQ(form().HoverIndex, 11);
+    EXPECT_EQ(form().State().HoverIndex, 11);
     EXPECT_TRUE(popup().isVisible());
     tickAt(1067 - 79, 30);
-    EXPECT_EQ(form().HoverIndex, -1);
+    EXPECT_EQ(form().State().HoverIndex, -1);
     EXPECT_FALSE(popup().isVisible());
     EXPECT_TRUE(form().isVisible());
 }
@@ -107,7 +109,7 @@ TEST_F(HoverTest, IdenticalTextsAreNotReloaded) {
     EXPECT_TRUE(bar.engine(*popup().wb1).loads.empty());
     EXPECT_TRUE(bar.engine(*popup().wb).loads.empty()) << "FillActualView runs only after wb1 changed";
     tickAt(CellX(1), 30);
-    EXPECT_EQ(form().HoverIndex, 1);
+    EXPECT_EQ(form().State().HoverIndex, 1);
     EXPECT_TRUE(bar.engine(*popup().wb1).loads.empty());
 
     // Two cells holding the same image.
@@ -126,7 +128,8 @@ TEST_F(HoverTest, ClearedCellEmptiesEveryViewAndTheMemo) {
     popup().Timer1Timer();
     EXPECT_EQ(popup().sMemo1->toPlainText(), "http://img.example/two.png");
 
-    form().HandleLblClick(form().ClearLabels[2]);
+    QTest::mouseClick(form().ClearLabels[2], Qt::LeftButton);
+    EXPECT_EQ(form().State().HoverIndex, 2) << "clearing leaves the hover alone";
     tick();  // resting with the preview open repeats the hover update
     for (TEmbeddedWB* v : {popup().wb1, popup().wb2, popup().wb3, popup().wb})
         EXPECT_EQ(v->HTMLCode().Text(), "<HTML></HTML>\r\n") << v->objectName().toStdString();
@@ -141,7 +144,7 @@ TEST_F(HoverTest, NoPreviewUnderTheBarBeforeItWasFirstRevealed) {
     tickAt(CellX(0), 30);
     restTicks(5);
     EXPECT_FALSE(popup().isVisible());
-    EXPECT_EQ(form().HoverIndex, -1);
+    EXPECT_EQ(form().State().HoverIndex, -1);
 }
 
 }  // namespace

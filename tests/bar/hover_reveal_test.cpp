@@ -34,7 +34,7 @@ TEST_F(HoverTest, TopRowRevealsAcrossTheScreenOnlyWithoutCapture) {
     ASSERT_TRUE(form().isVisible());
     EXPECT_EQ(form().geometry(), QRect(0, 0, 1024, 70));
     EXPECT_EQ(form().sLabel1->pos(), QPoint(1024 - 142, 57));
-    EXPECT_EQ(form().VisibleCellCount, 11) << "the reveal runs the layout pass";
+    EXPECT_EQ(form().State().VisibleCellCount, 11) << "the reveal runs the layout pass";
 }
 
 TEST_F(HoverTest, RevealFollowsAChangedScreenWidth) {
@@ -45,7 +45,7 @@ TEST_F(HoverTest, RevealFollowsAChangedScreenWidth) {
     Reveal();
     EXPECT_EQ(form().geometry(), QRect(0, 0, 1280, 70));
     EXPECT_EQ(form().sLabel1->pos(), QPoint(1280 - 142, 57));
-    EXPECT_EQ(form().VisibleCellCount, 14);
+    EXPECT_EQ(form().State().VisibleCellCount, 14);
 }
 
 TEST_F(HoverTest, PrimaryMonitorAwayFromTheOriginFramesEverything) {
@@ -64,10 +64,10 @@ TEST_F(HoverTest, PrimaryMonitorAwayFromTheOriginFramesEverything) {
         restTicks(3);
         EXPECT_EQ(popup().pos(), o + QPoint(624, 70)) << "pulled back at the primary's right edge";
         tickAt(CellX(2) + o.y() / 100, 30);  // not where the last round's step was taken
-        form().KeyStep = 1;
+        form().ApplicationEvents1ShortCut(Qt::Key_Right);
         tick();
-        EXPECT_EQ(form().HoverIndex, 3);
-        EXPECT_EQ(popup().pos(), o + QPoint(83 + 78 * 3, 70));
+        EXPECT_EQ(form().State().HoverIndex, 3);
+        EXPECT_EQ(popup().pos(), o + QPoint(CellLeft(3), 70));
 
         tickAt(popup().x() - o.x() + 10, 100);  // inside the popup
         EXPECT_TRUE(form().isVisible());
@@ -97,10 +97,10 @@ TEST_F(HoverTest, UnreadablePointerCountsAsTheOrigin) {
 TEST_F(HoverTest, LockedSessionDoesNothingAndKeepsAPendingStep) {
     StartUp();
     fake().inputDesktop = false;
-    form().KeyStep = 1;
+    form().ApplicationEvents1ShortCut(Qt::Key_Right);
     tickAt(300, 0);
     EXPECT_FALSE(form().isVisible());
-    EXPECT_EQ(form().KeyStep, 1);
+    EXPECT_EQ(form().State().KeyStep, 1);
     EXPECT_EQ(fake().cursorReads, 1) << "only the start-up tick read the pointer";
 }
 
@@ -119,7 +119,7 @@ TEST_F(HoverTest, RowSeventyIsInsideAndRowSeventyOneOutsideHidesBoth) {
     tickAt(popup().x() + popup().width(), 71);
     EXPECT_FALSE(form().isVisible());
     EXPECT_FALSE(popup().isVisible());
-    EXPECT_EQ(form().HoverIndex, -1);
+    EXPECT_EQ(form().State().HoverIndex, -1);
 }
 
 TEST_F(HoverTest, PointerInsideTheHiddenPopupStillHides) {
@@ -161,7 +161,7 @@ TEST_F(HoverTest, IdleTicksChangeNoWindow) {
     restTicks(10);  // the hover update repeats with nothing to change
     EXPECT_EQ(popupMoves.changes, popupAfterOpen);
     EXPECT_EQ(bar.engine(*popup().wb1).loads.size(), loads);
-    EXPECT_EQ(form().HoverIndex, 1);
+    EXPECT_EQ(form().State().HoverIndex, 1);
 }
 
 TEST_F(HoverTest, ModalAboutWindowKeepsTheFocusWhileTheBarIsRevealed) {

@@ -41,7 +41,7 @@ protected:
         for (int i = 0; i < n; ++i) tick();
     }
     // A point well inside cell i's hit rectangle.
-    static int CellX(int i) { return 83 + 78 * i + 30; }
+    static int CellX(int i) { return CellLeft(i) + 30; }
 
     // As at start-up: the bar shown off screen, hidden by the first tick
     // that finds the pointer below it.

@@ -3,8 +3,8 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFrame>
-#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include "skin/ts_label.h"
 #include "support/bar_fixture.h"
@@ -27,7 +27,10 @@ TEST(BarLayout, VisibleCellCountFollowsTheScreenWidth) {
     for (auto [width, count] : widths) {
         bar.fake->screenWidth = width;
         bar.form1->FormShow();
-        EXPECT_EQ(bar.form1->VisibleCellCount, count) << width;
+        EXPECT_EQ(VisibleCellCount(width), count) << width;
+        EXPECT_EQ(bar.form1->State().VisibleCellCount, count) << width;
+        EXPECT_EQ(CellAt({CellLeft(count - 1) + 77, 55}, count), count - 1) << width;
+        EXPECT_EQ(CellAt({CellLeft(count), 30}, count), -1) << width;
         EXPECT_EQ(VisibleLabels(*bar.form1), count) << width;
         for (int i = 0; i < kCellCount; ++i) {
             EXPECT_EQ(bar.cell(i).Visible(), i < count) << width << " cell " << i;
@@ -36,6 +39,14 @@ TEST(BarLayout, VisibleCellCountFollowsTheScreenWidth) {
         }
         EXPECT_EQ(bar.form1->Bevel1->geometry(), QRect(0, 70, width, 2));
     }
+}
+
+TEST(BarLayout, HitRectanglesSpanThePitchFromRowFiveToRowFiftyFive) {
+    const std::pair<Point, int> points[] = {{{82, 30}, -1}, {{83, 5}, 0},    {{83, 4}, -1},
+                                            {{160, 55}, 0}, {{160, 56}, -1}, {{161, 30}, 1}};
+    for (auto [p, cell] : points) EXPECT_EQ(CellAt(p, kCellCount), cell) << p.X << "," << p.Y;
+    EXPECT_FALSE(InRightZone(1024 - 80, 1024));
+    EXPECT_TRUE(InRightZone(1024 - 79, 1024));
 }
 
 TEST(BarLayout, LastCellSitsHigherWithItsLabel) {
@@ -69,12 +80,10 @@ TEST(BarWindow, StartsOffScreenWithItsDesignState) {
     EXPECT_EQ(f.windowTitle(), "Form1");
     EXPECT_TRUE(f.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_TRUE(f.windowFlags() & Qt::WindowStaysOnTopHint);
-    EXPECT_EQ(f.HoverIndex, -1);
-    EXPECT_EQ(f.VisibleCellCount, 0);
+    EXPECT_EQ(f.State().HoverIndex, -1);
+    EXPECT_EQ(f.State().VisibleCellCount, 0);
     EXPECT_EQ(f.sLabel1->pos(), QPoint(1024 - 166, 57));
     EXPECT_EQ(f.Timer1->interval(), 200);
-    EXPECT_EQ(f.Memo1->toPlainText().count('\n'), 39);
-    EXPECT_TRUE(f.Memo1->isHidden());
 }
 
 TEST(BarWindow, ButtonsStayFlushRightWhenTheBarWidens) {
@@ -90,21 +99,18 @@ TEST(ClearLabel, ClearsOnlyCellsWithMoreThanTwoLines) {
     BarFixture bar(1920);
     bar.form1->FormShow();
     bar.fill(3, "http://h/a.jpg");
-    bar.form1->Busy = true;
-    bar.cell(4).HTMLCode().SetText("one\r\ntwo");
-    bar.cell(5).HTMLCode().SetText("one\r\ntwo\r\nthree");
-    bar.form1->Busy = false;
+    bar.put(4, "one\r\ntwo");
+    bar.put(5, "one\r\ntwo\r\nthree");
     bar.fill(6, "http://h/b.jpg");
-    bar.form1->HoverIndex = 3;
     const int loadsOf6 = static_cast<int>(bar.engine(bar.cell(6)).loads.size());
-    for (int i : {3, 4, 5, 7}) bar.form1->HandleLblClick(bar.form1->ClearLabels[static_cast<size_t>(i)]);
+    for (int i : {3, 4, 5, 7}) QTest::mouseClick(bar.form1->ClearLabels[static_cast<size_t>(i)], Qt::LeftButton);
     EXPECT_EQ(bar.cell(3).HTMLCode().Text(), "<HTML></HTML>\r\n");
     EXPECT_EQ(bar.cell(4).HTMLCode().Count(), 2) << "two lines stay";
     EXPECT_EQ(bar.cell(5).HTMLCode().Text(), "<HTML></HTML>\r\n");
     EXPECT_EQ(bar.cell(7).HTMLCode().Count(), 0);
     EXPECT_EQ(bar.cell(6).HTMLCode().Count(), 41) << "no other cell changes";
     EXPECT_EQ(static_cast<int>(bar.engine(bar.cell(6)).loads.size()), loadsOf6);
-    EXPECT_EQ(bar.form1->HoverIndex, 3);
+    EXPECT_EQ(bar.form1->State().HoverIndex, -1) << "the hover is left alone";
     EXPECT_EQ(bar.engine(bar.cell(3)).currentText, "<HTML></HTML>\r\n");
 }
 

@@ -3,8 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTest>
+#include <stdexcept>
 
+#include "base/handler_guard.h"
+#include "skin/look.h"
 #include "skin/pictures.h"
+#include "skin/qt_text.h"
+#include "skin/ts_label.h"
 
 namespace zx {
 namespace {
@@ -13,6 +19,25 @@ TEST(Skin, UnpacksToTheStyleSheet) {
     const std::string qss = UnpackSkin();
     EXPECT_NE(qss.find("QPushButton"), std::string::npos);
     EXPECT_NE(qss.find("QMenu"), std::string::npos);
+    const QString filled = WithSkinColours(ToQString(qss));
+    EXPECT_FALSE(filled.contains('@')) << "every colour name is known";
+    EXPECT_TRUE(filled.contains(kEditFace.name()));
+}
+
+TEST(TsLabel, AFailingClickHandlerIsReportedAndTheNextClickStillArrives) {
+    std::vector<std::string> reported;
+    const ExceptionReporter previous =
+        SetExceptionReporter([&](const std::exception& e) { reported.push_back(e.what()); });
+    TsLabel label(nullptr, "x");
+    int clicks = 0;
+    QObject::connect(&label, &TsLabel::clicked, [&] {
+        if (++clicks == 1) throw std::runtime_error("first click failed");
+    });
+    QTest::mouseClick(&label, Qt::LeftButton);
+    QTest::mouseClick(&label, Qt::LeftButton);
+    SetExceptionReporter(previous);
+    EXPECT_EQ(clicks, 2);
+    EXPECT_EQ(reported, std::vector<std::string>{"first click failed"});
 }
 
 TEST(Pictures, ShippedPicturesHaveTheirSizes) {

@@ -5,8 +5,9 @@
 #include <utility>
 
 #include "about/form2.h"
-#include "base/cell_document.h"
 #include "bar/form1.h"
+#include "base/cell_document.h"
+#include "base/text.h"
 #include "htmlview/embedded_wb.h"
 #include "htmlview/headless_engine.h"
 #include "platform/fake/fake_platform.h"
@@ -30,13 +31,15 @@ public:
     TEmbeddedWB& cell(int i) { return *form1->Cells.at(static_cast<size_t>(i)); }
     HeadlessEngine& engine(TEmbeddedWB& view) { return static_cast<HeadlessEngine&>(view.Engine()); }
 
-    // Puts the image page of `address` into cell i directly, with Busy set as
-    // the drop handler does, so that the view's first "about:blank" passes.
-    void fill(int i, const std::string& address) {
-        const bool busy = std::exchange(form1->Busy, true);
-        cell(i).HTMLCode().SetLines(MakeImagePage(CellPageTemplate(), address));
-        form1->Busy = busy;
+    // Puts `text` into cell i past the bar's drop handler, which would veto
+    // the view's first "about:blank".
+    void put(int i, const std::string& text) {
+        auto handler = std::exchange(cell(i).OnBeforeNavigate2, nullptr);
+        cell(i).HTMLCode().SetText(text);
+        cell(i).OnBeforeNavigate2 = std::move(handler);
     }
+    // Puts the image page of `address` into cell i.
+    void fill(int i, const std::string& address) { put(i, JoinLinesCRLF(MakeImagePage(CellPageTemplate(), address))); }
 
     ScopedFakePlatform fake;
     std::unique_ptr<TForm1> form1;

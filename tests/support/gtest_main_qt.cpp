@@ -1,10 +1,11 @@
-// Runs the tests inside a QApplication, so that widgets, timers and views work.
+// Runs the tests inside the program's guarded application, so that widgets,
+// timers and views work and an exception in a handler is reported as in the program.
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include "app/application.h"
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    zx::TGuardedApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
