@@ -41,7 +41,7 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
     const std::string& A = URL;
     if (!IdHTTP1) CreateHttpClient();
     IdHTTP1->URL().SetURI(A);
-    if (!IsImageExtension(FileExtension(IdHTTP1->URL().Document()))) return;
+    if (!IsImageExtension(DroppedFileExtension(IdHTTP1->URL().Document()))) return;
 
     std::string S;
     if (IsWebAddress(A)) {

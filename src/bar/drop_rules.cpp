@@ -6,7 +6,7 @@
 
 namespace zx {
 
-std::string FileExtension(std::string_view name) {
+std::string DroppedFileExtension(std::string_view name) {
     const size_t pos = name.find_last_of(".\\:");
     if (pos == std::string_view::npos || name[pos] != '.') return {};
     return std::string(name.substr(pos));

@@ -5,9 +5,10 @@
 
 namespace zx {
 
-// The extension of a file name, "." included: from the last "." to the end,
-// unless a "\" or ":" follows that "."; empty when there is none.
-std::string FileExtension(std::string_view name);
+// The extension a dropped address's document part is judged by, "." included:
+// from the last "." to the end, unless a "\" or ":" follows that "."; empty
+// when there is none.
+std::string DroppedFileExtension(std::string_view name);
 
 // One of .jpg .jpeg .png .gif .bmp .ico, in exactly that letter case.
 bool IsImageExtension(std::string_view extension);

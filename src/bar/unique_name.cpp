@@ -21,7 +21,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-std::string FileExtension(const std::string& name) {
+std::string ExtensionKeptByNumbering(const std::string& name) {
     const size_t dot = name.rfind('.');
     if (dot == std::string::npos) return {};
     const size_t sep = name.find_last_of("/\\:");
@@ -31,7 +31,7 @@ std::string FileExtension(const std::string& name) {
 
 std::string UniqueFileName(const std::string& folder, const std::string& name, const ExistsTest& exists) {
     if (!exists(JoinPath(folder, name))) return name;
-    const std::string ext = FileExtension(name);
+    const std::string ext = ExtensionKeptByNumbering(name);
     const std::string stem = name.substr(0, name.size() - ext.size());
     std::string candidate;
     // Bounded: a folder could in principle hold every numbered name.

@@ -14,9 +14,10 @@ bool FileExists(const std::string& path);
 // folder + "/" + name.
 std::string JoinPath(const std::string& folder, const std::string& name);
 
-// The extension of `name`: from its last "." to the end when that "." comes
-// after every "/", "\" and ":" in the name; else empty.
-std::string FileExtension(const std::string& name);
+// The part of `name` that numbering keeps after "(n)": from its last "." to
+// the end when that "." comes after every "/", "\" and ":" in the name; else
+// empty.
+std::string ExtensionKeptByNumbering(const std::string& name);
 
 using ExistsTest = std::function<bool(const std::string& path)>;
 

@@ -57,9 +57,9 @@ TEST(DownloadName, TakenNamesAreNumberedBeforeTheExtensionAndGapsAreFilled) {
     EXPECT_EQ(UniqueFileName(d, ".hidden"), "(1).hidden");
 
     // A dot before a ":" or "\" starts no extension.
-    EXPECT_EQ(FileExtension("x.y:z"), "");
-    EXPECT_EQ(FileExtension("x.y\\z"), "");
-    EXPECT_EQ(FileExtension("x:y.z"), ".z");
+    EXPECT_EQ(ExtensionKeptByNumbering("x.y:z"), "");
+    EXPECT_EQ(ExtensionKeptByNumbering("x.y\\z"), "");
+    EXPECT_EQ(ExtensionKeptByNumbering("x:y.z"), ".z");
 }
 
 TEST(DownloadName, OnlyEntriesThatAreNoFolderCountAsTaken) {
