@@ -1,35 +1,36 @@
 #!/bin/bash
 # Idle CPU of the real program: bar hidden, and preview open on a resting
-# pointer. Usage: scripts/bench-idle.sh [build-dir] (default: build).
-# Needs Xvfb and xdotool. Prints the two figures in percent of one core.
+# pointer. Usage: scripts/bench-idle.sh [build-dir] (default: build-bench, the
+# benchmarks' release build, which it builds). Needs Xvfb and xdotool. Prints
+# the two figures in percent of one core.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=${1:-$root/build}
+if [ $# -eq 0 ]; then
+    build=$root/build-bench
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON >/dev/null
+    cmake --build "$build" --target zeltrix -j"$(nproc)" >/dev/null
+else
+    build=$1
+fi
 program=$build/src/app/zeltrix
 seconds=${ZX_BENCH_SECONDS:-60}
 [ -x "$program" ] || { echo "no program at $program" >&2; exit 1; }
 for tool in Xvfb xdotool; do command -v $tool >/dev/null || { echo "needs $tool" >&2; exit 1; }; done
 
-display=
-for n in $(seq 120 169); do
-    if [ ! -e /tmp/.X$n-lock ] && [ ! -e /tmp/.X11-unix/X$n ]; then display=:$n; break; fi
-done
-[ -n "$display" ] || { echo "no free display" >&2; exit 1; }
-
 work=$(mktemp -d /tmp/zx-bench-idle.XXXXXX)
 chmod 700 "$work"
-xvfb_pid= ; app_pid=
+. "$root/scripts/xvfb.sh"
+zx_start_xvfb 1024x768x24
+app_pid=
 cleanup() {
-    [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null && sleep 2 && kill -9 "$app_pid" 2>/dev/null
-    [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+    if [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null; then
+        sleep 2
+        kill -9 "$app_pid" 2>/dev/null || true
+    fi
+    zx_stop_xvfb
     rm -rf "$work"
 }
 trap cleanup EXIT
-
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-for _ in $(seq 100); do [ -e /tmp/.X11-unix/X${display#:} ] && break; sleep 0.1; done
-export DISPLAY=$display
 xdotool mousemove 500 500
 
 XDG_RUNTIME_DIR=$work QT_QPA_PLATFORM=xcb "$program" >"$work/out.log" 2>&1 &

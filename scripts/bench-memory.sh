@@ -17,17 +17,7 @@ done
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON >/dev/null
 cmake --build "$build" --target zeltrix bench_memory -j2 >/dev/null
 
-out=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1920x1080x24 -nolisten tcp 3>"$out" >/dev/null 2>&1 &
-xvfb_pid=$!
-trap 'kill $xvfb_pid 2>/dev/null || true; rm -f "$out"' EXIT INT TERM
-n=
-for _ in $(seq 150); do
-    n=$(head -n1 "$out" 2>/dev/null || true)
-    [ -n "$n" ] && break
-    sleep 0.1
-done
-[ -n "$n" ] || { echo "Xvfb did not start" >&2; exit 1; }
-export DISPLAY=:$n
+. "$root/scripts/xvfb.sh"
+zx_start_xvfb 1920x1080x24
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 "$build/bench/memory/bench_memory" "$build/src/app/zeltrix" "$@"

@@ -1,5 +1,10 @@
 # Sourced: starts an Xvfb on a display it picks itself and exports DISPLAY;
-# the server ends with the calling shell.
+# the server ends with the calling shell. A caller that sets an exit trap of
+# its own afterwards calls zx_stop_xvfb from it.
+zx_stop_xvfb() {
+  if [ -n "${ZX_XVFB_PID:-}" ]; then kill "$ZX_XVFB_PID" 2>/dev/null || true; fi
+  ZX_XVFB_PID=
+}
 zx_start_xvfb() {
   local size=${1:-1280x1024x24} out n
   out=$(mktemp)
@@ -18,5 +23,5 @@ zx_start_xvfb() {
     return 1
   fi
   export DISPLAY=:$n
-  trap 'kill $ZX_XVFB_PID 2>/dev/null' EXIT
+  trap zx_stop_xvfb EXIT
 }
