@@ -27,6 +27,7 @@
 
 #include "skin/pictures.h"
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
 namespace zx {
@@ -121,11 +122,6 @@ protected:
             },
             15000))
             << "openbox did not start";
-
-        char tmpl[] = "/tmp/zx-bar-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        runtime_ = tmpl;
-        chmod(runtime_.c_str(), 0700);
     }
 
     void TearDown() override {
@@ -133,8 +129,6 @@ protected:
         cover_.reset();
         wm_.reset();
         xvfb_.reset();
-        std::error_code ec;
-        fs::remove_all(runtime_, ec);
     }
 
     void Pointer(int x, int y) {
@@ -203,7 +197,8 @@ protected:
 
     std::string display_;
     fs::path program_;
-    fs::path runtime_;
+    test::TempDir runtimeDir_{"zx-bar-e2e-"};
+    fs::path runtime_ = runtimeDir_.Path();
     fs::path stderr_;
     std::unique_ptr<test::XServer> xvfb_;
     std::unique_ptr<test::ChildProcess> wm_, cover_, app_;

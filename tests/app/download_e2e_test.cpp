@@ -19,6 +19,7 @@
 
 #include "support/child_process.h"
 #include "support/nginx_server.h"
+#include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
 namespace zx {
@@ -80,15 +81,9 @@ protected:
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
         if (!Xdotool("version")) GTEST_SKIP() << "needs xdotool";
         ASSERT_TRUE(test::ProgramBuilt()) << "the program is not built";
-        char tmpl[] = "/tmp/zx-download-e2e-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        runtime_ = tmpl;
     }
-    void TearDown() override {
-        std::error_code ec;
-        if (!runtime_.empty()) fs::remove_all(runtime_, ec);
-    }
-    fs::path runtime_;
+    test::TempDir runtimeDir_{"zx-download-e2e-"};
+    fs::path runtime_ = runtimeDir_.Path();
 };
 
 TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {

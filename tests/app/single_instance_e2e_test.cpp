@@ -19,6 +19,7 @@
 #include "shared/process_shared_string.h"
 #include "shared/single_instance.h"
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
 namespace zx {
@@ -58,15 +59,8 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
         if (!fs::exists(test::ProgramPath())) GTEST_SKIP() << "the program is not built";
-        char pattern[] = "/tmp/zx-single-instance-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        runtime_ = pattern;
         // This process's view of the instance text lives in the same place.
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        if (!runtime_.empty()) fs::remove_all(runtime_, ec);
     }
     // Holding the text from here on keeps it alive between copies.
     TProcessSharedAnsiString& Text() {
@@ -97,7 +91,8 @@ protected:
         EXPECT_EQ(Text().Read(), "");
     }
 
-    fs::path runtime_;
+    test::TempDir runtimeDir_{"zx-single-instance-"};
+    fs::path runtime_ = runtimeDir_.Path();
     std::unique_ptr<TProcessSharedAnsiString> text_;
 };
 

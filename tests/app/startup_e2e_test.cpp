@@ -16,6 +16,7 @@
 
 #include "app/version.h"
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
 namespace zx {
@@ -32,19 +33,13 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
         ASSERT_TRUE(test::ProgramBuilt()) << "the program is not built";
-        char tmpl[] = "/tmp/zx-startup-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        runtime_ = tmpl;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(runtime_, ec);
     }
     static void Key(uint32_t window, const char* key) {
         const std::string cmd = "xdotool windowfocus --sync " + std::to_string(window) + " key " + key;
         ASSERT_EQ(std::system(cmd.c_str()), 0);
     }
-    fs::path runtime_;
+    test::TempDir runtimeDir_{"zx-startup-"};
+    fs::path runtime_ = runtimeDir_.Path();
 };
 
 TEST_F(StartupTest, SplashShowsCentredForAtLeastOneAndAHalfSecondsThenTheBarExists) {

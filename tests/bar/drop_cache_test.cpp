@@ -11,6 +11,7 @@
 
 #include "platform/linux/linux_platform.h"
 #include "support/bar_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
@@ -56,18 +57,15 @@ TEST(DropCache, NearMissesAreIgnored) {
 // A real file with the origin attribute browsers write, found through the
 // Linux platform's lookup.
 TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
-    char dir[] = "/tmp/zx_drop_xattrXXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    const std::string path = std::string(dir) + "/tabby.jpg";
+    test::TempDir dir("zx_drop_xattr");
+    const std::string path = dir / "tabby.jpg";
     std::ofstream(path) << "not really a jpeg";
     const std::string origin = kSource;
     if (setxattr(path.c_str(), "user.xdg.origin.url", origin.data(), origin.size(), 0) != 0) {
         const int err = errno;
-        std::remove(path.c_str());
-        rmdir(dir);
         GTEST_SKIP() << "no user extended attributes here: " << err;
     }
-    const std::string plain = std::string(dir) + "/plain.png";
+    const std::string plain = dir / "plain.png";
     std::ofstream(plain) << "x";
 
     BarFixture f;
@@ -85,15 +83,11 @@ TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
     EXPECT_EQ(f.cell(5).HTMLCode().Count(), 0);
     // A relative name is never looked up against the working directory.
     char* oldCwd = get_current_dir_name();
-    ASSERT_EQ(chdir(dir), 0);
+    ASSERT_EQ(chdir(dir.Path().c_str()), 0);
     EXPECT_TRUE(XattrUrlCacheEntries("tabby.jpg").empty());
     EXPECT_EQ(XattrUrlCacheEntries(path).size(), 1u);
     EXPECT_EQ(chdir(oldCwd), 0);
     std::free(oldCwd);
-
-    std::remove(path.c_str());
-    std::remove(plain.c_str());
-    rmdir(dir);
 }
 
 }  // namespace

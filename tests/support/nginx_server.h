@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "support/temp_dir.h"
+
 namespace zx::test {
 
 class WebServer {
@@ -29,7 +31,7 @@ public:
     uint16_t Port() const { return port_; }
     // "http://127.0.0.1:<port>" + path
     std::string Url(const std::string& path) const;
-    const std::string& WorkDir() const { return workDir_; }
+    const std::string& WorkDir() const { return workDir_.Path(); }
     // The error log, for a failing test to show.
     std::string ErrorLog() const;
 
@@ -41,26 +43,11 @@ private:
 
     std::string documentRoot_;
     Kind kind_;
-    std::string workDir_;
+    TempDir workDir_;
     uint16_t port_ = 0;
     pid_t pid_ = -1;
 };
 
 using NginxServer = WebServer;
-
-// A fresh empty temporary folder, removed with everything in it on destruction.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return path_; }
-    // Writes a file below the folder and returns its full path.
-    std::string WriteFile(const std::string& name, const std::string& bytes) const;
-
-private:
-    std::string path_;
-};
 
 }  // namespace zx::test

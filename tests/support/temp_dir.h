@@ -1,0 +1,32 @@
+#pragma once
+// A fresh folder under the system's temporary directory, removed with
+// everything in it when the object goes, and the small file helpers tests
+// use inside it.
+#include <string>
+
+namespace zx::test {
+
+class TempDir {
+public:
+    explicit TempDir(const std::string& prefix = "zx-test-");
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& Path() const { return path_; }
+    // The full path of `name` below the folder.
+    std::string operator/(const std::string& name) const { return path_ + "/" + name; }
+    // Writes a file below the folder (making the folders on the way) and
+    // returns its full path.
+    std::string WriteFile(const std::string& name, const std::string& bytes) const;
+
+private:
+    std::string path_;
+};
+
+// The whole content of a file; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+// Replaces the content of a file, creating it when missing.
+void WriteAll(const std::string& path, const std::string& bytes);
+
+}  // namespace zx::test
