@@ -9,7 +9,7 @@
 #include <QToolButton>
 
 #include "about/form2.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 #include "skin/ts_label.h"
 
 namespace zx {

@@ -13,7 +13,7 @@
 
 #include "htmlview/embedded_wb.h"
 #include "htmlview/headless_engine.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 #include "popup/ts_memo.h"
 #include "skin/ts_label.h"
 

@@ -9,7 +9,7 @@
 #include "bar/form1.h"
 #include "htmlview/embedded_wb.h"
 #include "htmlview/headless_engine.h"
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 #include "popup/popup_form.h"
 
 namespace zx::test {

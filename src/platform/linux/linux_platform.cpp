@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <QWidget>
 
+#include "platform/linux/named_objects.h"
 #include "platform/linux/session_lock.h"
 #include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
@@ -197,9 +198,16 @@ std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& loc
     return XattrUrlCacheEntries(localPath);
 }
 
-std::optional<intptr_t> LinuxPlatform::SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
-                                                         intptr_t lparam) {
-    return LinuxSendWindowMessage(window, msg, wparam, lparam);
+std::unique_ptr<ProcessMutex> LinuxPlatform::OpenMutex(const std::string& name) {
+    return OpenNamedMutex(name);
+}
+
+std::unique_ptr<ProcessSharedMemory> LinuxPlatform::OpenSharedMemory(const std::string& name, size_t size) {
+    return NamedSharedMemory::Create(name, size);
+}
+
+bool LinuxPlatform::NotifyRunningCopy(WindowHandle window) {
+    return SendInstanceNotification(window).has_value();
 }
 
 }  // namespace zx
