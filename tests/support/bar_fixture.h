@@ -8,7 +8,7 @@
 #include "base/cell_document.h"
 #include "bar/form1.h"
 #include "htmlview/embedded_wb.h"
-#include "htmlview/headless_engine.h"
+#include "support/headless_engine.h"
 #include "support/fake_platform.h"
 #include "popup/popup_form.h"
 
@@ -39,6 +39,7 @@ public:
     }
 
     ScopedFakePlatform fake;
+    ScopedHeadlessEngine headless;
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TfrmPopupForm> popup;
     std::unique_ptr<TForm2> about;
