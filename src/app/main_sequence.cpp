@@ -43,6 +43,7 @@ void ShowApplicationError(const std::exception& e, const char* argv0) {
 int RunMainSequence(int argc, char** argv, const MainOptions& options) {
     // What the units' start-up does: the toolkit, the platform, the engine.
     QuietDiagnostics();
+    SwitchEngineSandboxOffForRoot();
     InstallWebEngineFactory(DefaultChromiumFlags() + " " + EngineLogSwitches());
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);

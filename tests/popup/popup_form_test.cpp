@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "htmlview/embedded_wb.h"
-#include "support/headless_engine.h"
-#include "support/fake_platform.h"
 #include "popup/ts_memo.h"
 #include "skin/ts_label.h"
+#include "support/fake_platform.h"
+#include "support/headless_engine.h"
 
 namespace zx {
 namespace {

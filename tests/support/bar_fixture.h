@@ -5,12 +5,12 @@
 #include <utility>
 
 #include "about/form2.h"
-#include "base/cell_document.h"
 #include "bar/form1.h"
+#include "base/cell_document.h"
 #include "htmlview/embedded_wb.h"
-#include "support/headless_engine.h"
-#include "support/fake_platform.h"
 #include "popup/popup_form.h"
+#include "support/fake_platform.h"
+#include "support/headless_engine.h"
 
 namespace zx::test {
 

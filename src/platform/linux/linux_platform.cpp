@@ -1,5 +1,7 @@
 #include "platform/linux/linux_platform.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -14,6 +16,7 @@
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
+#include <cstdlib>
 
 #include "platform/linux/named_objects.h"
 #include "platform/linux/session_lock.h"
@@ -70,6 +73,10 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
 }
 
 }  // namespace
+
+void SwitchEngineSandboxOffForRoot() {
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+}
 
 LinuxPlatform::LinuxPlatform() : lock_(std::make_unique<SessionLockWatcher>()) {
     // The program keeps no settings, and the toolkit's file dialogs would
