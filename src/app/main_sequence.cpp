@@ -1,12 +1,7 @@
 #include "app/main_sequence.h"
 
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QSessionManager>
-#include <QSocketNotifier>
 #include <chrono>
-#include <csignal>
 #include <memory>
 #include <string>
 #include <thread>
@@ -21,6 +16,7 @@
 #include "base/handler_guard.h"
 #include "htmlview/webengine_engine.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/termination_signals.h"
 #include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
 #include "popup/popup_form.h"
@@ -30,35 +26,6 @@
 
 namespace zx {
 namespace {
-
-// SIGTERM and SIGINT end the program in order: the loop ends and the
-// published handle is withdrawn, as after a confirmed close.
-int g_signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-    const char c = 1;
-    [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
-}
-
-void WatchTerminationSignals(QObject* parent) {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
-    auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, parent);
-    QObject::connect(notifier, &QSocketNotifier::activated, parent, [] {
-        char c;
-        [[maybe_unused]] ssize_t n = ::read(g_signalPipe[0], &c, 1);
-        // Queued, so that a signal that comes before the loop runs still ends
-        // it; exit, not quit, which would first ask every window to close and
-        // so put the close question to a signal.
-        QMetaObject::invokeMethod(
-            qApp, [] { QCoreApplication::exit(0); }, Qt::QueuedConnection);
-    });
-    struct sigaction sa {};
-    sa.sa_handler = OnSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    sigaction(SIGTERM, &sa, nullptr);
-    sigaction(SIGINT, &sa, nullptr);
-}
 
 void ShowApplicationError(const std::exception& e, const char* argv0) {
     std::string module = argv0 ? argv0 : "zeltrix";
@@ -76,6 +43,7 @@ void ShowApplicationError(const std::exception& e, const char* argv0) {
 int RunMainSequence(int argc, char** argv, const MainOptions& options) {
     // What the units' start-up does: the toolkit, the platform, the engine.
     QuietDiagnostics();
+    SwitchEngineSandboxOffForRoot();
     InstallWebEngineFactory(DefaultChromiumFlags() + " " + EngineLogSwitches());
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);

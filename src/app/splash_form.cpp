@@ -2,12 +2,11 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QGuiApplication>
 #include <QLabel>
-#include <QScreen>
 #include <QThread>
 #include <QWindow>
 
+#include "platform/platform.h"
 #include "skin/pictures.h"
 
 namespace zx {
@@ -21,9 +20,9 @@ TfrmSplashScreen::TfrmSplashScreen() : QWidget(nullptr) {
     Image1->setGeometry(-1, 0, 235, 379);
     Image1->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     Image1->setPixmap(SplashPicture());
-    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-        const QRect area = screen->geometry();
-        move(area.x() + (area.width() - width()) / 2, area.y() + (area.height() - height()) / 2);
+    // Centred on the primary monitor, when there is one.
+    if (const Rect area = platform().PrimaryScreen(); area.Width > 0 && area.Height > 0) {
+        move(area.Left + (area.Width - width()) / 2, area.Top + (area.Height - height()) / 2);
     }
 }
 

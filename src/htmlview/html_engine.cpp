@@ -1,6 +1,6 @@
 #include "htmlview/html_engine.h"
 
-#include "htmlview/headless_engine.h"
+#include "base/exception.h"
 
 namespace zx {
 namespace {
@@ -15,8 +15,10 @@ void SetHtmlEngineFactory(HtmlEngineFactory factory) {
 }
 
 std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOptions& options) {
-    if (Factory()) return Factory()(view, options);
-    return std::make_unique<HeadlessEngine>();
+    // The program installs its engine before the first view; a view without
+    // one would stay blank, so this is an error, never a silent fallback.
+    if (!Factory()) throw Exception("No web engine is installed");
+    return Factory()(view, options);
 }
 
 }  // namespace zx

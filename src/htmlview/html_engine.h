@@ -1,7 +1,7 @@
 #pragma once
 // The seam between an HTML view and what draws its page. The program uses the
-// Qt WebEngine engine; logic tests use the headless engine, which keeps the
-// same contract without a browser.
+// Qt WebEngine engine; logic tests install a headless one of their own, which
+// keeps the same contract without a browser.
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,7 +44,8 @@ struct HtmlViewOptions {
 
 using HtmlEngineFactory = std::function<std::unique_ptr<HtmlEngine>(TEmbeddedWB& view, const HtmlViewOptions&)>;
 
-// The factory every new view uses; the headless engine until one is set.
+// The factory every new view uses. Without one, creating a view throws
+// zx::Exception "No web engine is installed".
 void SetHtmlEngineFactory(HtmlEngineFactory factory);
 std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOptions& options);
 

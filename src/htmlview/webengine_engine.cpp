@@ -1,7 +1,5 @@
 #include "htmlview/webengine_engine.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -53,7 +51,7 @@ void ApplySettings(QWebEngineSettings* settings, const HtmlViewOptions& options)
 
 bool EngineSandboxOff() {
     const char* off = std::getenv("QTWEBENGINE_DISABLE_SANDBOX");
-    return geteuid() == 0 || (off && *off);
+    return off && *off;
 }
 
 std::string DefaultChromiumFlags() {
@@ -92,8 +90,6 @@ void InstallWebEngineFactory(const std::string& chromiumFlags) {
         flags += user;
     }
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
-    // The engine's sandbox refuses to start as root.
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     // The views draw in software (the engine runs without a GPU). Without
     // these the toolkit still loads an OpenGL stack with a compiler in it for
     // its scene graph: about 65 MiB for nothing. Read when the application

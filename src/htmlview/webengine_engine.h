@@ -36,15 +36,14 @@ private:
 // no zygote and no renderer process apart from the program. Two dozen image
 // views then fit in little memory.
 std::string DefaultChromiumFlags();
-// True when the engine will run without its sandbox (as root, or switched
-// off through QTWEBENGINE_DISABLE_SANDBOX).
+// True when the engine will run without its sandbox: switched off through
+// QTWEBENGINE_DISABLE_SANDBOX (which the platform sets when running as root).
 bool EngineSandboxOff();
 
 // Makes every HTML view created from now on use Qt WebEngine. Call once,
 // before the QApplication exists (it sets how the toolkit renders the views)
 // and before the first view. Puts `chromiumFlags`
-// in front of any QTWEBENGINE_CHROMIUM_FLAGS already set, and switches the
-// engine's sandbox off when running as root (it refuses to start otherwise).
+// in front of any QTWEBENGINE_CHROMIUM_FLAGS already set.
 void InstallWebEngineFactory(const std::string& chromiumFlags = DefaultChromiumFlags());
 
 // The one profile of all views; created on first use, owned by the application.

@@ -1,9 +1,10 @@
 #pragma once
 // What the program needs of the desktop, behind one small interface: the
 // program installs the Linux implementation (Qt, POSIX, D-Bus, X11), tests
-// install the fake and steer it. Named mutexes and shared memory live in
-// named_objects.h: they are plain POSIX and are tested across real processes.
+// install the fake and steer it.
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -52,6 +53,28 @@ struct UrlCacheEntry {
 // Opaque handle of a top-level window as other processes see it (X11 window id).
 using WindowHandle = uint64_t;
 
+// A mutex shared by the processes of one user, found by its name. Recursive
+// for the thread that holds it; a holder that dies frees it.
+class ProcessMutex {
+public:
+    virtual ~ProcessMutex() = default;
+    // Waits without time-out. Each Lock needs one Unlock on the same thread.
+    virtual void Lock() = 0;
+    virtual void Unlock() = 0;
+};
+
+// A fixed-size block of memory shared by name; it lives while any process
+// holds it, and a block whose holders all ended starts again from zeroes.
+class ProcessSharedMemory {
+public:
+    virtual ~ProcessSharedMemory() = default;
+    // True when the block was made anew (zero-filled) for this holder.
+    virtual bool Created() const = 0;
+    // Maps `size` bytes from offset 0; nullptr when that cannot be done.
+    virtual void* MapView(size_t size) = 0;
+    virtual void UnmapView(void* address) = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -84,10 +107,17 @@ public:
     // browsers put on the files they save.
     virtual std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) = 0;
 
-    // Sends message `msg` to the window synchronously and returns its result;
-    // nullopt when the window does not exist or did not answer in time.
-    virtual std::optional<intptr_t> SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
-                                                      intptr_t lparam) = 0;
+    // The mutex called `name`, created when missing; nullptr when it cannot
+    // be opened (locking then does nothing).
+    virtual std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) = 0;
+    // The block called `name`, created zero-filled with `size` bytes when no
+    // live process holds it; nullptr when neither works.
+    virtual std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) = 0;
+
+    // Tells the running copy, whose bar is `window`, that another copy was
+    // started, and waits for its answer; false when the window does not
+    // exist or did not answer in time.
+    virtual bool NotifyRunningCopy(WindowHandle window) = 0;
 };
 
 // The installed implementation. The program installs the Linux one in main.

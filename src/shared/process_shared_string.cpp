@@ -14,10 +14,10 @@ namespace {
 // Blocks stay held by the process until it ends, like a handle that is never
 // closed: a later object on the same name in this process, or in another one,
 // still finds the content.
-void RetainUntilExit(std::shared_ptr<NamedSharedMemory> mapping) {
+void RetainUntilExit(std::shared_ptr<ProcessSharedMemory> mapping) {
     if (!mapping) return;
     static std::mutex guard;
-    static auto* kept = new std::vector<std::shared_ptr<NamedSharedMemory>>;
+    static auto* kept = new std::vector<std::shared_ptr<ProcessSharedMemory>>;
     std::lock_guard<std::mutex> lock(guard);
     kept->push_back(std::move(mapping));
 }
@@ -47,16 +47,13 @@ private:
 }  // namespace
 
 TProcessSharedAnsiString::TProcessSharedAnsiString(const std::string& name)
-    : FName(name), FMutex(std::make_unique<NamedMutex>(kMutexName)) {
+    : FName(name), FMutex(platform().OpenMutex(kMutexName)) {
     Lock();
     try {
-        FMapping = NamedSharedMemory::OpenExisting(FName);
-        if (!FMapping) {
-            // A block that cannot be created either shows up as the map
-            // failure of the first Write.
-            FMapping = NamedSharedMemory::Create(FName, kRecordSize);
-            Write("");
-        }
+        FMapping = platform().OpenSharedMemory(FName, kRecordSize);
+        // A block that cannot be had shows up as the map failure of this
+        // first Write.
+        if (!FMapping || FMapping->Created()) Write("");
     } catch (...) {
         Unlock();
         RetainUntilExit(std::move(FMapping));
@@ -70,11 +67,11 @@ TProcessSharedAnsiString::~TProcessSharedAnsiString() {
 }
 
 void TProcessSharedAnsiString::Lock() {
-    FMutex->Lock();
+    if (FMutex) FMutex->Lock();
 }
 
 void TProcessSharedAnsiString::Unlock() {
-    FMutex->Unlock();
+    if (FMutex) FMutex->Unlock();
 }
 
 std::string TProcessSharedAnsiString::Read() {

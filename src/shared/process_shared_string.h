@@ -1,6 +1,7 @@
 #pragma once
 // One 8-bit text in a named block of shared memory that other processes open
 // by name, guarded by a named mutex that every object in every process shares.
+// Both come from the platform.
 //
 // The block is 16384 bytes: a signed 32-bit little-endian length, then at most
 // 16380 text bytes. Bytes behind a shorter text keep what longer texts left
@@ -11,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "platform/named_objects.h"
+#include "platform/platform.h"
 
 namespace zx {
 
@@ -46,8 +47,8 @@ private:
     void UnmapView(void* address);
 
     std::string FName;
-    std::unique_ptr<NamedMutex> FMutex;
-    std::shared_ptr<NamedSharedMemory> FMapping;
+    std::unique_ptr<ProcessMutex> FMutex;  // nullptr: it could not be opened
+    std::shared_ptr<ProcessSharedMemory> FMapping;
 };
 
 }  // namespace zx

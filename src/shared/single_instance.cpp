@@ -31,9 +31,9 @@ bool SingleInstance::StartupTest() {
     // The lock is released before the send: the running copy's GUI thread may
     // itself be waiting for it (to withdraw its handle) and would then never
     // answer. A handle that names no window ("0" of a copy still starting)
-    // fails the send quietly.
+    // fails the notification quietly.
     InstanceText->Unlock();
-    platform().SendWindowMessage(running, kInstanceNotification, 0, 0);
+    platform().NotifyRunningCopy(running);
     InstanceText.reset();
     return false;
 }

@@ -15,8 +15,6 @@ class TProcessSharedAnsiString;
 
 // The name of the block that holds the instance text.
 inline constexpr char kInstanceTextName[] = "3344408C-3185-4DC3-912C-6BC0E4B4FD8B";
-// The instance notification a second copy sends to the running copy's bar.
-inline constexpr uint32_t kInstanceNotification = 1025;  // WM_USER + 1
 
 class SingleInstance {
 public:
@@ -27,8 +25,8 @@ public:
 
     // Opens the instance text, and under its lock reads it and, when it is
     // empty, writes "0": true means this copy goes on. False means another
-    // copy runs or is starting: it has been sent the instance notification
-    // (after the lock was released) and this object's text is freed; the
+    // copy runs or is starting: it has been notified (after the lock was
+    // released) and this object's text is freed; the
     // caller ends with exit code 0. Exceptions (the map failure, a published
     // text that is no integer) leave with the lock released and the text freed.
     bool StartupTest();

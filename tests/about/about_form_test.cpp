@@ -7,8 +7,8 @@
 #include <QToolButton>
 
 #include "about/form2.h"
-#include "platform/fake/fake_platform.h"
 #include "skin/ts_label.h"
+#include "support/fake_platform.h"
 
 namespace zx {
 namespace {

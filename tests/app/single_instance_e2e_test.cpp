@@ -19,6 +19,7 @@
 #include "shared/process_shared_string.h"
 #include "shared/single_instance.h"
 #include "support/child_process.h"
+#include "support/named_objects_platform.h"
 #include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
@@ -93,6 +94,7 @@ protected:
 
     test::TempDir runtimeDir_{"zx-single-instance-"};
     fs::path runtime_ = runtimeDir_.Path();
+    ScopedPlatform<NamedObjectsPlatform> platform_;
     std::unique_ptr<TProcessSharedAnsiString> text_;
 };
 
@@ -137,7 +139,7 @@ TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZe
     const WindowHandle published = std::stoull(handle);
     EXPECT_TRUE(std::any_of(barBefore.begin(), barBefore.end(), [&](const auto& w) { return w.id == published; }))
         << "the published handle " << handle << " is not the bar's window";
-    EXPECT_EQ(LinuxSendWindowMessage(published, kInstanceNotification, 0, 0), std::optional<intptr_t>(0));
+    EXPECT_EQ(SendInstanceNotification(published), std::optional<intptr_t>(0));
 
     Copy second(runtime_);
     bool splashSeen = false;

@@ -7,8 +7,9 @@
 #include <QDir>
 #include <QTemporaryDir>
 
-#include "htmlview/headless_engine.h"
+#include "base/exception.h"
 #include "htmlview/webengine_widgets.h"
+#include "support/headless_engine.h"
 
 namespace zx {
 namespace {
@@ -16,7 +17,6 @@ namespace {
 class EmbeddedWBTest : public testing::Test {
 protected:
     void SetUp() override {
-        SetHtmlEngineFactory(nullptr);  // the headless engine
         view = std::make_unique<TEmbeddedWB>(nullptr);
         engine = dynamic_cast<HeadlessEngine*>(&view->Engine());
         ASSERT_NE(engine, nullptr);
@@ -28,11 +28,23 @@ protected:
         };
     }
 
+    ScopedHeadlessEngine headless;
     std::unique_ptr<TEmbeddedWB> view;
     HeadlessEngine* engine = nullptr;
     std::vector<std::string> announced;
     bool veto = false;
 };
+
+// A program without an engine would show blank views: it stops instead.
+TEST(EmbeddedWB, ViewWithoutAnInstalledEngineFailsWithItsMessage) {
+    SetHtmlEngineFactory(nullptr);
+    try {
+        TEmbeddedWB view(nullptr);
+        ADD_FAILURE() << "a view without an engine";
+    } catch (const Exception& e) {
+        EXPECT_STREQ(e.what(), "No web engine is installed");
+    }
+}
 
 TEST_F(EmbeddedWBTest, TextIsHeldAndReadBackExactly) {
     const std::string text =

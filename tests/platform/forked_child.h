@@ -19,7 +19,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/named_objects.h"
+#include "platform/linux/named_objects.h"
 
 namespace zx::test {
 

@@ -1,5 +1,5 @@
 // Named mutexes and shared memory, across threads and real processes.
-#include "platform/named_objects.h"
+#include "platform/linux/named_objects.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

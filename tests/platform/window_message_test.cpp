@@ -74,9 +74,9 @@ protected:
 TEST_F(WindowMessageTest, RunningReceiverAnswersZeroAndGoesOn) {
     Receiver receiver;
     ASSERT_NE(receiver.window(), 0u);
-    EXPECT_EQ(LinuxSendWindowMessage(receiver.window(), 1025, 0, 0), std::optional<intptr_t>(0));
+    EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
     // It is still there and answers again.
-    EXPECT_EQ(LinuxSendWindowMessage(receiver.window(), 1025, 0, 0), std::optional<intptr_t>(0));
+    EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
     EXPECT_FALSE(receiver.process().Wait(0ms));
 }
 
@@ -84,17 +84,17 @@ TEST_F(WindowMessageTest, WindowsThatDoNotExistFailQuietlyAndQuickly) {
     SilentWindow gone;
     gone.Destroy();
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(LinuxSendWindowMessage(0, 1025, 0, 0), std::nullopt);
-    EXPECT_EQ(LinuxSendWindowMessage(gone.id(), 1025, 0, 0), std::nullopt);
-    EXPECT_EQ(LinuxSendWindowMessage(0x1FFFFFFF, 1025, 0, 0), std::nullopt);
-    EXPECT_EQ(LinuxSendWindowMessage(uint64_t{1} << 40, 1025, 0, 0), std::nullopt);
+    EXPECT_EQ(SendInstanceNotification(0), std::nullopt);
+    EXPECT_EQ(SendInstanceNotification(gone.id()), std::nullopt);
+    EXPECT_EQ(SendInstanceNotification(0x1FFFFFFF), std::nullopt);
+    EXPECT_EQ(SendInstanceNotification(uint64_t{1} << 40), std::nullopt);
     // Far below the 60 s that an unanswered message may wait.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 10s);
 }
 
 TEST_F(WindowMessageTest, WindowWhoseOwnerNeverAnswersFailsAtTheTimeLimit) {
     SilentWindow silent;
-    EXPECT_EQ(LinuxSendWindowMessage(silent.id(), 1025, 0, 0, 300ms), std::nullopt);
+    EXPECT_EQ(SendInstanceNotification(silent.id(), 300ms), std::nullopt);
 }
 
 TEST_F(WindowMessageTest, WithoutADisplayTheSendFailsQuietly) {
@@ -102,7 +102,7 @@ TEST_F(WindowMessageTest, WithoutADisplayTheSendFailsQuietly) {
     ASSERT_NE(receiver.window(), 0u);
     test::Child child([&] {
         unsetenv("DISPLAY");
-        return LinuxSendWindowMessage(receiver.window(), 1025, 0, 0) == std::nullopt ? 0 : 1;
+        return SendInstanceNotification(receiver.window()) == std::nullopt ? 0 : 1;
     });
     EXPECT_EQ(child.Wait(), 0);
 }
@@ -112,7 +112,7 @@ TEST_F(WindowMessageTest, SenderWaitsWhileTheReceiversGuiThreadIsBusy) {
     ASSERT_NE(receiver.window(), 0u);
     receiver.process().WriteLine("busy");
     ASSERT_EQ(receiver.process().ReadLine(), "B");
-    auto result = LinuxSendWindowMessage(receiver.window(), 1025, 0, 0);
+    auto result = SendInstanceNotification(receiver.window());
     const long long returned = MonotonicNs();
     EXPECT_EQ(result, std::optional<intptr_t>(0));
     auto free = receiver.process().ReadLine();

@@ -12,10 +12,10 @@
 #include <memory>
 
 #include "htmlview/embedded_wb.h"
-#include "htmlview/headless_engine.h"
-#include "platform/fake/fake_platform.h"
 #include "popup/ts_memo.h"
 #include "skin/ts_label.h"
+#include "support/fake_platform.h"
+#include "support/headless_engine.h"
 
 namespace zx {
 namespace {
@@ -36,6 +36,7 @@ protected:
     HeadlessEngine& engine(TEmbeddedWB* v) { return static_cast<HeadlessEngine&>(v->Engine()); }
 
     ScopedFakePlatform fake;
+    ScopedHeadlessEngine headless;
     QWidget cellOwner;
     std::array<TEmbeddedWB*, 20> cells{};
     TfrmPopupForm popup;

@@ -9,6 +9,7 @@
 
 #include "base/exception.h"
 #include "platform/forked_child.h"
+#include "support/named_objects_platform.h"
 
 namespace zx {
 namespace {
@@ -17,7 +18,10 @@ using namespace std::chrono_literals;
 using test::Child;
 using test::Pipe;
 
-class ProcessSharedStringTest : public test::PrivateNamesTest {};
+class ProcessSharedStringTest : public test::PrivateNamesTest {
+protected:
+    ScopedPlatform<NamedObjectsPlatform> platform_;
+};
 
 // The raw record of a block that this process already holds.
 class RawRecord {

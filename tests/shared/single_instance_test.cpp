@@ -5,8 +5,8 @@
 
 #include "base/exception.h"
 #include "platform/forked_child.h"
-#include "platform/fake/fake_platform.h"
 #include "shared/process_shared_string.h"
+#include "support/named_objects_platform.h"
 
 namespace zx {
 namespace {
@@ -15,65 +15,32 @@ using namespace std::chrono_literals;
 using test::Child;
 using test::Pipe;
 
-// Records every send, and whether another process could take the lock at
-// that moment: a copy that sends while holding it can deadlock with a
-// running copy that is withdrawing.
-class SendProbe : public Platform {
+// Records every notification, and whether another process could take the
+// lock at that moment: a copy that notifies while holding it can deadlock
+// with a running copy that is withdrawing.
+class NotifyProbe : public NamedObjectsPlatform {
 public:
     struct Sent {
         WindowHandle window;
-        uint32_t msg;
-        uintptr_t wparam;
-        intptr_t lparam;
         bool lockFree;
     };
     std::vector<Sent> sent;
 
-    std::optional<intptr_t> SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
-                                              intptr_t lparam) override {
+    bool NotifyRunningCopy(WindowHandle window) override {
         Child other([] {
             NamedMutex m(TProcessSharedAnsiString::kMutexName);
             m.Lock();
             m.Unlock();
             return 0;
         });
-        sent.push_back({window, msg, wparam, lparam, other.Wait(5s) == 0});
-        return std::nullopt;
+        sent.push_back({window, other.Wait(5s) == 0});
+        return false;
     }
-
-    bool GetCursorPos(Point&) override { return false; }
-    bool GuiThreadHoldsCapture() override { return false; }
-    bool InputDesktopAvailable() override { return true; }
-    Rect PrimaryScreen() override { return {}; }
-    MsgAnswer MessageBox(const MessageBoxRequest&) override { return MsgAnswer::None; }
-    std::optional<std::string> SaveFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> OpenFileDialog(const FileDialogRequest&) override { return {}; }
-    std::optional<std::string> BrowseForFolder(const std::string&) override { return {}; }
-    void ShellOpen(const std::string&) override {}
-    void SetClipboardText(const std::string&) override {}
-    std::string ClipboardText() override { return {}; }
-    std::vector<UrlCacheEntry> UrlCacheEntries(const std::string&) override { return {}; }
 };
 
-class SingleInstanceTest : public ::testing::Test {
+class SingleInstanceTest : public test::PrivateNamesTest {
 protected:
-    void SetUp() override {
-        test::UsePrivateRuntimeDir();
-        previous_ = SetPlatform(&probe_);
-    }
-    void TearDown() override {
-        SetPlatform(previous_);
-        for (const auto& n : names_) test::RemoveNamedObjects(n);
-    }
-    std::string Name(const std::string& tag) {
-        names_.push_back(test::UniqueName(tag));
-        return names_.back();
-    }
-    SendProbe probe_;
-
-private:
-    Platform* previous_ = nullptr;
-    std::vector<std::string> names_;
+    ScopedPlatform<NotifyProbe> probe_;
 };
 
 TEST_F(SingleInstanceTest, FirstCopyGoesOnAndMarksItselfStarting) {
@@ -81,7 +48,7 @@ TEST_F(SingleInstanceTest, FirstCopyGoesOnAndMarksItselfStarting) {
     SingleInstance first(name);
     EXPECT_TRUE(first.StartupTest());
     EXPECT_EQ(TProcessSharedAnsiString(name).Read(), "0");
-    EXPECT_TRUE(probe_.sent.empty());
+    EXPECT_TRUE(probe_->sent.empty());
 }
 
 TEST_F(SingleInstanceTest, CopyFindingOneThatStartsNotifiesHandleZeroOutsideTheLockAndEnds) {
@@ -90,12 +57,9 @@ TEST_F(SingleInstanceTest, CopyFindingOneThatStartsNotifiesHandleZeroOutsideTheL
     ASSERT_TRUE(first.StartupTest());
     SingleInstance second(name);
     EXPECT_FALSE(second.StartupTest());
-    ASSERT_EQ(probe_.sent.size(), 1u);
-    EXPECT_EQ(probe_.sent[0].window, 0u);
-    EXPECT_EQ(probe_.sent[0].msg, 1025u);
-    EXPECT_EQ(probe_.sent[0].wparam, 0u);
-    EXPECT_EQ(probe_.sent[0].lparam, 0);
-    EXPECT_TRUE(probe_.sent[0].lockFree);
+    ASSERT_EQ(probe_->sent.size(), 1u);
+    EXPECT_EQ(probe_->sent[0].window, 0u);
+    EXPECT_TRUE(probe_->sent[0].lockFree);
     EXPECT_EQ(TProcessSharedAnsiString(name).Read(), "0") << "the ending copy changed the text";
     second.Withdraw();  // nothing left to withdraw
     EXPECT_EQ(TProcessSharedAnsiString(name).Read(), "0");
@@ -110,9 +74,9 @@ TEST_F(SingleInstanceTest, PublishedHandleIsNotifiedAndWithdrawLeavesTheTextEmpt
 
     SingleInstance second(name);
     EXPECT_FALSE(second.StartupTest());
-    ASSERT_EQ(probe_.sent.size(), 1u);
-    EXPECT_EQ(probe_.sent[0].window, 0x1C00007u);
-    EXPECT_TRUE(probe_.sent[0].lockFree);
+    ASSERT_EQ(probe_->sent.size(), 1u);
+    EXPECT_EQ(probe_->sent[0].window, 0x1C00007u);
+    EXPECT_TRUE(probe_->sent[0].lockFree);
 
     running.Withdraw();
     EXPECT_EQ(TProcessSharedAnsiString(name).Read(), "");
@@ -132,7 +96,7 @@ TEST_F(SingleInstanceTest, TextThatIsNoIntegerFailsWithTheLockReleased) {
         } catch (const EConvertError& e) {
             EXPECT_EQ(std::string(e.what()), std::string("'") + bad + "' is not a valid integer value");
         }
-        EXPECT_TRUE(probe_.sent.empty());
+        EXPECT_TRUE(probe_->sent.empty());
         Child other([] {
             NamedMutex m(TProcessSharedAnsiString::kMutexName);
             m.Lock();

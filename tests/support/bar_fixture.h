@@ -9,9 +9,9 @@
 #include "base/cell_document.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
-#include "htmlview/headless_engine.h"
-#include "platform/fake/fake_platform.h"
 #include "popup/popup_form.h"
+#include "support/fake_platform.h"
+#include "support/headless_engine.h"
 
 namespace zx::test {
 
@@ -42,6 +42,7 @@ public:
     void fill(int i, const std::string& address) { put(i, JoinLinesCRLF(MakeImagePage(CellPageTemplate(), address))); }
 
     ScopedFakePlatform fake;
+    ScopedHeadlessEngine headless;
     std::unique_ptr<TForm1> form1;
     std::unique_ptr<TfrmPopupForm> popup;
     std::unique_ptr<TForm2> about;

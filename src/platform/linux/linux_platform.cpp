@@ -1,5 +1,7 @@
 #include "platform/linux/linux_platform.h"
 
+#include <unistd.h>
+
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
@@ -14,7 +16,9 @@
 #include <QStringList>
 #include <QUrl>
 #include <QWidget>
+#include <cstdlib>
 
+#include "platform/linux/named_objects.h"
 #include "platform/linux/session_lock.h"
 #include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
@@ -69,6 +73,10 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
 }
 
 }  // namespace
+
+void SwitchEngineSandboxOffForRoot() {
+    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+}
 
 LinuxPlatform::LinuxPlatform() : lock_(std::make_unique<SessionLockWatcher>()) {
     // The program keeps no settings, and the toolkit's file dialogs would
@@ -197,9 +205,16 @@ std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& loc
     return XattrUrlCacheEntries(localPath);
 }
 
-std::optional<intptr_t> LinuxPlatform::SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
-                                                         intptr_t lparam) {
-    return LinuxSendWindowMessage(window, msg, wparam, lparam);
+std::unique_ptr<ProcessMutex> LinuxPlatform::OpenMutex(const std::string& name) {
+    return OpenNamedMutex(name);
+}
+
+std::unique_ptr<ProcessSharedMemory> LinuxPlatform::OpenSharedMemory(const std::string& name, size_t size) {
+    return NamedSharedMemory::Create(name, size);
+}
+
+bool LinuxPlatform::NotifyRunningCopy(WindowHandle window) {
+    return SendInstanceNotification(window).has_value();
 }
 
 }  // namespace zx

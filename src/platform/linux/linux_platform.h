@@ -1,7 +1,8 @@
 #pragma once
 // The platform the program runs on: Qt for the pointer, screens, dialogs,
 // clipboard and shell; D-Bus for the session lock; extended attributes for
-// the origin of saved files; X11 for messages between processes.
+// the origin of saved files; X11 for messages between processes; files for the
+// named mutex and shared memory.
 #include <memory>
 
 #include "platform/platform.h"
@@ -27,12 +28,18 @@ public:
     void SetClipboardText(const std::string& text) override;
     std::string ClipboardText() override;
     std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
-    std::optional<intptr_t> SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
-                                              intptr_t lparam) override;
+    std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) override;
+    std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) override;
+    bool NotifyRunningCopy(WindowHandle window) override;
 
 private:
     std::unique_ptr<SessionLockWatcher> lock_;
 };
+
+// The web engine's sandbox refuses to start as root: then it is switched off
+// (QTWEBENGINE_DISABLE_SANDBOX), unless that variable is set already. Call
+// before the engine is set up.
+void SwitchEngineSandboxOffForRoot();
 
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
 std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath);

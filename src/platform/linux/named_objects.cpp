@@ -1,4 +1,4 @@
-#include "platform/named_objects.h"
+#include "platform/linux/named_objects.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -211,6 +211,12 @@ void NamedMutex::Unlock() {
     }
     state.owner = std::thread::id();
     state.released.notify_all();
+}
+
+std::unique_ptr<ProcessMutex> OpenNamedMutex(const std::string& name) {
+    auto mutex = std::make_unique<NamedMutex>(name);
+    if (!mutex->Valid()) return nullptr;
+    return mutex;
 }
 
 // ---- NamedSharedMemory -----------------------------------------------------

@@ -15,13 +15,13 @@
 namespace zx {
 
 // A message travels as an X ClientMessage of this type to the target window,
-// carrying (msg, wparam, lparam, reply window) as 32-bit words; the answer
-// comes back as a ClientMessage of the same type to the reply window,
-// carrying (result, msg). The parameters are cut to 32 bits on the way.
+// carrying (msg, 0, 0, reply window) as 32-bit words; the answer comes back as
+// a ClientMessage of the same type to the reply window, carrying (result,
+// msg). The only message sent is the instance notification.
 namespace {
 
 constexpr char kMessageAtom[] = "_ZELTRIX_WINDOW_MESSAGE";
-constexpr auto kAnswerTimeLimit = std::chrono::seconds(60);
+constexpr uint32_t kInstanceNotification = 1025;
 
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
@@ -121,12 +121,7 @@ private:
 
 }  // namespace
 
-std::optional<intptr_t> LinuxSendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam, intptr_t lparam) {
-    return LinuxSendWindowMessage(window, msg, wparam, lparam, kAnswerTimeLimit);
-}
-
-std::optional<intptr_t> LinuxSendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam, intptr_t lparam,
-                                               std::chrono::milliseconds timeLimit) {
+std::optional<intptr_t> SendInstanceNotification(WindowHandle window, std::chrono::milliseconds timeLimit) {
     // X window ids are 29-bit; 0 and anything wider name no window.
     if (window == 0 || window > 0xFFFFFFFFu) return std::nullopt;
     const char* display = std::getenv("DISPLAY");
@@ -153,9 +148,7 @@ std::optional<intptr_t> LinuxSendWindowMessage(WindowHandle window, uint32_t msg
     event.format = 32;
     event.window = target;
     event.type = atom;
-    event.data.data32[0] = msg;
-    event.data.data32[1] = static_cast<uint32_t>(wparam);
-    event.data.data32[2] = static_cast<uint32_t>(lparam);
+    event.data.data32[0] = kInstanceNotification;
     event.data.data32[3] = reply;
     // An empty event mask delivers the event to the client that created the
     // target window: the receiving program.

@@ -2,7 +2,6 @@
 // A scriptable platform for tests: put the pointer somewhere, queue the
 // answers of the next questions and dialogs, read what was shown or opened.
 #include <deque>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -26,7 +25,6 @@ public:
     std::deque<std::optional<std::string>> openDialogAnswers;
     std::deque<std::optional<std::string>> folderAnswers;
     std::vector<UrlCacheEntry> urlCache;
-    std::map<WindowHandle, intptr_t> windows;  // windows that answer messages
 
     // What happened.
     std::vector<MessageBoxRequest> shownBoxes;
@@ -35,11 +33,7 @@ public:
     std::vector<std::string> opened;  // shell opens, as handed to the shell
     std::string clipboard;
     int clipboardWrites = 0;
-    struct SentMessage {
-        WindowHandle window;
-        uint32_t msg;
-    };
-    std::vector<SentMessage> sentMessages;
+    std::vector<WindowHandle> notified;  // running copies notified
     int cursorReads = 0;
 
     bool GetCursorPos(Point& p) override;
@@ -57,23 +51,31 @@ public:
     }
     std::string ClipboardText() override { return clipboard; }
     std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
-    std::optional<intptr_t> SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t wparam,
-                                              intptr_t lparam) override;
+    // No named objects: the mutex does nothing and the memory cannot be had.
+    // Tests of what is built on them use the real ones.
+    std::unique_ptr<ProcessMutex> OpenMutex(const std::string&) override { return nullptr; }
+    std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string&, size_t) override { return nullptr; }
+    bool NotifyRunningCopy(WindowHandle window) override {
+        notified.push_back(window);
+        return false;
+    }
 };
 
-// Installs a fake for the life of a scope and restores the previous platform.
-class ScopedFakePlatform {
+// Installs a platform for the life of a scope and restores the previous one.
+template <class P = FakePlatform>
+class ScopedPlatform {
 public:
-    ScopedFakePlatform() : previous_(SetPlatform(&fake_)) {}
-    ~ScopedFakePlatform() { SetPlatform(previous_); }
-    ScopedFakePlatform(const ScopedFakePlatform&) = delete;
-    ScopedFakePlatform& operator=(const ScopedFakePlatform&) = delete;
-    FakePlatform* operator->() { return &fake_; }
-    FakePlatform& get() { return fake_; }
+    ScopedPlatform() : previous_(SetPlatform(&fake_)) {}
+    ~ScopedPlatform() { SetPlatform(previous_); }
+    ScopedPlatform(const ScopedPlatform&) = delete;
+    ScopedPlatform& operator=(const ScopedPlatform&) = delete;
+    P* operator->() { return &fake_; }
+    P& get() { return fake_; }
 
 private:
-    FakePlatform fake_;
+    P fake_;
     Platform* previous_;
 };
+using ScopedFakePlatform = ScopedPlatform<>;
 
 }  // namespace zx

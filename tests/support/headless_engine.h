@@ -2,6 +2,7 @@
 // An engine that draws nothing and remembers what it was asked to show, so
 // that the bar's logic runs in plain tests. SimulateNavigation plays a drop
 // or a link click: it is announced to the view first, as a real engine does.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,18 @@ public:
     std::vector<std::string> navigations;  // addresses navigated to, in order
     std::vector<std::string> loads;        // texts loaded, in order
     std::string currentText;               // the text shown now
+};
+
+// Makes the views created while it lives use the headless engine; in a
+// fixture, declare it before the views.
+class ScopedHeadlessEngine {
+public:
+    ScopedHeadlessEngine() {
+        SetHtmlEngineFactory([](TEmbeddedWB&, const HtmlViewOptions&) { return std::make_unique<HeadlessEngine>(); });
+    }
+    ~ScopedHeadlessEngine() { SetHtmlEngineFactory(nullptr); }
+    ScopedHeadlessEngine(const ScopedHeadlessEngine&) = delete;
+    ScopedHeadlessEngine& operator=(const ScopedHeadlessEngine&) = delete;
 };
 
 }  // namespace zx

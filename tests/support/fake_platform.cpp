@@ -1,4 +1,4 @@
-#include "platform/fake/fake_platform.h"
+#include "support/fake_platform.h"
 
 namespace zx {
 
@@ -53,13 +53,6 @@ std::optional<std::string> FakePlatform::BrowseForFolder(const std::string& titl
 
 std::vector<UrlCacheEntry> FakePlatform::UrlCacheEntries(const std::string&) {
     return urlCache;
-}
-
-std::optional<intptr_t> FakePlatform::SendWindowMessage(WindowHandle window, uint32_t msg, uintptr_t, intptr_t) {
-    sentMessages.push_back({window, msg});
-    auto it = windows.find(window);
-    if (it == windows.end()) return std::nullopt;
-    return it->second;
 }
 
 }  // namespace zx

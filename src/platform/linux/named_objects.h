@@ -23,6 +23,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/platform.h"
+
 namespace zx {
 
 // The directory that holds the named objects, created when missing; nullopt
@@ -34,26 +36,26 @@ std::optional<std::string> NamedObjectDirectory();
 // are written as %XX.
 std::string NamedObjectPath(const std::string& dir, const std::string& name, const std::string& suffix);
 
-class NamedMutex {
+class NamedMutex : public ProcessMutex {
 public:
     // Opens the mutex, creating it when it does not exist yet. Never throws: a
     // mutex that cannot be opened makes Lock and Unlock do nothing.
     explicit NamedMutex(const std::string& name);
-    ~NamedMutex();
+    ~NamedMutex() override;
     NamedMutex(const NamedMutex&) = delete;
     NamedMutex& operator=(const NamedMutex&) = delete;
 
     bool Valid() const { return !path_.empty(); }
     // Waits without time-out. Each Lock needs one Unlock on the same thread.
-    void Lock();
+    void Lock() override;
     // Releases once; does nothing on a thread that does not own the mutex.
-    void Unlock();
+    void Unlock() override;
 
 private:
     std::string path_;
 };
 
-class NamedSharedMemory {
+class NamedSharedMemory : public ProcessSharedMemory {
 public:
     // The block called `name` when a live process holds it; nullptr otherwise.
     static std::unique_ptr<NamedSharedMemory> OpenExisting(const std::string& name);
@@ -61,17 +63,17 @@ public:
     // process holds it; nullptr when neither works.
     static std::unique_ptr<NamedSharedMemory> Create(const std::string& name, size_t size);
 
-    ~NamedSharedMemory();
+    ~NamedSharedMemory() override;
     NamedSharedMemory(const NamedSharedMemory&) = delete;
     NamedSharedMemory& operator=(const NamedSharedMemory&) = delete;
 
     // True when Create made the block anew.
-    bool Created() const { return created_; }
+    bool Created() const override { return created_; }
     // Maps `size` bytes from offset 0 for reading and writing; nullptr when
     // that cannot be done (also when the block is shorter than `size`).
-    void* MapView(size_t size);
+    void* MapView(size_t size) override;
     // Unmaps a view that MapView returned.
-    void UnmapView(void* address);
+    void UnmapView(void* address) override;
 
 private:
     NamedSharedMemory(int fd, bool created) : fd_(fd), created_(created) {}
@@ -80,5 +82,8 @@ private:
     std::mutex viewsGuard_;
     std::map<void*, size_t> views_;  // address -> length, for unmapping
 };
+
+// The mutex as the platform hands it out: nullptr when it cannot be opened.
+std::unique_ptr<ProcessMutex> OpenNamedMutex(const std::string& name);
 
 }  // namespace zx
