@@ -26,7 +26,7 @@
 
 #include "bar/bar_layout.h"
 #include "support/child_process.h"
-#include "support/nginx_server.h"
+#include "support/web_server.h"
 #include "support/x11_probe.h"
 
 namespace zx {

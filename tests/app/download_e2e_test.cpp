@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "support/child_process.h"
-#include "support/nginx_server.h"
 #include "support/temp_dir.h"
+#include "support/web_server.h"
 #include "support/x11_probe.h"
 
 namespace zx {

@@ -15,7 +15,7 @@
 #include "bar/image_file.h"
 #include "bar/unique_name.h"
 #include "base/exception.h"
-#include "support/nginx_server.h"
+#include "support/web_server.h"
 
 namespace zx {
 namespace {

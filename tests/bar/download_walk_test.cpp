@@ -23,8 +23,8 @@
 #include "base/handler_guard.h"
 #include "net/id_http.h"
 #include "support/bar_fixture.h"
-#include "support/nginx_server.h"
 #include "support/scripted_http_server.h"
+#include "support/web_server.h"
 
 namespace zx {
 namespace {

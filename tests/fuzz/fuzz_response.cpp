@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "fuzz/scripted_transport.h"
 #include "net/id_http.h"
+#include "support/scripted_transport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string script(reinterpret_cast<const char*>(data), size);

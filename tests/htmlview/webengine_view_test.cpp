@@ -15,9 +15,9 @@
 
 #include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
-#include "htmlview/engine_fixture.h"
 #include "htmlview/webengine_engine.h"
 #include "htmlview/webengine_widgets.h"
+#include "support/engine_fixture.h"
 
 namespace zx {
 namespace {

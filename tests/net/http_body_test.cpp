@@ -1,7 +1,7 @@
 // Body framing and the failures a server can cause while answering.
 #include <gtest/gtest.h>
 
-#include "net/http_test_util.h"
+#include "support/http_test_util.h"
 
 namespace zx {
 namespace {

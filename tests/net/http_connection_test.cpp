@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "net/http_test_util.h"
+#include "support/http_test_util.h"
 
 namespace zx {
 namespace {

@@ -2,7 +2,7 @@
 // the wire.
 #include <gtest/gtest.h>
 
-#include "net/http_test_util.h"
+#include "support/http_test_util.h"
 
 namespace zx {
 namespace {

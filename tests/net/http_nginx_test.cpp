@@ -4,8 +4,8 @@
 
 #include <random>
 
-#include "net/http_test_util.h"
-#include "support/nginx_server.h"
+#include "support/http_test_util.h"
+#include "support/web_server.h"
 
 namespace zx {
 namespace {

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "net/http_test_util.h"
+#include "support/http_test_util.h"
 
 namespace zx {
 namespace {

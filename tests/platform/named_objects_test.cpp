@@ -8,7 +8,7 @@
 #include <cstring>
 #include <thread>
 
-#include "platform/forked_child.h"
+#include "support/forked_child.h"
 
 namespace zx {
 namespace {

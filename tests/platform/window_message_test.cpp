@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
-#include "platform/forked_child.h"
-#include "platform/spawned_process.h"
+#include "support/forked_child.h"
+#include "support/spawned_process.h"
 
 namespace zx {
 namespace {

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "base/exception.h"
-#include "platform/forked_child.h"
+#include "support/forked_child.h"
 #include "support/named_objects_platform.h"
 
 namespace zx {

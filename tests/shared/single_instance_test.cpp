@@ -4,8 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "base/exception.h"
-#include "platform/forked_child.h"
 #include "shared/process_shared_string.h"
+#include "support/forked_child.h"
 #include "support/named_objects_platform.h"
 
 namespace zx {

@@ -1,4 +1,4 @@
-#include "htmlview/engine_fixture.h"
+#include "support/engine_fixture.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

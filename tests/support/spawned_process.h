@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/forked_child.h"
+#include "support/forked_child.h"
 
 extern char** environ;
 

@@ -1,4 +1,4 @@
-#include "support/nginx_server.h"
+#include "support/web_server.h"
 
 #include <arpa/inet.h>
 #include <fcntl.h>
