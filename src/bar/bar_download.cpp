@@ -5,10 +5,10 @@
 #include <optional>
 #include <string>
 
-#include "base/cell_document.h"
 #include "bar/form1.h"
 #include "bar/image_file.h"
 #include "bar/unique_name.h"
+#include "base/cell_document.h"
 #include "htmlview/embedded_wb.h"
 #include "net/id_http.h"
 #include "net/memory_stream.h"

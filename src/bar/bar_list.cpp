@@ -1,7 +1,7 @@
 // Saving the cells' addresses to a bar list file and filling the cells from one.
-#include "base/cell_document.h"
 #include "bar/form1.h"
 #include "bar/list_file.h"
+#include "base/cell_document.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
 

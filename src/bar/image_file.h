@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "bar/unique_name.h"
+#include "platform/files.h"
 
 namespace zx {
 
@@ -15,38 +16,30 @@ public:
     // program's new files). An entry that is already there is never opened
     // or replaced: when a file or a link of that name has appeared since
     // `name` was picked from `baseName` (UniqueFileName), the next free name
-    // for `baseName` is picked instead. No lock is taken: it would keep out
-    // no program that does not ask for one, and some file systems refuse it. A name that cannot be a file in the folder
-    // (empty, ".", "..", or holding "/") and every other failure throw
-    // EFCreateError "Cannot create file "<path>". <system error text>".
+    // for `baseName` is picked instead. No lock is taken. A name that cannot
+    // be a file in the folder (empty, ".", "..", or holding "/") and every
+    // other failure throw EFCreateError "Cannot create file "<path>". <system
+    // error text>".
     static TImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,
                              const ExistsTest& exists = FileExists);
     static TImageFile Create(const std::string& folder, const std::string& name) { return Create(folder, name, name); }
 
-    TImageFile(TImageFile&& other) noexcept;
-    TImageFile& operator=(TImageFile&&) = delete;
-    TImageFile(const TImageFile&) = delete;
-    TImageFile& operator=(const TImageFile&) = delete;
-    // Closes without reporting; what was written stays.
-    ~TImageFile();
-
-    const std::string& Path() const { return path_; }
+    const std::string& Path() const { return file_.Path(); }
 
     // Writes all `size` bytes; throws EWriteError "Stream write error" when
     // the system takes fewer (a full disk, a size limit). What was written
     // before the failure stays in the file.
-    void Write(const char* data, size_t size);
+    void Write(const char* data, size_t size) { file_.Write(data, size); }
     // Closes the file; a failure that the system reports only at closing
-    // counts as a failed write.
-    void Close();
+    // counts as a failed write. Destroying an open file closes it silently.
+    void Close() { file_.Close(); }
 
-    static constexpr const char* kWriteErrorText = "Stream write error";
+    static constexpr const char* kWriteErrorText = NewFile::kWriteErrorText;
 
 private:
-    TImageFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    explicit TImageFile(NewFile file) : file_(std::move(file)) {}
 
-    int fd_ = -1;
-    std::string path_;
+    NewFile file_;
 };
 
 }  // namespace zx

@@ -1,21 +1,6 @@
 #include "bar/unique_name.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-
-#include "base/exception.h"
-#include "base/text.h"
-
 namespace zx {
-
-bool FileExists(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return !S_ISDIR(st.st_mode);
-    // A link that points nowhere still takes the name: a file made there
-    // would be made through the link, somewhere else.
-    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
 
 std::string JoinPath(const std::string& folder, const std::string& name) {
     return folder + "/" + name;
@@ -39,7 +24,7 @@ std::string UniqueFileName(const std::string& folder, const std::string& name, c
         candidate = stem + "(" + std::to_string(n) + ")" + ext;
         if (!exists(JoinPath(folder, candidate))) return candidate;
     }
-    throw EFCreateError("Cannot create file \"" + JoinPath(folder, candidate) + "\". " + SystemErrorText(EEXIST));
+    ThrowFileNameTaken(JoinPath(folder, candidate));
 }
 
 }  // namespace zx

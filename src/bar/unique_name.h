@@ -5,11 +5,9 @@
 #include <functional>
 #include <string>
 
-namespace zx {
+#include "platform/files.h"
 
-// True only for an existing entry that is not a directory (a symbolic link
-// counts by what it points to; a dangling link counts as taken).
-bool FileExists(const std::string& path);
+namespace zx {
 
 // folder + "/" + name.
 std::string JoinPath(const std::string& folder, const std::string& name);
