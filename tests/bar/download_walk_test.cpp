@@ -2,11 +2,8 @@
 // real servers for ordinary images, a scripted server for order, odd answers
 // and failures. Errors reach
 // the same reporter the application installs; here it records the box text.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <netinet/in.h>
 #include <sys/mount.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <QPushButton>
@@ -60,19 +57,6 @@ test::ScriptedExchange Answer(const std::string& response, bool closeAfter = fal
     e.response = response;
     e.closeAfter = closeAfter;
     return e;
-}
-
-// A loopback port that nothing listens on.
-uint16_t ClosedPort() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd);
-    return ntohs(addr.sin_port);
 }
 
 class Download : public ::testing::Test {
@@ -241,7 +225,7 @@ TEST_F(Download, TransportFailuresAreShownAndWriteNothing) {
     bar.fill(0, "https://127.0.0.1:" + std::to_string(later.Port()) + "/secure.jpg");
     bar.fill(1, later.Url("/later.jpg"));
     Run();
-    bar.fill(0, "http://127.0.0.1:" + std::to_string(ClosedPort()) + "/refused.jpg");
+    bar.fill(0, "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/refused.jpg");
     Run();
     ASSERT_EQ(boxes.size(), 2u);
     EXPECT_EQ(boxes[0], "IOHandler value is not valid.");

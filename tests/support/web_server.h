@@ -50,4 +50,8 @@ private:
 
 using NginxServer = WebServer;
 
+// A loopback port that nothing listened on a moment ago (0 when none could be
+// had); a server started on it may still find it taken.
+uint16_t FreeLoopbackPort();
+
 }  // namespace zx::test
