@@ -6,9 +6,9 @@
 # hundred megabytes, so the process start-up of either client is lost in the
 # noise and two runs of the script agree within a few per cent.
 #   scripts/bench-http.sh [rounds, default 15; one more warm-up round is not counted]
-# Our time for the large set is bimodal (about 0.37 s or 0.6 s here), by whether
-# the kernel can give its 100 MiB buffer huge pages; fifteen rounds keep the
-# median steady.
+# Our time for the large set jumps between about 0.37 s and 0.6 s here from
+# round to round (its 100 MiB buffer asks the kernel for huge pages, which are
+# not always at hand at once); fifteen rounds keep the median steadier.
 # Ends with "small: ours/curl = R" and "large: ours/curl = R" (medians).
 # Built in build-bench, the benchmarks' release build without sanitizers.
 set -euo pipefail
