@@ -11,9 +11,9 @@
 #include "base/handler_guard.h"
 #include "base/text.h"
 #include "htmlview/embedded_wb.h"
+#include "qtext/qt_text.h"
 #include "skin/look.h"
 #include "skin/pictures.h"
-#include "skin/qt_text.h"
 #include "skin/ts_label.h"
 
 namespace zx {

@@ -6,6 +6,7 @@
 
 #include "base/handler_guard.h"
 #include "base/text.h"
+#include "qtext/qt_text.h"
 
 namespace zx {
 
@@ -57,7 +58,7 @@ void TEmbeddedWB::ApplyHTMLCode() {
                                AsciiLower(std::string_view(line).substr(0, 6)) == "about:";
         if (isAddress) {
             if (TrimControl(line).empty()) return;
-            if (QDir(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size()))).exists())
+            if (QDir(ToQString(line)).exists())
                 NavigateTo("file:///" + line);
             else
                 NavigateTo(line);

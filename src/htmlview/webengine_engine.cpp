@@ -8,6 +8,7 @@
 
 #include "base/cell_document.h"
 #include "htmlview/webengine_widgets.h"
+#include "qtext/qt_text.h"
 
 namespace zx {
 namespace {
@@ -121,7 +122,7 @@ QWidget* WebEngineEngine::Widget() {
 }
 
 void WebEngineEngine::Navigate(const std::string& url) {
-    page_->LoadOwn(QUrl::fromUserInput(QString::fromUtf8(url.data(), static_cast<qsizetype>(url.size()))));
+    page_->LoadOwn(QUrl::fromUserInput(ToQString(url)));
 }
 
 void WebEngineEngine::LoadDocumentText(const std::string& text) {

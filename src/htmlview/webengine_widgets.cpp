@@ -12,6 +12,8 @@
 #include <QPointer>
 #include <cctype>
 
+#include "qtext/qt_text.h"
+
 namespace zx {
 namespace {
 
@@ -24,11 +26,6 @@ constexpr size_t kMaxOwnPending = 16;
 const QUrl& ContentBaseUrl() {
     static const QUrl base(QStringLiteral("file:///"));
     return base;
-}
-
-std::string ToStd(const QString& s) {
-    const QByteArray b = s.toUtf8();
-    return std::string(b.constData(), static_cast<size_t>(b.size()));
 }
 
 QUrl Normalized(const QUrl& url) {
@@ -107,8 +104,8 @@ int RemoveDisabledMenuActions(QMenu& menu, QWebEnginePage& page) {
 }
 
 std::string DroppedAddress(const QUrl& url) {
-    if (url.isLocalFile()) return ToStd(url.toLocalFile());
-    return ToStd(url.toString(QUrl::FullyEncoded));
+    if (url.isLocalFile()) return ToStdString(url.toLocalFile());
+    return ToStdString(url.toString(QUrl::FullyEncoded));
 }
 
 // ---------------------------------------------------------------------------
@@ -151,7 +148,7 @@ bool WebEnginePage::TakeOwn(const QUrl& url) {
 bool WebEnginePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (isMainFrame && type == NavigationTypeTyped && TakeOwn(url)) return true;
     if (!announce) return true;
-    return announce(ToStd(url.toString(QUrl::FullyEncoded)));
+    return announce(ToStdString(url.toString(QUrl::FullyEncoded)));
 }
 
 QWebEnginePage* WebEnginePage::createWindow(WebWindowType) {

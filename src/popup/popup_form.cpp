@@ -9,8 +9,8 @@
 #include "platform/platform.h"
 #include "popup/actual_view_page.h"
 #include "popup/ts_memo.h"
+#include "qtext/qt_text.h"
 #include "skin/look.h"
-#include "skin/qt_text.h"
 #include "skin/ts_label.h"
 
 namespace zx {

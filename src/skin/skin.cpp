@@ -7,8 +7,8 @@
 #include <QPalette>
 
 #include "base/exception.h"
+#include "qtext/qt_text.h"
 #include "skin/look.h"
-#include "skin/qt_text.h"
 
 namespace zx {
 

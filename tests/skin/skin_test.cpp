@@ -7,9 +7,9 @@
 #include <stdexcept>
 
 #include "base/handler_guard.h"
+#include "qtext/qt_text.h"
 #include "skin/look.h"
 #include "skin/pictures.h"
-#include "skin/qt_text.h"
 #include "skin/ts_label.h"
 
 namespace zx {

@@ -22,20 +22,14 @@
 #include "platform/linux/session_lock.h"
 #include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
+#include "qtext/qt_text.h"
 
 namespace zx {
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-std::string S(const QString& s) {
-    return s.toUtf8().toStdString();
-}
-
 // "Text Files|*.txt|All Files|*.*" -> "Text Files (*.txt);;All Files (*)"
 QString QtFilter(const std::string& filter) {
-    const QStringList parts = Q(filter).split('|');
+    const QStringList parts = ToQString(filter).split('|');
     QStringList entries;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts[i + 1];
@@ -67,9 +61,9 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(QtFilter(request.filter));
-    dialog.setDefaultSuffix(Q(request.defaultExt));
+    dialog.setDefaultSuffix(ToQString(request.defaultExt));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return S(dialog.selectedFiles().first());
+    return ToStdString(dialog.selectedFiles().first());
 }
 
 }  // namespace
@@ -112,8 +106,8 @@ Rect LinuxPlatform::PrimaryScreen() {
 MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
     QMessageBox box(DialogOwner());
     MarkSecondaryWindow(box, nullptr);
-    box.setWindowTitle(Q(request.caption));
-    box.setText(Q(request.text));
+    box.setWindowTitle(ToQString(request.caption));
+    box.setText(ToQString(request.text));
     switch (request.icon) {
         case MsgIcon::None:
             box.setIcon(QMessageBox::NoIcon);
@@ -174,7 +168,7 @@ std::optional<std::string> LinuxPlatform::OpenFileDialog(const FileDialogRequest
 }
 
 std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& title) {
-    QFileDialog dialog(DialogOwner(), Q(title));
+    QFileDialog dialog(DialogOwner(), ToQString(title));
     MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);
@@ -185,7 +179,7 @@ std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& tit
     // Browsing starts at the desktop every time, with no folder chosen.
     dialog.setDirectory(DesktopFolder());
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
-    return S(dialog.selectedFiles().first());
+    return ToStdString(dialog.selectedFiles().first());
 }
 
 void LinuxPlatform::ShellOpen(const std::string& address) {
@@ -193,12 +187,12 @@ void LinuxPlatform::ShellOpen(const std::string& address) {
 }
 
 void LinuxPlatform::SetClipboardText(const std::string& text) {
-    if (QClipboard* c = QGuiApplication::clipboard()) c->setText(Q(text));
+    if (QClipboard* c = QGuiApplication::clipboard()) c->setText(ToQString(text));
 }
 
 std::string LinuxPlatform::ClipboardText() {
     const QClipboard* c = QGuiApplication::clipboard();
-    return c ? S(c->text()) : std::string();
+    return c ? ToStdString(c->text()) : std::string();
 }
 
 std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& localPath) {
