@@ -7,8 +7,8 @@
 
 #include <cstdlib>
 
+#include "support/child_process.h"
 #include "support/forked_child.h"
-#include "support/spawned_process.h"
 
 namespace zx {
 namespace {
@@ -24,19 +24,19 @@ long long MonotonicNs() {
 // The receiver program with its shown window.
 class Receiver {
 public:
-    Receiver() : process_({ZX_WINDOW_MESSAGE_RECEIVER}) {
-        auto line = process_.ReadLine(60s);
+    Receiver() : process_({ZX_WINDOW_MESSAGE_RECEIVER}, {}, test::kTalkOverPipes) {
+        auto line = process_.ReadLine(60000);
         if (line && line->rfind("W ", 0) == 0) window_ = std::strtoull(line->c_str() + 2, nullptr, 10);
     }
     ~Receiver() {
         process_.WriteLine("quit");
-        process_.Wait(10s);
+        process_.WaitExit(10000);
     }
     WindowHandle window() const { return window_; }
-    test::SpawnedProcess& process() { return process_; }
+    test::ChildProcess& process() { return process_; }
 
 private:
-    test::SpawnedProcess process_;
+    test::ChildProcess process_;
     WindowHandle window_ = 0;
 };
 
@@ -77,7 +77,7 @@ TEST_F(WindowMessageTest, RunningReceiverAnswersZeroAndGoesOn) {
     EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
     // It is still there and answers again.
     EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
-    EXPECT_FALSE(receiver.process().Wait(0ms));
+    EXPECT_TRUE(receiver.process().Running());
 }
 
 TEST_F(WindowMessageTest, WindowsThatDoNotExistFailQuietlyAndQuickly) {

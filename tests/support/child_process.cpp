@@ -1,5 +1,6 @@
 #include "support/child_process.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -32,6 +33,8 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
     envp.push_back(nullptr);
     for (auto& s : args) argp.push_back(s.data());
     argp.push_back(nullptr);
+    int in[2] = {-1, -1}, out[2] = {-1, -1};
+    if (options_.pipes && (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0)) return;
     const pid_t parent = getpid();
     // Everything the child needs is prepared above: after fork it only makes
     // async-signal-safe calls.
@@ -40,15 +43,50 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
         prctl(PR_SET_PDEATHSIG, SIGTERM);
         if (getppid() != parent) _exit(127);
         if (options_.ownProcessGroup) setpgid(0, 0);
+        if (options_.pipes && (dup2(in[0], STDIN_FILENO) < 0 || dup2(out[1], STDOUT_FILENO) < 0)) _exit(127);
         execvpe(argp[0], argp.data(), envp.data());
         _exit(127);
     }
     started_ = pid_ > 0;
     if (started_ && options_.ownProcessGroup) setpgid(pid_, pid_);
+    if (options_.pipes) {
+        close(in[0]);
+        close(out[1]);
+        toChild_ = in[1];
+        fromChild_ = out[0];
+    }
+}
+
+void ChildProcess::WriteLine(const std::string& line) {
+    const std::string data = line + "\n";
+    if (toChild_ >= 0) (void)!write(toChild_, data.data(), data.size());
+}
+
+std::optional<std::string> ChildProcess::ReadLine(int ms) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (fromChild_ >= 0) {
+        if (const size_t eol = output_.find('\n'); eol != std::string::npos) {
+            std::string line = output_.substr(0, eol);
+            output_.erase(0, eol + 1);
+            return line;
+        }
+        const auto left =
+            std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return std::nullopt;
+        pollfd p{fromChild_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) continue;
+        char chunk[512];
+        const ssize_t n = read(fromChild_, chunk, sizeof chunk);
+        if (n <= 0) return std::nullopt;
+        output_.append(chunk, static_cast<size_t>(n));
+    }
+    return std::nullopt;
 }
 
 ChildProcess::~ChildProcess() {
     if (Running()) Stop(options_.stopSignal, options_.stopMs);
+    if (toChild_ >= 0) close(toChild_);
+    if (fromChild_ >= 0) close(fromChild_);
 }
 
 bool ChildProcess::Running() {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,12 +23,17 @@ struct ChildOptions {
     // lock and socket.
     int stopSignal = SIGKILL;
     int stopMs = 0;
+    // The child's standard input and output are pipes to the test
+    // (WriteLine, ReadLine) instead of the test's own.
+    bool pipes = false;
 };
 
 // Helpers of a test (X server, window manager, the program) asked to end
 // with SIGTERM, and a browser asked together with the helpers it starts.
 inline constexpr ChildOptions kEndOnRequest{.ownProcessGroup = false, .stopSignal = SIGTERM, .stopMs = 5000};
 inline constexpr ChildOptions kEndGroupOnRequest{.ownProcessGroup = true, .stopSignal = SIGTERM, .stopMs = 10000};
+// A helper program the test talks to line by line.
+inline constexpr ChildOptions kTalkOverPipes{.pipes = true};
 
 class ChildProcess {
 public:
@@ -50,12 +56,21 @@ public:
     int Stop(int sig, int ms);
     void KillNow() { Stop(SIGKILL, 10000); }
 
+    // With `pipes`: writes `line` and "\n" to the child's input.
+    void WriteLine(const std::string& line);
+    // With `pipes`: the next line of the child's output without its "\n";
+    // nullopt at the end of its output or after `ms`.
+    std::optional<std::string> ReadLine(int ms = 30000);
+
 private:
     pid_t pid_ = -1;
     bool started_ = false;
     bool exited_ = false;
     int exitCode_ = -1;
     ChildOptions options_;
+    int toChild_ = -1;
+    int fromChild_ = -1;
+    std::string output_;
 };
 
 // Polls `done` until it holds or `ms` have passed; its last answer.
