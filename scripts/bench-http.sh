@@ -17,7 +17,7 @@ rounds=${1:-15}
 build=build-bench
 mkdir -p "$build"
 
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON \
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=ON -DZX_BENCH=ON \
     >"$build/configure.log" 2>&1 || { cat "$build/configure.log" >&2; exit 1; }
 cmake --build "$build" --target bench_http -j"$(nproc)" >/dev/null
 bench="$build/bench/http/bench_http"

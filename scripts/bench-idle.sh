@@ -7,7 +7,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -eq 0 ]; then
     build=$root/build-bench
-    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON >/dev/null
+    cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=ON -DZX_BENCH=ON >/dev/null
     cmake --build "$build" --target zeltrix -j"$(nproc)" >/dev/null
 else
     build=$1

@@ -14,7 +14,7 @@ for tool in Xvfb xdotool nginx; do
     command -v $tool >/dev/null || [ -x /usr/sbin/$tool ] || { echo "needs $tool" >&2; exit 1; }
 done
 
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=OFF -DZX_BENCH=ON >/dev/null
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZX_SANITIZE=OFF -DZX_TESTS=ON -DZX_BENCH=ON >/dev/null
 cmake --build "$build" --target zeltrix bench_memory -j2 >/dev/null
 
 . "$root/scripts/xvfb.sh"

@@ -8,32 +8,54 @@
 //
 // Needs an X server wide enough for all twenty cells (1920 pixels), xdotool
 // and nginx. --detail adds the largest mappings of every process.
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <QCoreApplication>
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "bar/bar_layout.h"
 #include "loopback_site.h"
 #include "process_memory.h"
-#include "screen_probe.h"
+#include "support/child_process.h"
+#include "support/x11_probe.h"
 
 namespace {
 
 using namespace zx::bench;
 using Clock = std::chrono::steady_clock;
+using zx::test::WaitUntil;
+
+struct ScreenRect {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// Where the mapped top-level window titled `title` is, in root coordinates.
+std::optional<ScreenRect> Viewable(zx::test::X11Probe& screen, const std::string& title) {
+    const auto w = screen.FindViewable(title);
+    if (!w) return std::nullopt;
+    return ScreenRect{w->x, w->y, w->width, w->height};
+}
+
+// The share (0 to 1) of the rectangle's pixels that are clearly coloured
+// rather than white, grey or black.
+double ColouredShare(zx::test::X11Probe& screen, const ScreenRect& rect) {
+    if (rect.width <= 0 || rect.height <= 0) return 0;
+    const std::vector<uint32_t> pixels = screen.Grab(rect.x, rect.y, rect.width, rect.height);
+    int coloured = 0;
+    for (const uint32_t rgb : pixels) {
+        const int r = (rgb >> 16) & 0xff, g = (rgb >> 8) & 0xff, b = rgb & 0xff;
+        if (std::max({r, g, b}) - std::min({r, g, b}) >= 64) ++coloured;
+    }
+    return pixels.empty() ? 0 : static_cast<double>(coloured) / (rect.width * rect.height);
+}
 
 void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -41,42 +63,6 @@ void Sleep(int ms) {
 
 bool Xdotool(const std::string& args) {
     return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-bool WaitFor(const std::function<bool()>& done, int ms) {
-    const auto end = Clock::now() + std::chrono::milliseconds(ms);
-    while (Clock::now() < end) {
-        if (done()) return true;
-        Sleep(50);
-    }
-    return done();
-}
-
-// The program in a process group of its own, with its own runtime folder.
-pid_t StartProgram(const std::string& program, const std::string& runtimeDir) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-        ::setpgid(0, 0);
-        ::setenv("XDG_RUNTIME_DIR", runtimeDir.c_str(), 1);
-        ::setenv("QT_QPA_PLATFORM", "xcb", 1);
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    if (pid > 0) ::setpgid(pid, pid);
-    return pid;
-}
-
-void EndProgram(pid_t pid) {
-    ::kill(pid, SIGTERM);
-    if (!WaitFor([pid] { return ::waitpid(pid, nullptr, WNOHANG) == pid; }, 10000)) {
-        ::kill(-pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-    }
-    ::kill(-pid, SIGKILL);  // engine processes left behind
 }
 
 double Report(const char* what, pid_t pid, bool detail) {
@@ -103,33 +89,34 @@ double Report(const char* what, pid_t pid, bool detail) {
 }
 
 // Types the list's path into the Open dialog and confirms it.
-bool AnswerOpenDialog(ScreenProbe& screen, const std::string& path) {
-    if (!WaitFor([&] { return screen.Viewable("Open").has_value(); }, 10000)) return false;
+bool AnswerOpenDialog(zx::test::X11Probe& screen, const std::string& path) {
+    if (!WaitUntil([&] { return Viewable(screen, "Open").has_value(); }, 10000)) return false;
     Xdotool("search --onlyvisible --name '^Open$' windowfocus --sync");
     Sleep(300);
     Xdotool("key --clearmodifiers ctrl+a");
     Xdotool("type --delay 10 '" + path + "'");
     Sleep(300);
     // The first Return may only close the name completer.
-    for (int i = 0; i < 3 && screen.Viewable("Open"); ++i) {
+    for (int i = 0; i < 3 && Viewable(screen, "Open"); ++i) {
         Xdotool("key Return");
-        WaitFor([&] { return !screen.Viewable("Open"); }, 2000);
+        WaitUntil([&] { return !Viewable(screen, "Open"); }, 2000);
     }
-    return !screen.Viewable("Open");
+    return !Viewable(screen, "Open");
 }
 
 // The 24 views in screen coordinates: twenty cells on the bar, the popup's
 // three previews and its actual-size view.
 std::vector<ScreenRect> ViewRects(const ScreenRect& popup) {
     std::vector<ScreenRect> rects;
-    for (int i = 0; i < 20; ++i) rects.push_back({78 * (i + 1) + 5, i == 19 ? 2 : 8, 71, 51});
+    for (int i = 0; i < zx::kCellCount; ++i)
+        rects.push_back({zx::CellLeft(i), i == 19 ? 2 : 8, zx::kCellWidth, zx::kCellHeight});
     for (const ScreenRect r : {ScreenRect{71, 8, 80, 80}, {8, 96, 143, 144}, {160, 8, 229, 232}, {8, 34, 54, 25}})
         rects.push_back({popup.x + r.x, popup.y + r.y, r.width, r.height});
     return rects;
 }
 
 int Run(const std::string& program, bool detail) {
-    ScreenProbe screen;
+    zx::test::X11Probe screen;
     if (!screen.Connected()) {
         std::fprintf(stderr, "no X display\n");
         return 2;
@@ -140,12 +127,11 @@ int Run(const std::string& program, bool detail) {
     std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
 
     Xdotool("mousemove 900 600");
-    const pid_t pid = StartProgram(program, runtime);
-    struct Ender {
-        pid_t pid;
-        ~Ender() { EndProgram(pid); }
-    } ender{pid};
-    if (!WaitFor([&] { return screen.Viewable("Form1") && !screen.Viewable("Zeltrix"); }, 60000)) {
+    // In a process group of its own, so that its engine processes end with it.
+    zx::test::ChildProcess app({program}, {"XDG_RUNTIME_DIR=" + runtime, "QT_QPA_PLATFORM=xcb"},
+                               zx::test::kEndGroupOnRequest);
+    const pid_t pid = app.Pid();
+    if (!WaitUntil([&] { return Viewable(screen, "Form1") && !Viewable(screen, "Zeltrix"); }, 60000)) {
         std::fprintf(stderr, "the bar did not come up\n");
         return 1;
     }
@@ -155,14 +141,14 @@ int Run(const std::string& program, bool detail) {
 
     Xdotool("mousemove 900 0");
     std::optional<ScreenRect> bar;
-    WaitFor([&] { return (bar = screen.Viewable("Form1")) && bar->y == 0 && bar->width >= 1700; }, 5000);
+    WaitUntil([&] { return (bar = Viewable(screen, "Form1")) && bar->y == 0 && bar->width >= 1700; }, 5000);
     if (!bar || bar->y != 0 || bar->width < 1700) {
         std::fprintf(stderr, "the bar does not show all twenty cells (needs a screen 1920 pixels wide)\n");
         return 1;
     }
     const auto cells = ViewRects({});
     for (int i = 0; i < 20; ++i) {
-        if (screen.ColouredShare(cells[static_cast<size_t>(i)]) > 0.1) {
+        if (ColouredShare(screen, cells[static_cast<size_t>(i)]) > 0.1) {
             std::fprintf(stderr, "an empty cell reads as painted: cannot tell when the views have painted\n");
             return 1;
         }
@@ -175,7 +161,7 @@ int Run(const std::string& program, bool detail) {
     const auto loaded = Clock::now();
     Xdotool("mousemove 118 33");  // rests on cell 0: the preview opens
     std::optional<ScreenRect> popup;
-    WaitFor([&] { return (popup = screen.Viewable("Popup Form")).has_value(); }, 10000);
+    WaitUntil([&] { return (popup = Viewable(screen, "Popup Form")).has_value(); }, 10000);
     if (!popup) {
         std::fprintf(stderr, "the preview did not open\n");
         return 1;
@@ -183,10 +169,10 @@ int Run(const std::string& program, bool detail) {
     const auto rects = ViewRects(*popup);
     std::vector<bool> painted(rects.size(), false);
     size_t done = 0;
-    WaitFor(
+    WaitUntil(
         [&] {
             for (size_t i = 0; i < rects.size(); ++i) {
-                if (!painted[i] && screen.ColouredShare(rects[i]) > 0.1) {
+                if (!painted[i] && ColouredShare(screen, rects[i]) > 0.1) {
                     painted[i] = true;
                     ++done;
                 }
