@@ -12,12 +12,7 @@ if [ "${FIX:-0}" = 1 ]; then
 fi
 status=0
 clang-format --dry-run --Werror "${files[@]}" || status=1
-# The seams: calls to the OS only in the Linux platform, no Qt in net/, base/
-# and the platform interface. (net/ holds the socket transport, its own seam.)
-mapfile -t seamed < <(git ls-files 'src/app/*' 'src/shared/*' 'src/bar/*' 'src/htmlview/*' 'src/popup/*' \
-  'src/about/*' 'src/skin/*' 'src/base/*' 'src/platform/*' | grep -v '^src/platform/linux/')
-grep -nE '#include <(unistd|fcntl|csignal|signal|poll|spawn|pwd|dirent|xcb/|X11/|sys/)' "${seamed[@]}" && status=1
-grep -nE '#include <Q' $(git ls-files 'src/net/*' 'src/base/*' src/platform/platform.h) && status=1
+scripts/check-seams.sh || status=1
 [ -f "$BUILD/compile_commands.json" ] || cmake -S . -B "$BUILD" >/dev/null
 mapfile -t sources < <(git ls-files 'src/*.cpp')
 clang-tidy -p "$BUILD" --quiet "${sources[@]}" 2>/dev/null | grep -E 'warning:|error:' && status=1

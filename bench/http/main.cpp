@@ -4,8 +4,11 @@
 //       OUTDIR/<document part>, as the download does.
 //   bench_http compare ROUNDS OUTDIR SMALL_URLS_FILE LARGE_URLS_FILE
 //       runs "fetch" and curl over both sets, alternating, ROUNDS times,
-//       and prints wall-time and CPU-time ratios (ours/curl) and peak memory.
-//       The CPU-time ratio barely moves when other work shares the machine.
+//       and prints wall-time and CPU-time ratios (ours/curl) of the totals
+//       over all rounds, and peak memory. Totals, not medians: a round's time
+//       can fall into one of two modes (the large set's buffer gets huge pages
+//       or not), and a median jumps between them from run to run where a
+//       total does not.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -21,6 +24,7 @@
 #include <vector>
 
 #include "net/id_http.h"
+#include "platform/socket_transport.h"
 
 namespace {
 
@@ -40,7 +44,7 @@ void WriteFile(const std::string& path, const zx::TMemoryStream& data) {
 }
 
 int Fetch(const std::string& outDir, const std::vector<std::string>& urls) {
-    zx::TIdHTTP http;
+    zx::TIdHTTP http(std::make_unique<zx::TIdSocketTransport>());
     for (const auto& url : urls) {
         http.URL().SetURI(url);
         const std::string name = http.URL().Document();
@@ -88,12 +92,6 @@ std::vector<std::string> ReadLines(const std::string& file) {
     return lines;
 }
 
-double Median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    const size_t n = v.size();
-    return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 std::string DocumentOf(const std::string& url) {
     return zx::TIdURI(url).Document();
 }
@@ -110,10 +108,8 @@ int Compare(int rounds, const std::string& outDir, const std::vector<std::string
     struct Set {
         const char* name;
         const std::vector<std::string>* urls;
-        std::vector<double> ratios, cpuRatios;
-        long oursRss = 0, curlRss = 0;
-        std::vector<double> ours, curl;
-    } sets[] = {{"small", &small, {}, {}, 0, 0, {}, {}}, {"large", &large, {}, {}, 0, 0, {}, {}}};
+        Run ours{}, curl{};  // totals; maxRssKiB is the peak
+    } sets[] = {{"small", &small, {}, {}}, {"large", &large, {}, {}}};
 
     // Round 0 warms up the server, the page cache and the output files, and is not counted.
     for (int r = 0; r <= rounds; ++r) {
@@ -136,22 +132,22 @@ int Compare(int rounds, const std::string& outDir, const std::vector<std::string
                 ours = Spawn(oursArgs);
             }
             if (r == 0) continue;
-            set.ours.push_back(ours.seconds);
-            set.curl.push_back(curl.seconds);
-            set.ratios.push_back(ours.seconds / curl.seconds);
-            set.cpuRatios.push_back(ours.cpuSeconds / curl.cpuSeconds);
-            set.oursRss = std::max(set.oursRss, ours.maxRssKiB);
-            set.curlRss = std::max(set.curlRss, curl.maxRssKiB);
+            for (auto [total, run] : {std::pair{&set.ours, ours}, std::pair{&set.curl, curl}}) {
+                total->seconds += run.seconds;
+                total->cpuSeconds += run.cpuSeconds;
+                total->maxRssKiB = std::max(total->maxRssKiB, run.maxRssKiB);
+            }
             std::printf("round %d %-5s ours %.3f s (cpu %.3f)  curl %.3f s (cpu %.3f)  ratio %.2f\n", r, set.name,
                         ours.seconds, ours.cpuSeconds, curl.seconds, curl.cpuSeconds, ours.seconds / curl.seconds);
         }
     }
     for (auto& set : sets) {
-        std::printf("%s: median ours %.3f s, curl %.3f s; peak memory ours %ld KiB, curl %ld KiB\n", set.name,
-                    Median(set.ours), Median(set.curl), set.oursRss, set.curlRss);
+        std::printf("%s: mean ours %.3f s, curl %.3f s; peak memory ours %ld KiB, curl %ld KiB\n", set.name,
+                    set.ours.seconds / rounds, set.curl.seconds / rounds, set.ours.maxRssKiB, set.curl.maxRssKiB);
     }
     for (auto& set : sets)
-        std::printf("%s: ours/curl = %.2f (cpu time %.2f)\n", set.name, Median(set.ratios), Median(set.cpuRatios));
+        std::printf("%s: ours/curl = %.2f (cpu time %.2f)\n", set.name, set.ours.seconds / set.curl.seconds,
+                    set.ours.cpuSeconds / set.curl.cpuSeconds);
     return 0;
 }
 

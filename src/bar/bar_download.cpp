@@ -12,6 +12,7 @@
 #include "htmlview/embedded_wb.h"
 #include "net/id_http.h"
 #include "net/memory_stream.h"
+#include "platform/socket_transport.h"
 
 namespace zx {
 namespace {
@@ -25,7 +26,7 @@ constexpr const char* kFolderTitle = "Select where to place the images.";
 }  // namespace
 
 void TForm1::CreateHttpClient() {
-    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>();
+    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TIdSocketTransport>());
     IdHTTP1->SetConnectTimeout(kConnectTimeoutMs);
     IdHTTP1->SetReadTimeout(kReadTimeoutMs);
 }

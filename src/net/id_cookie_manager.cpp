@@ -1,8 +1,7 @@
 #include "net/id_cookie_manager.h"
 
-#include <arpa/inet.h>
-
 #include <mutex>
+#include <string_view>
 
 #include "base/text.h"
 
@@ -12,6 +11,66 @@ namespace {
 
 std::string WithoutLeadingDot(const std::string& domain) {
     return (!domain.empty() && domain[0] == '.') ? domain.substr(1) : domain;
+}
+
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
+bool IsHexDigit(char c) {
+    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+// Four dotted decimal parts of at most 255, none with a leading zero.
+bool IsIPv4Literal(std::string_view s) {
+    size_t i = 0;
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0) {
+            if (i >= s.size() || s[i] != '.') return false;
+            ++i;
+        }
+        const size_t start = i;
+        unsigned value = 0;
+        while (i < s.size() && IsDigit(s[i]) && i - start < 3) value = value * 10 + static_cast<unsigned>(s[i++] - '0');
+        if (i == start || value > 255 || (i - start > 1 && s[start] == '0')) return false;
+    }
+    return i == s.size();
+}
+
+// Eight colon-separated groups of one to four hex digits, or fewer with one
+// "::" standing for at least one group; the last two groups may be written as
+// a dotted IPv4 address.
+bool IsIPv6Literal(std::string_view s) {
+    int groups = 0;
+    bool compressed = false;
+    size_t i = 0;
+    if (s.substr(0, 2) == "::") {
+        compressed = true;
+        i = 2;
+    } else if (!s.empty() && s[0] == ':') {
+        return false;
+    }
+    while (i < s.size()) {
+        size_t j = i;
+        while (j < s.size() && IsHexDigit(s[j])) ++j;
+        if (j < s.size() && s[j] == '.') {
+            if (!IsIPv4Literal(s.substr(i))) return false;
+            groups += 2;
+            break;
+        }
+        if (j == i || j - i > 4) return false;
+        ++groups;
+        i = j;
+        if (i == s.size()) break;
+        if (s[i] != ':') return false;
+        if (++i == s.size()) return false;
+        if (s[i] == ':') {
+            if (compressed) return false;
+            compressed = true;
+            ++i;
+        }
+    }
+    return compressed ? groups <= 7 : groups == 8;
 }
 
 }  // namespace
@@ -26,8 +85,7 @@ bool DomainMatches(const std::string& host, const std::string& domain) {
 }
 
 bool IsLiteralAddress(const std::string& host) {
-    unsigned char buf[sizeof(in6_addr)];
-    return inet_pton(AF_INET, host.c_str(), buf) == 1 || inet_pton(AF_INET6, host.c_str(), buf) == 1;
+    return IsIPv4Literal(host) || IsIPv6Literal(host);
 }
 
 void TIdCookieManager::TakeCookies(const TIdHeaderList& headers, const std::string& host, std::time_t now) {

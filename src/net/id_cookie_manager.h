@@ -42,6 +42,8 @@ private:
 // significant.
 bool DomainMatches(const std::string& host, const std::string& domain);
 
+// True for an IPv4 address in dotted decimal or an IPv6 address in its text
+// forms (no brackets, no zone).
 bool IsLiteralAddress(const std::string& host);
 
 }  // namespace zx

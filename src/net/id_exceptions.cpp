@@ -1,7 +1,5 @@
 #include "net/id_exceptions.h"
 
-#include <netdb.h>
-
 #include <cerrno>
 #include <cstdio>
 

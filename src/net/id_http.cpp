@@ -3,11 +3,8 @@
 #include <cerrno>
 
 #include "base/text.h"
-#include "net/id_socket_transport.h"
 
 namespace zx {
-
-TIdHTTP::TIdHTTP() : TIdHTTP(std::make_unique<TIdSocketTransport>()) {}
 
 TIdHTTP::TIdHTTP(std::unique_ptr<TIdTransport> transport) : transport_(std::move(transport)), io_(*transport_) {}
 

@@ -88,7 +88,6 @@ bool ReadDecimal32(std::string_view text, int32_t& value);
 
 class TIdHTTP {
 public:
-    TIdHTTP();
     explicit TIdHTTP(std::unique_ptr<TIdTransport> transport);
     ~TIdHTTP();
     TIdHTTP(const TIdHTTP&) = delete;

@@ -92,6 +92,10 @@ uint64_t TIdIOHandler::ReadBytes(TMemoryStream& target, uint64_t count) {
         done += take;
     }
     // The rest goes from the socket straight into the stream.
+    if (done < count && !closed_) {
+        const size_t rest = static_cast<size_t>(count - done);
+        transport_.WillReceiveInto(target.PrepareWrite(rest), rest);
+    }
     while (done < count && !closed_) {
         const size_t want = static_cast<size_t>(std::min<uint64_t>(count - done, kBufferSize));
         char* dest = target.PrepareWrite(want);

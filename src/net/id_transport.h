@@ -24,6 +24,10 @@ public:
     // True when something is waiting on an idle connection: the peer's close,
     // or bytes that no request asked for.
     virtual bool HasIncoming() = 0;
+    // Says that up to size bytes are about to be received into buffer, so
+    // that a transport can have a large buffer backed the way the system
+    // fills fastest. Changes nothing that is received.
+    virtual void WillReceiveInto(char* /*buffer*/, size_t /*size*/) {}
 };
 
 }  // namespace zx

@@ -2,10 +2,7 @@
 // A seekable byte stream in memory. Writes go to the current position and
 // extend the stream; growing keeps the bytes but does not clear new space, so
 // a large body can be received straight into the buffer.
-#include <sys/mman.h>
-
 #include <cstddef>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -56,12 +53,6 @@ public:
         if (!grown) throw std::bad_alloc();
         data_ = grown;
         capacity_ = capacity;
-        // A large body is faulted in far faster in huge pages.
-        if (capacity >= kHugeThreshold) {
-            const uintptr_t begin = (reinterpret_cast<uintptr_t>(data_) + kHugePage - 1) & ~(kHugePage - 1);
-            const uintptr_t end = (reinterpret_cast<uintptr_t>(data_) + capacity) & ~(kHugePage - 1);
-            if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-        }
     }
 
     // Room for count bytes at the current position; CommitWrite(n) then takes
@@ -80,8 +71,6 @@ public:
 
 private:
     static size_t max(size_t a, size_t b) { return a > b ? a : b; }
-    static constexpr uintptr_t kHugePage = 2 * 1024 * 1024;
-    static constexpr size_t kHugeThreshold = 8 * 1024 * 1024;
 
     char* data_ = nullptr;
     size_t size_ = 0;

@@ -83,6 +83,10 @@ TEST(CookieJar, DomainsMatchOnLabelBoundariesOnly) {
     TIdCookieManager localJar;
     localJar.TakeCookies(SetCookies({"Set-Cookie: a=1; Domain=localhost"}), "localhost", kNow);
     EXPECT_EQ(localJar.CookieHeader("localhost", "/"), "a=1");
+    for (const char* literal : {"0.0.0.0", "255.255.255.255", "::", "1::", "::ffff:1.2.3.4", "1:2:3:4:5:6:7:8"})
+        EXPECT_TRUE(IsLiteralAddress(literal)) << literal;
+    for (const char* name : {"01.2.3.4", "256.1.1.1", "1.2.3", "1:2:3:4:5:6:7::8", "1:::2", "12345::", "a.b.c.d", ""})
+        EXPECT_FALSE(IsLiteralAddress(name)) << name;
 }
 
 TEST(CookieJar, ReplacesByNameAndSendsByPathValueAndSecurity) {

@@ -6,7 +6,7 @@
 
 #include "base/text.h"
 #include "net/id_http.h"
-#include "net/id_socket_transport.h"
+#include "platform/socket_transport.h"
 #include "support/scripted_http_server.h"
 
 namespace zx::test {

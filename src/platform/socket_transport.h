@@ -1,6 +1,8 @@
 #pragma once
-// Blocking TCP over POSIX sockets. Names are resolved to IPv4 addresses;
-// a bracketed host (IPv6) is taken as an IPv6 literal or name.
+// The byte transport the program talks HTTP over: blocking TCP. Names are
+// resolved to IPv4 addresses; a bracketed host (IPv6) is taken as an IPv6
+// literal or name. Declared here without any system header; the Linux
+// platform implements it over POSIX sockets.
 #include <functional>
 #include <string>
 
@@ -25,6 +27,7 @@ public:
     void Close() override;
     bool IsOpen() const override { return fd_ >= 0; }
     bool HasIncoming() override;
+    void WillReceiveInto(char* buffer, size_t size) override;
 
 private:
     TIdResolver resolver_;
