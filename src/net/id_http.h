@@ -17,14 +17,18 @@
 
 namespace zx {
 
-// The fields a request is built from; empty fields send no header.
-struct TIdHTTPRequest {
+// The header fields about the message itself, which requests and responses share.
+struct TIdEntityHeaderFields {
     std::string Connection;
     std::string ContentVersion;
     std::string ContentEncoding;
     std::string ContentLanguage;
     std::string ContentType;
     int64_t ContentLength = -1;
+};
+
+// The fields a request is built from; empty fields send no header.
+struct TIdHTTPRequest : TIdEntityHeaderFields {
     std::string CacheControl;
     std::string Date;
     std::string Expires;
@@ -52,16 +56,10 @@ struct TIdHTTPRequest {
 };
 
 // The last response: its status and the fields read from its headers.
-struct TIdHTTPResponse {
+struct TIdHTTPResponse : TIdEntityHeaderFields {
     std::string ResponseText;  // the status line
     int ResponseCode = -1;
     TIdHeaderList RawHeaders;
-    std::string Connection;
-    std::string ContentVersion;
-    std::string ContentEncoding;
-    std::string ContentLanguage;
-    std::string ContentType;
-    int64_t ContentLength = -1;
     bool HasContentLength = false;
     std::string ContentRange;
     std::string Date;

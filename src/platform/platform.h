@@ -37,6 +37,8 @@ struct MessageBoxRequest {
     MsgIcon icon = MsgIcon::None;
     MsgAnswer defaultButton = MsgAnswer::None;  // None: the first button
     MsgAnswer escapeButton = MsgAnswer::None;   // None: the last button
+
+    bool operator==(const MessageBoxRequest&) const = default;
 };
 
 struct FileDialogRequest {

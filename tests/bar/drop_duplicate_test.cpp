@@ -23,11 +23,9 @@ TEST(DropDuplicate, QuestionNamesTheOtherCellAndYesMovesTheImage) {
     f.fake->answers = {MsgAnswer::Yes};
     Drop(f, 3, kImage);
     ASSERT_EQ(f.fake->shownBoxes.size(), 1u);
-    const MessageBoxRequest& box = f.fake->shownBoxes[0];
-    EXPECT_EQ(box.text, "The same image is in cell 7. Do you want to move it to this cell?");
-    EXPECT_EQ(box.caption, "Confirm");
-    EXPECT_EQ(box.buttons, MsgButtons::YesNo);
-    EXPECT_EQ(box.icon, MsgIcon::Question);
+    EXPECT_EQ(f.fake->shownBoxes[0],
+              (MessageBoxRequest{"The same image is in cell 7. Do you want to move it to this cell?", "Confirm",
+                                 MsgButtons::YesNo, MsgIcon::Question}));
     EXPECT_EQ(f.cell(7).HTMLCode().Count(), 0);
     EXPECT_EQ(f.engine(f.cell(7)).currentText, "") << "the emptied cell shows an empty page";
     EXPECT_EQ(f.cell(3).HTMLCode().Lines(), Page(kImage));

@@ -68,10 +68,8 @@ TEST(ListSave, OverwriteIsAskedAndOnlyYesReplacesTheFile) {
         EXPECT_EQ(ReadAll(file), old);
     }
     ASSERT_EQ(f.fake->shownBoxes.size(), 3u);
-    const MessageBoxRequest& box = f.fake->shownBoxes[0];
-    EXPECT_EQ(box.text, "The file you specified exists. Do you want to overwrite it?");
-    EXPECT_EQ(box.caption, "Confirm");
-    EXPECT_EQ(box.buttons, MsgButtons::YesCancel);
+    EXPECT_EQ(f.fake->shownBoxes[0], (MessageBoxRequest{"The file you specified exists. Do you want to overwrite it?",
+                                                        "Confirm", MsgButtons::YesCancel, MsgIcon::Question}));
 
     f.fake->saveDialogAnswers = {file};
     f.fake->answers = {MsgAnswer::Yes};

@@ -130,12 +130,9 @@ TEST(CloseConfirmation, CancelKeepsTheBarAndYesAgrees) {
     QCoreApplication::sendEvent(bar.form1.get(), &refused);
     EXPECT_FALSE(refused.isAccepted());
     ASSERT_EQ(bar.fake->shownBoxes.size(), 1u);
-    const MessageBoxRequest& box = bar.fake->shownBoxes[0];
-    EXPECT_EQ(box.caption, "Confirm");
-    EXPECT_EQ(box.text, "You are about to close Zeltrix. Are you sure you want to do that.");
-    EXPECT_EQ(box.buttons, MsgButtons::YesCancel);
-    EXPECT_EQ(box.defaultButton, MsgAnswer::Yes);
-    EXPECT_EQ(box.escapeButton, MsgAnswer::Cancel);
+    EXPECT_EQ(bar.fake->shownBoxes[0],
+              (MessageBoxRequest{"You are about to close Zeltrix. Are you sure you want to do that.", "Confirm",
+                                 MsgButtons::YesCancel, MsgIcon::Question, MsgAnswer::Yes, MsgAnswer::Cancel}));
     EXPECT_TRUE(bar.form1->FormCloseQuery());
 }
 

@@ -17,12 +17,20 @@ std::string RandomBytes(size_t n, unsigned seed) {
     return s;
 }
 
-TEST(HttpNginx, ImagesComeBackByteForByteOverOneConnection) {
+// A folder to serve with a small and a large image of random bytes.
+struct ImageRoot {
+    ImageRoot(unsigned seed, size_t largeSize)
+        : small(RandomBytes(1000, seed)), large(RandomBytes(largeSize, seed + 1)) {
+        root.WriteFile("img/small.jpg", small);
+        root.WriteFile("img/large.png", large);
+    }
     test::TempDir root;
-    const std::string small = RandomBytes(1000, 1);
-    const std::string large = RandomBytes(3 * 1024 * 1024 + 7, 2);
-    root.WriteFile("img/small.jpg", small);
-    root.WriteFile("img/large.png", large);
+    const std::string small, large;
+};
+
+TEST(HttpNginx, ImagesComeBackByteForByteOverOneConnection) {
+    const ImageRoot images(1, 3 * 1024 * 1024 + 7);
+    const auto& [root, small, large] = images;
     root.WriteFile("empty.gif", "");
     test::NginxServer nginx(root.Path());
 
@@ -59,11 +67,8 @@ TEST(HttpNginx, ImagesComeBackByteForByteOverOneConnection) {
 // connections, servers that close after each answer (Python's answers
 // HTTP/1.0), and a CGI answer that Apache sends chunked.
 TEST(HttpRealServers, EachServesTheSameBytesTwiceInOneClient) {
-    test::TempDir root;
-    const std::string small = RandomBytes(1000, 3);
-    const std::string large = RandomBytes(2 * 1024 * 1024 + 3, 4);
-    root.WriteFile("img/small.jpg", small);
-    root.WriteFile("img/large.png", large);
+    const ImageRoot images(3, 2 * 1024 * 1024 + 3);
+    const auto& [root, small, large] = images;
     const std::string cgi =
         root.WriteFile("img/pic.cgi", "#!/bin/sh\nprintf 'Content-Type: image/jpeg\\r\\n\\r\\n'\ncat large.png\n");
     ASSERT_EQ(::chmod(cgi.c_str(), 0755), 0);

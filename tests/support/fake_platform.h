@@ -3,12 +3,20 @@
 // answers of the next questions and dialogs, read what was shown or opened.
 #include <deque>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 
 namespace zx {
+
+// How a failed comparison shows a message box.
+inline void PrintTo(const MessageBoxRequest& box, std::ostream* os) {
+    *os << "{\"" << box.text << "\", \"" << box.caption << "\", buttons " << static_cast<int>(box.buttons) << ", icon "
+        << static_cast<int>(box.icon) << ", default " << static_cast<int>(box.defaultButton) << ", escape "
+        << static_cast<int>(box.escapeButton) << "}";
+}
 
 class FakePlatform : public Platform {
 public:
