@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <QPushButton>
+#include <QTest>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -72,7 +73,7 @@ protected:
     // Answers the folder question with `folder` and clicks Download.
     void Run(const std::string& folder) {
         bar.fake->folderAnswers.push_back(folder);
-        bar.form1->Button4->click();
+        QTest::mouseClick(bar.form1->Button4, Qt::LeftButton);
     }
     void Run() { Run(target.Path()); }
 
@@ -99,7 +100,7 @@ TEST_F(Download, EmptyOrClearedCellsAskForTheFolderAndFetchNothing) {
     // Cancelling the folder question ends the run before any fetch.
     bar.fill(0, server.Url("/a.jpg"));
     bar.fake->folderAnswers.push_back(std::nullopt);
-    bar.form1->Button4->click();
+    QTest::mouseClick(bar.form1->Button4, Qt::LeftButton);
     EXPECT_EQ(bar.fake->folderDialogs.size(), 2u);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(server.Accepted(), 0);
