@@ -6,23 +6,15 @@
 // manager away from the other GUI tests.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QImage>
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "skin/pictures.h"
@@ -30,38 +22,18 @@
 #include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
-namespace zx {
+namespace zx::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using test::WaitUntil;
-using test::X11Probe;
-using test::XWindowInfo;
 
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
-// Every process the test starts ends on request when the test is done.
-std::unique_ptr<test::ChildProcess> Start(const std::vector<std::string>& argv,
-                                          const std::vector<std::string>& extraEnv) {
-    return std::make_unique<test::ChildProcess>(argv, extraEnv, test::kEndOnRequest);
-}
-
-// Runs a shell command on our display and returns its standard output.
-std::string Output(const std::string& display, const std::string& command) {
-    const std::string full = "DISPLAY=" + display + " " + command + " 2>/dev/null";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(full.c_str(), "r"), pclose);
-    if (!pipe) return {};
-    std::string out;
-    char buf[512];
-    for (int i = 0; i < 1000 && fgets(buf, sizeof buf, pipe.get()); ++i) out += buf;
-    return out;
-}
-
-// Client windows from the bottom of the stack to the top.
-std::vector<uint32_t> Stacking(const std::string& display) {
-    std::string out = Output(display, "xprop -root _NET_CLIENT_LIST_STACKING");
+// Client windows of our display from the bottom of the stack to the top.
+std::vector<uint32_t> Stacking() {
+    std::string out = ShellOutput("xprop -root _NET_CLIENT_LIST_STACKING");
     std::vector<uint32_t> ids;
     for (size_t pos = out.find("0x"); pos != std::string::npos; pos = out.find("0x", pos + 2))
         ids.push_back(static_cast<uint32_t>(std::strtoul(out.c_str() + pos, nullptr, 16)));
@@ -103,23 +75,18 @@ std::vector<uint32_t> TaskbarEntries(X11Probe& x, pid_t program) {
 class BarEndToEndTest : public testing::Test {
 protected:
     void SetUp() override {
-        const char* bin = std::getenv("ZX_BINARY_DIR");
-        program_ = fs::path(bin ? bin : ".") / "src/app/zeltrix";
-        ASSERT_TRUE(fs::exists(program_)) << "the program is not built";
-        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xprop"})
-            ASSERT_EQ(std::system((std::string("command -v ") + tool + " >/dev/null").c_str()), 0) << tool;
+        ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
+        for (const char* tool : {"Xvfb", "openbox", "xdotool", "xprop"}) ASSERT_TRUE(HaveCommand(tool)) << tool;
 
-        xvfb_ = std::make_unique<test::XServer>(kScreenWidth, kScreenHeight);
+        xvfb_ = std::make_unique<XServer>(kScreenWidth, kScreenHeight);
         ASSERT_TRUE(xvfb_->Started()) << "no X server";
         display_ = xvfb_->Display();
+        // Xdotool and the shell commands below work on our display from here on.
         setenv("DISPLAY", display_.c_str(), 1);
 
-        wm_ =
-            Start(std::vector<std::string>{"openbox", "--sm-disable"}, std::vector<std::string>{"DISPLAY=" + display_});
+        wm_ = StartChild({"openbox", "--sm-disable"}, {"DISPLAY=" + display_}, kEndOnRequest);
         ASSERT_TRUE(WaitUntil(
-            [&] {
-                return Output(display_, "xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos;
-            },
+            [&] { return ShellOutput("xprop -root _NET_SUPPORTING_WM_CHECK").find("window id") != std::string::npos; },
             15000))
             << "openbox did not start";
     }
@@ -131,20 +98,15 @@ protected:
         xvfb_.reset();
     }
 
-    void Pointer(int x, int y) {
-        ASSERT_EQ(
-            std::system(
-                ("DISPLAY=" + display_ + " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y)).c_str()),
-            0);
-    }
+    void Pointer(int x, int y) { ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y))); }
 
     // The program on our display, its standard error kept in a file.
     void StartProgram() {
         stderr_ = runtime_ / "stderr.txt";
-        app_ = Start(
-            std::vector<std::string>{"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", program_.string(), stderr_.string()},
-            std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
-                                     "XDG_RUNTIME_DIR=" + runtime_.string(), ProgramAsanOptions()});
+        app_ = StartChild({"/bin/sh", "-c", "exec \"$0\" 2>\"$1\"", ProgramPath().string(), stderr_.string()},
+                          {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + runtime_.string(),
+                           ProgramAsanOptions()},
+                          kEndOnRequest);
         ASSERT_TRUE(app_->Started());
     }
     // Ends the program in order; nothing may have reached standard error.
@@ -172,9 +134,7 @@ protected:
     }
 
     // A key press to whichever window has the focus.
-    void Key(const std::string& key) {
-        ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool key " + key).c_str()), 0);
-    }
+    void Key(const std::string& key) { ASSERT_TRUE(Xdotool("key " + key)); }
 
     // True when windows with this title exist and none is viewable.
     static bool Hidden(X11Probe& x, const std::string& title) {
@@ -196,12 +156,11 @@ protected:
     }
 
     std::string display_;
-    fs::path program_;
-    test::TempDir runtimeDir_{"zx-bar-e2e-"};
+    TempDir runtimeDir_{"zx-bar-e2e-"};
     fs::path runtime_ = runtimeDir_.Path();
     fs::path stderr_;
-    std::unique_ptr<test::XServer> xvfb_;
-    std::unique_ptr<test::ChildProcess> wm_, cover_, app_;
+    std::unique_ptr<XServer> xvfb_;
+    std::unique_ptr<ChildProcess> wm_, cover_, app_;
 };
 
 TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsHidesBoth) {
@@ -210,8 +169,8 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
     Pointer(500, 500);
 
     // Another window over the top-left of the screen, focused by openbox.
-    cover_ = Start(std::vector<std::string>{"xmessage", "-geometry", "700x300+0+0", "a window in the way"},
-                   std::vector<std::string>{"DISPLAY=" + display_});
+    cover_ = StartChild({"xmessage", "-geometry", "700x300+0+0", "a window in the way"}, {"DISPLAY=" + display_},
+                        kEndOnRequest);
     ASSERT_TRUE(x.WaitViewable("xmessage", 15000));
     const uint32_t cover = x.FindViewable("xmessage")->id;
 
@@ -227,7 +186,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
         auto bar = x.FindViewable("Form1");
         ASSERT_TRUE(bar);
         EXPECT_EQ(bar->height, 70);
-        ASSERT_TRUE(WaitUntil([&] { return Above(Stacking(display_), bar->id, cover); }, 5000))
+        ASSERT_TRUE(WaitUntil([&] { return Above(Stacking(), bar->id, cover); }, 5000))
             << "the bar is not above the other window";
 
         // Rest on cell 1 (hit rectangle X 161..238, Y 5..55): the preview
@@ -247,7 +206,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
         EXPECT_EQ(popup->width, 400);
         EXPECT_EQ(popup->height, 303);
         EXPECT_TRUE(x.FindViewable("Form1"));
-        EXPECT_TRUE(WaitUntil([&] { return Above(Stacking(display_), popup->id, cover); }, 5000))
+        EXPECT_TRUE(WaitUntil([&] { return Above(Stacking(), popup->id, cover); }, 5000))
             << "the preview is under the other window";
         EXPECT_EQ(TaskbarEntries(x, app_->Pid()), std::vector<uint32_t>{bar->id}) << "only the bar is a taskbar entry";
 
@@ -259,7 +218,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
 
         // Down into the popup: both stay.
         Pointer(300, 200);
-        std::this_thread::sleep_for(std::chrono::milliseconds(600));
+        Sleep(600);
         EXPECT_TRUE(x.FindViewable("Form1"));
         EXPECT_TRUE(x.FindViewable("Popup Form"));
 
@@ -283,17 +242,16 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
     // window has covered it and gone again while the program sleeps.
     ASSERT_TRUE(x.WaitViewable("Zeltrix", 60000)) << "no splash";
     const auto shown = Clock::now();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // the toolkit paints as the window maps
+    Sleep(100);  // the toolkit paints as the window maps
     int grabs = 0;
     for (auto splash = x.FindViewable("Zeltrix"); splash && Clock::now() - shown < std::chrono::milliseconds(1400);
          splash = x.FindViewable("Zeltrix")) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        Sleep(150);
         if (grabs == 1) {
-            cover_ = Start(
-                std::vector<std::string>{
-                    "xmessage", "-geometry",
-                    "300x200+" + std::to_string(splash->x + 40) + "+" + std::to_string(splash->y + 80), "in the way"},
-                std::vector<std::string>{"DISPLAY=" + display_});
+            cover_ = StartChild(
+                {"xmessage", "-geometry",
+                 "300x200+" + std::to_string(splash->x + 40) + "+" + std::to_string(splash->y + 80), "in the way"},
+                {"DISPLAY=" + display_}, kEndOnRequest);
             ASSERT_TRUE(x.WaitViewable("xmessage", 10000));
             cover_.reset();
             ASSERT_TRUE(x.WaitGone("xmessage", 10000));
@@ -317,20 +275,20 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
     ASSERT_NO_FATAL_FAILURE(Reveal(x, 300));
     const uint32_t bar = x.FindViewable("Form1")->id;
     Pointer(40, 30);
-    ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool click 1").c_str()), 0);
+    ASSERT_TRUE(Xdotool("click 1"));
     ASSERT_TRUE(x.WaitViewable("Form2", 10000)) << "no about window";
     const XWindowInfo about = *x.FindViewable("Form2");
     EXPECT_EQ(TaskbarEntries(x, app_->Pid()), std::vector<uint32_t>{bar}) << "only the bar is a taskbar entry";
     ASSERT_TRUE(WaitUntil([&] { return x.Property32(x.Root(), "_NET_ACTIVE_WINDOW") == std::vector{about.id}; }, 5000))
         << "the about window has no focus";
     Key("Escape");
-    std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+    Sleep(1000);
     EXPECT_TRUE(x.FindViewable("Form2")) << "Escape closed the about window";
     Pointer(about.x + 169 + 11, about.y + 12 + 11);
-    ASSERT_EQ(std::system(("DISPLAY=" + display_ + " xdotool click 1").c_str()), 0);
+    ASSERT_TRUE(Xdotool("click 1"));
     EXPECT_TRUE(x.WaitGone("Form2", 5000)) << "the X button did not close the about window";
     StopProgram();
 }
 
 }  // namespace
-}  // namespace zx
+}  // namespace zx::test

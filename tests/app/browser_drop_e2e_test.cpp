@@ -6,56 +6,29 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QBuffer>
 #include <QImage>
-#include <chrono>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <memory>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bar/bar_layout.h"
 #include "support/child_process.h"
+#include "support/temp_dir.h"
 #include "support/web_server.h"
 #include "support/x11_probe.h"
 
-namespace zx {
+namespace zx::test {
 namespace {
 
 namespace fs = std::filesystem;
-using Clock = std::chrono::steady_clock;
-using test::WaitUntil;
-using test::X11Probe;
 
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
-
-// Every process the test starts ends on request when the test is done.
-std::unique_ptr<test::ChildProcess> Start(const std::vector<std::string>& argv,
-                                          const std::vector<std::string>& extraEnv) {
-    return std::make_unique<test::ChildProcess>(argv, extraEnv, test::kEndGroupOnRequest);
-}
-
-void Sleep(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Png(Qt::GlobalColor colour) {
     QImage image(60, 40, QImage::Format_RGB32);
@@ -65,20 +38,6 @@ std::string Png(Qt::GlobalColor colour) {
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
     return bytes.toStdString();
-}
-
-// Runs a shell command and returns the first lines of its standard output.
-std::string Output(const std::string& command) {
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
-    if (!pipe) return {};
-    std::string out;
-    char buf[512];
-    for (int i = 0; i < 200 && fgets(buf, sizeof buf, pipe.get()); ++i) out += buf;
-    return out;
-}
-
-bool HaveCommand(const std::string& name) {
-    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // Where the page puts its images, in page pixels; both browsers show the page
@@ -105,22 +64,21 @@ protected:
         browser_ = GetParam();
         if (!HaveCommand(browser_)) GTEST_SKIP() << browser_ << " is not installed";
         for (const char* tool : {"Xvfb", "xdotool"}) ASSERT_TRUE(HaveCommand(tool)) << tool;
-        const char* bin = std::getenv("ZX_BINARY_DIR");
-        program_ = fs::path(bin ? bin : ".") / "src/app/zeltrix";
-        ASSERT_TRUE(fs::exists(program_)) << "the program is not built";
+        ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
 
-        xvfb_ = std::make_unique<test::XServer>(kScreenWidth, kScreenHeight);
+        xvfb_ = std::make_unique<XServer>(kScreenWidth, kScreenHeight);
         ASSERT_TRUE(xvfb_->Started()) << "no X server";
         display_ = xvfb_->Display();
+        // Xdotool works on our display from here on.
         setenv("DISPLAY", display_.c_str(), 1);
 
-        work_ = std::make_unique<test::TempDir>();
-        root_ = std::make_unique<test::TempDir>();
+        work_ = std::make_unique<TempDir>();
+        root_ = std::make_unique<TempDir>();
         root_->WriteFile("about.html", "<html><body>about</body></html>");
         root_->WriteFile("red.png", Png(Qt::red));
         root_->WriteFile("blue.png", Png(Qt::blue));
         root_->WriteFile("green.png", Png(Qt::green));
-        nginx_ = std::make_unique<test::NginxServer>(root_->Path());
+        nginx_ = std::make_unique<NginxServer>(root_->Path());
         std::string page = kPage;
         const std::string server = nginx_->Url("");
         for (size_t at = page.find('@'); at != std::string::npos; at = page.find('@', at + server.size()))
@@ -141,13 +99,12 @@ protected:
 
     std::string Work(const std::string& name) const { return work_->Path() + "/" + name; }
 
-    bool X(const std::string& args) { return std::system(("DISPLAY=" + display_ + " xdotool " + args).c_str()) == 0; }
-    void Move(int x, int y) { X("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
+    void Move(int x, int y) { Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y)); }
 
     void StartProgram() {
-        app_ = Start(std::vector<std::string>{program_.string()},
-                     std::vector<std::string>{"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb",
-                                              "XDG_RUNTIME_DIR=" + Work("runtime")});
+        app_ = StartChild({ProgramPath().string()},
+                          {"DISPLAY=" + display_, "QT_QPA_PLATFORM=xcb", "XDG_RUNTIME_DIR=" + Work("runtime")},
+                          kEndGroupOnRequest);
         ASSERT_TRUE(app_->Started());
         X11Probe x;
         ASSERT_TRUE(x.Connected());
@@ -206,16 +163,11 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
             argv = {"firefox-esr", "--no-remote", "--new-instance", "--profile", profile, "--kiosk", url};
             env.push_back("MOZ_CRASHREPORTER_DISABLE=1");
         }
-        browserProcess_ = Start(argv, env);
+        browserProcess_ = StartChild(argv, env, kEndGroupOnRequest);
         ASSERT_TRUE(browserProcess_->Started());
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                return std::system(
-                           ("DISPLAY=" + display_ + " xdotool search --onlyvisible --name 'Drop page' >/dev/null 2>&1")
-                               .c_str()) == 0;
-            },
-            60000))
-            << browser_ << " did not show the page; windows: " << Output("xdotool search --name '.' getwindowname %@");
+        ASSERT_TRUE(WaitUntil([&] { return Xdotool("search --onlyvisible --name 'Drop page'"); }, 60000))
+            << browser_
+            << " did not show the page; windows: " << ShellOutput("xdotool search --name '.' getwindowname %@");
         Sleep(3000);  // let the page paint
     }
 
@@ -227,7 +179,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
         Sleep(300);
         Move(from.x, from.y);
         Sleep(300);
-        X("mousedown 1");
+        Xdotool("mousedown 1");
         Sleep(200);
         for (int i = 1; i <= 12; ++i) {
             Move(from.x, from.y - 5 * i);
@@ -245,7 +197,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
             Sleep(80);
         }
         Sleep(500);
-        X("mouseup 1");
+        Xdotool("mouseup 1");
         Sleep(1500);
     }
 
@@ -254,10 +206,10 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
         const std::string file = Work("saved.txt");
         Move(kScreenWidth - 35, 26);
         Sleep(700);
-        X("click 1");
+        Xdotool("click 1");
         Sleep(2500);
-        X("type --delay 20 '" + file + "'");
-        X("key Return");
+        Xdotool("type --delay 20 '" + file + "'");
+        Xdotool("key Return");
         WaitUntil([&] { return fs::exists(file) && fs::file_size(file) >= 40; }, 10000);
         std::vector<std::string> lines;
         const std::string text = ReadAll(file);
@@ -268,11 +220,10 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
 
     const char* browser_ = "";
     std::string display_;
-    fs::path program_;
-    std::unique_ptr<test::XServer> xvfb_;
-    std::unique_ptr<test::ChildProcess> app_, browserProcess_;
-    std::unique_ptr<test::TempDir> work_, root_;
-    std::unique_ptr<test::NginxServer> nginx_;
+    std::unique_ptr<XServer> xvfb_;
+    std::unique_ptr<ChildProcess> app_, browserProcess_;
+    std::unique_ptr<TempDir> work_, root_;
+    std::unique_ptr<NginxServer> nginx_;
 };
 
 TEST_P(BrowserDropTest, DraggedImagesLandInTheCellsTheyAreDroppedOn) {
@@ -301,4 +252,4 @@ INSTANTIATE_TEST_SUITE_P(Browsers, BrowserDropTest, testing::Values("chromium", 
                          });
 
 }  // namespace
-}  // namespace zx
+}  // namespace zx::test

@@ -2,19 +2,12 @@
 // into the bar through the Load button, then the Download button saves every
 // image from a real nginx into a folder, driven by the pointer and keyboard.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/child_process.h"
@@ -22,38 +15,19 @@
 #include "support/web_server.h"
 #include "support/x11_probe.h"
 
-namespace zx {
+namespace zx::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using test::X11Probe;
 
 constexpr const char* kFolderTitle = "Select where to place the images.";
-
-std::string ReadAll(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Bytes(size_t n, char seed) {
     std::string s(n, '\0');
     for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>(seed + static_cast<char>(i * 31));
     return s;
 }
-
-// Runs xdotool; false when it failed.
-bool Xdotool(const std::string& args) {
-    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-void Sleep(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-using Program = test::ProgramCopy;
 
 // Types a path into the file dialog titled `title` and confirms it.
 bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {
@@ -80,21 +54,21 @@ protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
         if (!Xdotool("version")) GTEST_SKIP() << "needs xdotool";
-        ASSERT_TRUE(test::ProgramBuilt()) << "the program is not built";
+        ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
     }
-    test::TempDir runtimeDir_{"zx-download-e2e-"};
+    TempDir runtimeDir_{"zx-download-e2e-"};
     fs::path runtime_ = runtimeDir_.Path();
 };
 
 TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
-    test::TempDir root;
+    TempDir root;
     const std::string a = Bytes(5000, 'a'), b = Bytes(70000, 'b'), c = Bytes(123, 'c');
     root.WriteFile("one/pic.jpg", a);
     root.WriteFile("two/pic.jpg", b);
     root.WriteFile("shot.png", c);
-    test::NginxServer nginx(root.Path());
+    NginxServer nginx(root.Path());
 
-    test::TempDir work;
+    TempDir work;
     std::vector<std::string> lines(20);
     lines[0] = nginx.Url("/one/pic.jpg");
     lines[4] = nginx.Url("/shot.png?w=10");
@@ -108,7 +82,7 @@ TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
     X11Probe x;
     ASSERT_TRUE(x.Connected());
     Xdotool("mousemove 600 500");
-    Program program(runtime_);
+    ProgramCopy program(runtime_);
     ASSERT_TRUE(program.Started());
     ASSERT_TRUE(x.WaitViewable("Zeltrix", 20000)) << "no splash";
     ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
@@ -160,4 +134,4 @@ TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
 }
 
 }  // namespace
-}  // namespace zx
+}  // namespace zx::test

@@ -3,16 +3,12 @@
 // and of two copies started together exactly one starts.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/linux/window_message.h"
@@ -23,16 +19,15 @@
 #include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
-namespace zx {
+namespace zx::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using test::X11Probe;
 
 // One copy of the program, with its named objects in the test's own runtime
 // directory so that a program the user runs is never met.
-using Copy = test::ProgramCopy;
+using Copy = ProgramCopy;
 
 bool IsPublishedHandle(const std::string& text) {
     return !text.empty() && text != "0" && text.find_first_not_of("0123456789") == std::string::npos;
@@ -45,7 +40,7 @@ size_t ViewableCount(X11Probe& x, const std::string& title) {
 }
 
 // The windows' ids, places and states, in a comparable form.
-std::vector<std::string> Describe(std::vector<test::XWindowInfo> windows) {
+std::vector<std::string> Describe(std::vector<XWindowInfo> windows) {
     std::vector<std::string> out;
     for (const auto& w : windows) {
         out.push_back(std::to_string(w.id) + " " + std::to_string(w.x) + "," + std::to_string(w.y) + " " +
@@ -59,7 +54,7 @@ class SingleInstanceE2ETest : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
-        if (!fs::exists(test::ProgramPath())) GTEST_SKIP() << "the program is not built";
+        if (!fs::exists(ProgramPath())) GTEST_SKIP() << "the program is not built";
         // This process's view of the instance text lives in the same place.
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
     }
@@ -74,7 +69,7 @@ protected:
         const auto end = Clock::now() + std::chrono::milliseconds(ms);
         std::string text = Text().Read();
         while (!accept(text) && Clock::now() < end) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            Sleep(10);
             text = Text().Read();
         }
         return text;
@@ -83,16 +78,20 @@ protected:
     void EndInOrder(Copy& copy) {
         // Into its GUI loop first: the bar exists and has had its first ticks.
         X11Probe x;
-        const auto end = Clock::now() + std::chrono::seconds(60);
-        while (x.FindWindows("Form1").empty() && Clock::now() < end)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 60000);
+        Sleep(1000);
         copy.Signal(SIGTERM);
         EXPECT_EQ(copy.WaitExit(60000), 0);
         EXPECT_EQ(Text().Read(), "");
     }
+    // A copy that took the instance publishes its bar, runs on, and ends in order.
+    void PublishesThenEndsInOrder(Copy& copy) {
+        ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000)));
+        EXPECT_TRUE(copy.Running());
+        EndInOrder(copy);
+    }
 
-    test::TempDir runtimeDir_{"zx-single-instance-"};
+    TempDir runtimeDir_{"zx-single-instance-"};
     fs::path runtime_ = runtimeDir_.Path();
     ScopedPlatform<NamedObjectsPlatform> platform_;
     std::unique_ptr<TProcessSharedAnsiString> text_;
@@ -109,15 +108,13 @@ TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstShowsItsSplashEndsWithZeroA
     const auto end = Clock::now() + std::chrono::seconds(60);
     while (second.Running() && Clock::now() < end) {
         mostSplashes = std::max(mostSplashes, ViewableCount(x, "Zeltrix"));
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Sleep(10);
     }
     EXPECT_EQ(second.WaitExit(60000), 0);
     EXPECT_LE(mostSplashes, 1u) << "the second copy showed a splash";
     const std::string text = Text().Read();
     EXPECT_TRUE(text == "0" || IsPublishedHandle(text)) << "the second copy changed the text to '" << text << "'";
-    ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000)));
-    EXPECT_TRUE(first.Running());
-    EndInOrder(first);
+    PublishesThenEndsInOrder(first);
 }
 
 TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZeroAndNoWindow) {
@@ -129,7 +126,7 @@ TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZe
     // Past the bar's first timer ticks, which settle where it stands. The
     // toolkit replaces the bar's native window when its web views first show;
     // the handle is published again then, so it is read once things settled.
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    Sleep(1500);
     const std::string handle = Text().Read();
     ASSERT_TRUE(IsPublishedHandle(handle));
     auto barBefore = x.FindWindows("Form1");
@@ -146,7 +143,7 @@ TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZe
     const auto end = Clock::now() + std::chrono::seconds(60);
     while (second.Running() && Clock::now() < end) {
         splashSeen = splashSeen || ViewableCount(x, "Zeltrix") > 0;
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        Sleep(10);
     }
     EXPECT_EQ(second.WaitExit(60000), 0);
     EXPECT_FALSE(splashSeen) << "the second copy showed a window";
@@ -166,13 +163,11 @@ TEST_F(SingleInstanceE2ETest, OfTwoCopiesStartedTogetherExactlyOneStarts) {
     EXPECT_EQ(Text().Read(), "");
     Copy a(runtime_), b(runtime_);
     const auto end = Clock::now() + std::chrono::seconds(60);
-    while (a.Running() && b.Running() && Clock::now() < end) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    while (a.Running() && b.Running() && Clock::now() < end) Sleep(20);
     Copy& ended = a.Running() ? b : a;
     Copy& running = a.Running() ? a : b;
     ASSERT_EQ(ended.WaitExit(0), 0) << "neither copy ended, or one failed";
-    ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000)));
-    EXPECT_TRUE(running.Running());
-    EndInOrder(running);
+    PublishesThenEndsInOrder(running);
 }
 
 TEST_F(SingleInstanceE2ETest, CopyAfterTheLastHolderWasKilledStartsAgain) {
@@ -202,11 +197,10 @@ TEST_F(SingleInstanceE2ETest, ATextThatIsNoHandleEndsWithTheApplicationErrorAndE
     EXPECT_FALSE(x.FindViewable("Zeltrix")) << "the splash comes only after the test";
     const auto box = x.FindViewable("Application Error");
     ASSERT_TRUE(box);
-    const std::string cmd = "xdotool windowfocus --sync " + std::to_string(box->id) + " key Return";
-    ASSERT_EQ(std::system(cmd.c_str()), 0);
+    ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(box->id) + " key Return"));
     EXPECT_EQ(copy.WaitExit(30000), 1);
     EXPECT_EQ(Text().Read(), "not a handle") << "a failed test leaves the other copy's text alone";
 }
 
 }  // namespace
-}  // namespace zx
+}  // namespace zx::test

@@ -2,16 +2,12 @@
 // close confirmation with its exit code; and its command-line answers.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/version.h"
@@ -19,33 +15,29 @@
 #include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
-namespace zx {
+namespace zx::test {
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
-using test::X11Probe;
-
-using Program = test::ProgramCopy;
 
 class StartupTest : public testing::Test {
 protected:
     void SetUp() override {
         if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
-        ASSERT_TRUE(test::ProgramBuilt()) << "the program is not built";
+        ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
     }
     static void Key(uint32_t window, const char* key) {
-        const std::string cmd = "xdotool windowfocus --sync " + std::to_string(window) + " key " + key;
-        ASSERT_EQ(std::system(cmd.c_str()), 0);
+        ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(window) + " key " + key));
     }
-    test::TempDir runtimeDir_{"zx-startup-"};
+    TempDir runtimeDir_{"zx-startup-"};
     fs::path runtime_ = runtimeDir_.Path();
 };
 
 TEST_F(StartupTest, SplashShowsCentredForAtLeastOneAndAHalfSecondsThenTheBarExists) {
     X11Probe x;
     ASSERT_TRUE(x.Connected());
-    Program program(runtime_);
+    ProgramCopy program(runtime_);
     ASSERT_TRUE(x.WaitViewable("Zeltrix", 20000)) << "no splash";
     const auto shown = Clock::now();
     auto splash = x.FindViewable("Zeltrix");
@@ -64,13 +56,13 @@ TEST_F(StartupTest, SplashShowsCentredForAtLeastOneAndAHalfSecondsThenTheBarExis
 
 TEST_F(StartupTest, CloseAsksAndOnlyYesEndsWithExitCodeZero) {
     X11Probe x;
-    Program program(runtime_);
+    ProgramCopy program(runtime_);
     ASSERT_TRUE(x.WaitViewable("Zeltrix", 20000));
     ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
     auto bar = x.WaitExists("Form1", 30000);
     ASSERT_TRUE(bar);
     // Reveal the bar at the top edge, where the user would close it.
-    ASSERT_EQ(std::system("xdotool mousemove 600 0 sleep 0.3 mousemove 601 0"), 0);
+    ASSERT_TRUE(Xdotool("mousemove 600 0 sleep 0.3 mousemove 601 0"));
     ASSERT_TRUE(x.WaitViewable("Form1", 10000)) << "the bar does not reveal";
     // The bar's native window may have been replaced since it first appeared.
     bar = x.FindViewable("Form1");
@@ -86,33 +78,21 @@ TEST_F(StartupTest, CloseAsksAndOnlyYesEndsWithExitCodeZero) {
     ASSERT_TRUE(x.WaitViewable("Confirm", 20000));
     Key(x.FindViewable("Confirm")->id, "Return");
     EXPECT_EQ(program.WaitExit(30000), 0) << "Return answers the default button, Yes";
-    ASSERT_EQ(std::system("xdotool mousemove 640 512"), 0);
+    ASSERT_TRUE(Xdotool("mousemove 640 512"));
 }
-
-}  // namespace
-}  // namespace zx
-
-namespace zx {
-namespace {
 
 TEST_F(StartupTest, TerminationSignalEndsInOrderWithoutTheCloseQuestion) {
     X11Probe x;
-    Program program(runtime_);
+    ProgramCopy program(runtime_);
     ASSERT_TRUE(x.WaitExists("Form1", 60000));
     ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
-    ASSERT_EQ(std::system("xdotool mousemove 600 0 sleep 0.3 mousemove 601 0"), 0);
+    ASSERT_TRUE(Xdotool("mousemove 600 0 sleep 0.3 mousemove 601 0"));
     ASSERT_TRUE(x.WaitViewable("Form1", 10000));
     program.Signal(SIGTERM);
     EXPECT_EQ(program.WaitExit(30000), 0);
     EXPECT_FALSE(x.FindViewable("Confirm")) << "a signal is no close request from the user";
-    ASSERT_EQ(std::system("xdotool mousemove 640 512"), 0);
+    ASSERT_TRUE(Xdotool("mousemove 640 512"));
 }
-
-}  // namespace
-}  // namespace zx
-
-namespace zx {
-namespace {
 
 // --help and --version answer before anything starts: no display, no engine,
 // nothing under the runtime directory where the single-instance state lives.
@@ -128,7 +108,7 @@ TEST_F(StartupTest, HelpAndVersionAnswerWithoutDisplayOrInstanceState) {
     };
     for (const auto& c : cases) {
         const std::string cmd = "env -u DISPLAY -u WAYLAND_DISPLAY XDG_RUNTIME_DIR=" + runtime_.string() + " " +
-                                test::ProgramPath().string() + " " + c.args + " 2>&1";
+                                ProgramPath().string() + " " + c.args + " 2>&1";
         FILE* pipe = popen(cmd.c_str(), "r");
         ASSERT_NE(pipe, nullptr);
         std::string out;
@@ -141,4 +121,4 @@ TEST_F(StartupTest, HelpAndVersionAnswerWithoutDisplayOrInstanceState) {
 }
 
 }  // namespace
-}  // namespace zx
+}  // namespace zx::test

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
@@ -122,10 +123,9 @@ int ChildProcess::Stop(int sig, int ms) {
 XServer::XServer(int width, int height) {
     int fds[2];
     if (pipe(fds) != 0) return;  // not close-on-exec: the server writes to fds[1]
-    process_ = std::make_unique<ChildProcess>(
-        std::vector<std::string>{"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                                 std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
-        std::vector<std::string>{}, kEndOnRequest);
+    process_ = StartChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                           std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
+                          {}, kEndOnRequest);
     close(fds[1]);
     // The number comes once the server listens; a server that dies closes the pipe.
     std::string number;
@@ -136,6 +136,11 @@ XServer::XServer(int width, int height) {
     if (!number.empty() && number.find_first_not_of("0123456789") == std::string::npos) display_ = ":" + number;
 }
 
+std::unique_ptr<ChildProcess> StartChild(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                                         ChildOptions options) {
+    return std::make_unique<ChildProcess>(argv, extraEnv, options);
+}
+
 bool WaitUntil(const std::function<bool()>& done, int ms) {
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     while (std::chrono::steady_clock::now() < end) {
@@ -143,6 +148,27 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
     return done();
+}
+
+void Sleep(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+bool HaveCommand(const std::string& name) {
+    return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool Xdotool(const std::string& args) {
+    return std::system(("xdotool " + args + " >/dev/null").c_str()) == 0;
+}
+
+std::string ShellOutput(const std::string& command) {
+    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen((command + " 2>/dev/null").c_str(), "r"), pclose);
+    if (!pipe) return {};
+    std::string out;
+    char line[512];
+    for (int i = 0; i < 1000 && fgets(line, sizeof line, pipe.get()); ++i) out += line;
+    return out;
 }
 
 std::filesystem::path ProgramPath() {

@@ -73,8 +73,22 @@ private:
     std::string output_;
 };
 
+// A child the test ends at a moment of its choosing, by resetting the pointer.
+std::unique_ptr<ChildProcess> StartChild(const std::vector<std::string>& argv, const std::vector<std::string>& extraEnv,
+                                         ChildOptions options);
+
 // Polls `done` until it holds or `ms` have passed; its last answer.
 bool WaitUntil(const std::function<bool()>& done, int ms);
+void Sleep(int ms);
+
+// Whether the shell finds a command of this name.
+bool HaveCommand(const std::string& name);
+// Runs xdotool with `args` (shell words) on the X server of $DISPLAY; false
+// when it failed. Its output is dropped, its complaints stay in the log.
+bool Xdotool(const std::string& args);
+// The first lines (up to 1000) a shell command writes to standard output;
+// its standard error is dropped.
+std::string ShellOutput(const std::string& command);
 
 // An X server of the test's own. Xvfb picks a free display itself and says
 // which (-displayfd), so tests running side by side never meet on one.
