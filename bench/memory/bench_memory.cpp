@@ -18,7 +18,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "bar/bar_layout.h"
@@ -31,7 +30,9 @@ namespace {
 
 using namespace zx::bench;
 using Clock = std::chrono::steady_clock;
+using zx::test::Sleep;
 using zx::test::WaitUntil;
+using zx::test::Xdotool;
 
 struct ScreenRect {
     int x = 0, y = 0, width = 0, height = 0;
@@ -55,14 +56,6 @@ double ColouredShare(zx::test::X11Probe& screen, const ScreenRect& rect) {
         if (std::max({r, g, b}) - std::min({r, g, b}) >= 64) ++coloured;
     }
     return pixels.empty() ? 0 : static_cast<double>(coloured) / (rect.width * rect.height);
-}
-
-void Sleep(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
-
-bool Xdotool(const std::string& args) {
-    return std::system(("xdotool " + args + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 double Report(const char* what, pid_t pid, bool detail) {
