@@ -10,7 +10,7 @@ namespace zx {
 inline constexpr int kListLineCount = 20;
 // Reading stops at the twentieth line break; the text before it may be at
 // most this long, or the file is refused as too large.
-inline constexpr size_t kMaxListReadBytes = 4 * 1024 * 1024;
+inline constexpr size_t kMaxListReadBytes = size_t{4} * 1024 * 1024;
 
 // True when `path` names something that is not a directory.
 bool ListFileExists(const std::string& path);

@@ -21,7 +21,7 @@ std::string UniqueFileName(const std::string& folder, const std::string& name, c
     std::string candidate;
     // Bounded: a folder could in principle hold every numbered name.
     for (int n = 1; n <= kMaxUniqueNumber; ++n) {
-        candidate = stem + "(" + std::to_string(n) + ")" + ext;
+        candidate.assign(stem).append("(").append(std::to_string(n)).append(")").append(ext);
         if (!exists(JoinPath(folder, candidate))) return candidate;
     }
     ThrowFileNameTaken(JoinPath(folder, candidate));

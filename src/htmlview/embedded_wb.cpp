@@ -34,7 +34,7 @@ TEmbeddedWB::~TEmbeddedWB() {
     engine_->BeforeNavigate = nullptr;
 }
 
-void TEmbeddedWB::SetVisible(bool visible) {
+void TEmbeddedWB::SetVisible(bool visible) {  // NOLINT(bugprone-virtual-near-miss)
     visible_ = visible;
     setVisible(visible);
 }

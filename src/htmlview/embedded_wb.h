@@ -27,7 +27,8 @@ public:
     TBeforeNavigate2 OnBeforeNavigate2;
 
     bool Visible() const { return visible_; }
-    void SetVisible(bool visible);
+    // Keeps Visible() and shows or hides the widget; not an override of setVisible.
+    void SetVisible(bool visible);  // NOLINT(bugprone-virtual-near-miss)
 
     const HtmlViewOptions& Options() const { return options_; }
     bool HasDocument() const { return hasDocument_; }

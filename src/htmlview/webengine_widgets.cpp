@@ -236,7 +236,7 @@ void WebEngineView::dropEvent(QDropEvent* event) {
         return;
     }
     event->acceptProposedAction();
-    const QUrl url = urls.first();
+    const QUrl& url = urls.first();
     Page()->NavigateAnnounced(DroppedAddress(url), url);
 }
 

@@ -15,7 +15,7 @@
 namespace zx {
 namespace {
 
-constexpr size_t kReadChunk = 64 * 1024;
+constexpr size_t kReadChunk = size_t{64} * 1024;
 
 [[noreturn]] void ThrowCreate(const std::string& path, int err) {
     throw EFCreateError("Cannot create file \"" + path + "\". " + SystemErrorText(err));

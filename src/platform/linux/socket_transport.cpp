@@ -181,7 +181,7 @@ size_t TIdSocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
         timeval tv{};
         if (timeoutMs > 0) {
             tv.tv_sec = timeoutMs / 1000;
-            tv.tv_usec = (timeoutMs % 1000) * 1000;
+            tv.tv_usec = static_cast<suseconds_t>(timeoutMs % 1000) * 1000;
         }
         ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
         recvTimeoutMs_ = timeoutMs;
@@ -205,8 +205,8 @@ void TIdSocketTransport::Close() {
 
 // A large body is faulted in far faster in huge pages.
 void TIdSocketTransport::WillReceiveInto(char* buffer, size_t size) {
-    constexpr uintptr_t kHugePage = 2 * 1024 * 1024;
-    if (size < 8 * 1024 * 1024) return;
+    constexpr uintptr_t kHugePage = uintptr_t{2} * 1024 * 1024;
+    if (size < size_t{8} * 1024 * 1024) return;
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(buffer) + kHugePage - 1) & ~(kHugePage - 1);
     const uintptr_t end = (reinterpret_cast<uintptr_t>(buffer) + size) & ~(kHugePage - 1);
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);

@@ -9,7 +9,7 @@
 namespace zx {
 namespace {
 // A web address longer than this is no address a browser stored.
-constexpr size_t kMaxOriginLength = 64 * 1024;
+constexpr size_t kMaxOriginLength = size_t{64} * 1024;
 }  // namespace
 
 std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath) {
