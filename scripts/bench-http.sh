@@ -8,8 +8,10 @@
 #   scripts/bench-http.sh [rounds, default 20; one more warm-up round is not counted]
 # Our time for the large set falls into one of two modes from round to round
 # (about 0.35 s when its 100 MiB buffers get huge pages, 0.65 s when not), so
-# the ratios are of the totals over all rounds, which two runs of the script
-# give within a few per cent, where medians jumped between the modes.
+# the ratios are of the totals over all rounds, which two runs in a row give
+# within a few per cent, where medians jumped between the modes. Over an hour
+# of other work the share of rounds that get huge pages drifts, and the large
+# set's figure with it (seen here: 0.59 to 0.72).
 # Ends with "small: ours/curl = R" and "large: ours/curl = R".
 # Built in build-bench, the benchmarks' release build without sanitizers.
 set -euo pipefail
