@@ -87,7 +87,7 @@ void TForm1::CreateControls() {
         b->setGeometry(width() - kButtonWidth, 2 + 16 * i, kButtonWidth, 16);
         b->setFocusPolicy(Qt::TabFocus);
         // Clicks and keys reach the button as events, inside the application's exception net.
-        connect(b, &QPushButton::clicked, this, [this, click = clicks[i]] { (this->*click)(); });
+        connect(b, &QPushButton::clicked, this, clicks[i]);
         *buttons[i] = b;
     }
 

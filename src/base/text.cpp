@@ -73,6 +73,13 @@ std::string SystemErrorText(int err) {
     return msg ? std::string(msg) : std::string("Unknown error");
 }
 
+int HexDigitValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 int32_t StrToInt(const std::string& text) {
     // Accepts an optional sign and decimal digits (a leading "$" or "0x" for
     // hexadecimal too, as the classic conversion does); nothing else.
@@ -95,15 +102,8 @@ int32_t StrToInt(const std::string& text) {
     if (s.empty()) return fail();
     int64_t value = 0;
     for (char c : s) {
-        int d;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        else if (base == 16 && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        else if (base == 16 && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        else
-            return fail();
+        const int d = HexDigitValue(c);
+        if (d < 0 || d >= base) return fail();
         value = value * base + d;
         if (value > (int64_t{1} << 32)) return fail();
     }

@@ -31,4 +31,7 @@ std::string SystemErrorText(int err);
 // conversion the start-up test uses; throws EConvertError otherwise.
 int32_t StrToInt(const std::string& text);
 
+// The value of a hexadecimal digit (either case), or -1 for any other character.
+int HexDigitValue(char c);
+
 }  // namespace zx

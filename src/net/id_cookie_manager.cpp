@@ -13,14 +13,6 @@ std::string WithoutLeadingDot(const std::string& domain) {
     return (!domain.empty() && domain[0] == '.') ? domain.substr(1) : domain;
 }
 
-bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-
-bool IsHexDigit(char c) {
-    return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
-
 // Four dotted decimal parts of at most 255, none with a leading zero.
 bool IsIPv4Literal(std::string_view s) {
     size_t i = 0;
@@ -31,7 +23,8 @@ bool IsIPv4Literal(std::string_view s) {
         }
         const size_t start = i;
         unsigned value = 0;
-        while (i < s.size() && IsDigit(s[i]) && i - start < 3) value = value * 10 + static_cast<unsigned>(s[i++] - '0');
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 3)
+            value = value * 10 + static_cast<unsigned>(s[i++] - '0');
         if (i == start || value > 255 || (i - start > 1 && s[start] == '0')) return false;
     }
     return i == s.size();
@@ -52,7 +45,7 @@ bool IsIPv6Literal(std::string_view s) {
     }
     while (i < s.size()) {
         size_t j = i;
-        while (j < s.size() && IsHexDigit(s[j])) ++j;
+        while (j < s.size() && HexDigitValue(s[j]) >= 0) ++j;
         if (j < s.size() && s[j] == '.') {
             if (!IsIPv4Literal(s.substr(i))) return false;
             groups += 2;

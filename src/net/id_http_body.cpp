@@ -14,15 +14,8 @@ uint64_t ChunkSize(const std::string& line) {
     if (digits.empty()) return 0;
     uint64_t size = 0;
     for (char c : digits) {
-        int v;
-        if (c >= '0' && c <= '9')
-            v = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            v = c - 'a' + 10;
-        else if (c >= 'A' && c <= 'F')
-            v = c - 'A' + 10;
-        else
-            return 0;
+        const int v = HexDigitValue(c);
+        if (v < 0) return 0;
         if (size > (UINT64_MAX >> 4)) throw EIdResponseLimitExceeded("Chunk size out of range.");
         size = (size << 4) | static_cast<uint64_t>(v);
     }
