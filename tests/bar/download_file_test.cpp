@@ -9,12 +9,11 @@
 
 #include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "bar/image_file.h"
 #include "bar/unique_name.h"
 #include "base/exception.h"
+#include "support/temp_dir.h"
 #include "support/web_server.h"
 
 namespace zx {
@@ -22,12 +21,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::ReadAll;
 
 std::string CreateErrorText(const std::string& folder, const std::string& name) {
     try {

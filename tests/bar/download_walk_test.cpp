@@ -11,11 +11,8 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
-#include <random>
 #include <set>
-#include <sstream>
 
 #include "app/error_text.h"
 #include "base/handler_guard.h"
@@ -29,19 +26,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(gen() & 0xff);
-    return s;
-}
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using test::RandomBytes;
+using test::ReadAll;
 
 std::set<std::string> Names(const std::string& folder) {
     std::set<std::string> names;

@@ -2,20 +2,14 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <random>
-
 #include "support/http_test_util.h"
+#include "support/temp_dir.h"
 #include "support/web_server.h"
 
 namespace zx {
 namespace {
 
-std::string RandomBytes(size_t n, unsigned seed) {
-    std::mt19937 gen(seed);
-    std::string s(n, '\0');
-    for (char& c : s) c = static_cast<char>(gen() & 0xff);
-    return s;
-}
+using test::RandomBytes;
 
 // A folder to serve with a small and a large image of random bytes.
 struct ImageRoot {

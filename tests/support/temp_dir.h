@@ -28,5 +28,7 @@ private:
 std::string ReadAll(const std::string& path);
 // Replaces the content of a file, creating it when missing.
 void WriteAll(const std::string& path, const std::string& bytes);
+// `n` bytes of file content, the same for the same seed.
+std::string RandomBytes(size_t n, unsigned seed);
 
 }  // namespace zx::test
