@@ -16,6 +16,13 @@ using TIdResolver = std::function<std::string(const std::string& host, TIdIPVers
 
 std::string ResolveWithSystem(const std::string& host, TIdIPVersion version);
 
+// A descriptor that, once readable, ends every transfer in progress or to
+// come as if the server had closed the connection: the termination signals
+// make it readable, so that a blocking download stops within one wait.
+// -1 (the default): none. The caller keeps it open while it is set.
+void SetTransferAbortDescriptor(int fd);
+int TransferAbortDescriptor();
+
 class TIdSocketTransport : public TIdTransport {
 public:
     explicit TIdSocketTransport(TIdResolver resolver = ResolveWithSystem);

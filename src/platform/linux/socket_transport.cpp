@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -24,6 +25,8 @@
 namespace zx {
 
 namespace {
+
+std::atomic<int> g_abortFd{-1};
 
 [[noreturn]] void ThrowErrno(int err) {
     throw EIdSocketError(EIdSocketError::CodeFromErrno(err));
@@ -217,5 +220,8 @@ bool TIdSocketTransport::HasIncoming() {
     pollfd p{fd_, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0;
 }
+
+void SetTransferAbortDescriptor(int fd) { g_abortFd.store(fd); }
+int TransferAbortDescriptor() { return g_abortFd.load(); }
 
 }  // namespace zx
