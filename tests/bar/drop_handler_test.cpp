@@ -108,7 +108,6 @@ TEST(DropHandler, IgnoresControlCharactersAndHostsReadTwoWays) {
         "http://x[::1]/x.jpg",
         "http://[::1]x/x.jpg",
         "http://[g::1]/x.jpg",
-        "http:///x.jpg",
     };
     f.fill(5, "http://h/keep.png");
     for (const std::string& url : ignored) {
