@@ -49,29 +49,31 @@ std::string WithoutTrailingSlashes(std::string path) {
     return path;
 }
 
+// The home of this process's user in the account database; empty if none.
+std::string AccountHome() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir) return {};
+    return found->pw_dir;
+}
+
 // The user's cache folder: $XDG_CACHE_HOME, else .cache in the home ($HOME,
-// else the account's), created there when missing. Empty when there is none
-// we may use.
+// or the account's when $HOME names a folder not ours, as after su), created
+// there when missing. Empty when there is none we may use.
 std::string CacheFolder() {
     if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') {
         std::string path = WithoutTrailingSlashes(cache);
         return IsOwnFolder(path) ? path : std::string();
     }
-    std::string home;
-    if (const char* h = std::getenv("HOME"); h && h[0] == '/') {
-        home = h;
-    } else {
-        std::vector<char> buffer(16384);
-        passwd entry{};
-        passwd* found = nullptr;
-        if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
-            found->pw_dir[0] == '/')
-            home = found->pw_dir;
+    const char* env = std::getenv("HOME");
+    for (const std::string& home : {std::string(env ? env : ""), AccountHome()}) {
+        if (home.empty() || home[0] != '/' || !IsOwnFolder(home)) continue;
+        const std::string path = WithoutTrailingSlashes(home) + "/.cache";
+        if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) continue;
+        if (IsOwnFolder(path)) return path;
     }
-    if (home.empty() || !IsOwnFolder(WithoutTrailingSlashes(home))) return {};
-    std::string path = WithoutTrailingSlashes(home) + "/.cache";
-    if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) return {};
-    return IsOwnFolder(path) ? path : std::string();
+    return {};
 }
 
 bool EnsurePrivateDirectory(const std::string& path) {
