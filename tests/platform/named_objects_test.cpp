@@ -86,7 +86,8 @@ TEST_F(NamedObjectsTest, WithoutAPrivateRuntimeDirectoryObjectsLiveInTheUsersCac
             mutex.Unlock();
             auto memory = NamedSharedMemory::Create(what, 64);
             auto* view = memory ? static_cast<char*>(memory->MapView(64)) : nullptr;
-            return !mutex.Valid() && !NamedObjectDirectory() && view && memory->Created() && view[63] == 0;
+            return !mutex.Valid() && !NamedObjectDirectory() && !NamedSharedMemory::OpenExisting(what) && view &&
+                   memory->Created() && view[63] == 0;
         };
         setenv("XDG_CACHE_HOME", shared.Path().c_str(), 1);
         if (!refusedStillRuns("shared")) return 4;
