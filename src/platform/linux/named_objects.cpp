@@ -69,7 +69,7 @@ std::string CacheFolder() {
     const char* env = std::getenv("HOME");
     for (const std::string& home : {std::string(env ? env : ""), AccountHome()}) {
         if (home.empty() || home[0] != '/' || !IsOwnFolder(home)) continue;
-        const std::string path = WithoutTrailingSlashes(home) + "/.cache";
+        std::string path = WithoutTrailingSlashes(home) + "/.cache";
         if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) continue;
         if (IsOwnFolder(path)) return path;
     }
