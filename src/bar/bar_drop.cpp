@@ -39,6 +39,9 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
     if (!ASender) return;
 
     const std::string& A = URL;
+    // Control characters, and web addresses whose server the engine and the
+    // download would read differently, are ignored like any non-image drop.
+    if (!IsAcceptableAddress(A)) return;
     if (!IdHTTP1) CreateHttpClient();
     IdHTTP1->URL().SetURI(A);
     if (!IsImageExtension(DroppedFileExtension(IdHTTP1->URL().Document()))) return;
@@ -48,7 +51,7 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
         S = A;
     } else {
         S = SourceUrlFromCache(A);
-        if (S.empty()) return;
+        if (S.empty() || !IsAcceptableAddress(S)) return;
     }
 
     const std::vector<std::string> N = MakeImagePage(CellPageTemplate(), S);

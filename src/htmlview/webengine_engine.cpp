@@ -4,9 +4,12 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
+#include <algorithm>
 #include <cstdlib>
+#include <string_view>
 
 #include "base/cell_document.h"
+#include "base/text.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -40,12 +43,33 @@ constexpr const char* kFitImageStyle =
 
 void ApplySettings(QWebEngineSettings* settings, const HtmlViewOptions& options) {
     settings->setAttribute(QWebEngineSettings::ShowScrollBars, !options.noScrollBars);
+    // The pages are local (their base is file:) and show images from the web.
+    // Local files only for a page that shows one (see AllowLocalFilesFor).
     settings->setAttribute(QWebEngineSettings::LocalContentCanAccessRemoteUrls, true);
-    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, true);
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, false);
     settings->setAttribute(QWebEngineSettings::AutoLoadImages, true);
     settings->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);
     settings->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
     settings->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+}
+
+// True when an image of the page comes from something other than the web: a
+// local file, by file: address or by a path read against the pages' file:
+// base. A cell's marker line is no image of it.
+bool ShowsLocalImage(std::string_view html) {
+    static constexpr std::string_view kSrc = "src=\"";
+    if (IsCellMarkerLine(html)) html.remove_prefix(std::min(html.size(), html.find('\n')));
+    for (size_t at = html.find(kSrc); at != std::string_view::npos; at = html.find(kSrc, at + 1)) {
+        const std::string_view value = html.substr(at + kSrc.size());
+        if (!StartsWithAsciiCaseless(value, "http:") && !StartsWithAsciiCaseless(value, "https:")) return true;
+    }
+    return false;
+}
+
+// Local files can be read by the script of any page that may load them, so
+// only a page that shows a local image (or a local page navigated to) may.
+void AllowLocalFilesFor(QWebEngineSettings* settings, bool local) {
+    settings->setAttribute(QWebEngineSettings::LocalContentCanAccessFileUrls, local);
 }
 
 }  // namespace
@@ -122,12 +146,15 @@ QWidget* WebEngineEngine::Widget() {
 }
 
 void WebEngineEngine::Navigate(const std::string& url) {
-    page_->LoadOwn(QUrl::fromUserInput(ToQString(url)));
+    const QUrl target = QUrl::fromUserInput(ToQString(url));
+    AllowLocalFilesFor(page_->settings(), target.isLocalFile());
+    page_->LoadOwn(target);
 }
 
 void WebEngineEngine::LoadDocumentText(const std::string& text) {
     // A cell's marker line stays one comment, whatever its address holds.
     const std::string inert = InertMarkerLine(text);
+    AllowLocalFilesFor(page_->settings(), ShowsLocalImage(inert));
     QByteArray html(inert.data(), static_cast<qsizetype>(inert.size()));
     if (fitImage_) html += kFitImageStyle;
     page_->SetContentOwn(html);

@@ -48,10 +48,13 @@ TEST(DropCache, NearMissesAreIgnored) {
         EXPECT_FALSE(Drop(f, 1, path));
         EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
     }
-    // An entry without a web address gives nothing either.
-    f.fake->urlCache = {{kCached, ""}};
-    Drop(f, 1, kCached);
-    EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
+    // An entry without a web address gives nothing either, nor one that is
+    // no address to show.
+    for (const char* source : {"", "http://h/x.jpg\n<img src=x onerror=alert(1)>", "http://a?@b/x.jpg"}) {
+        f.fake->urlCache = {{kCached, source}};
+        Drop(f, 1, kCached);
+        EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0) << source;
+    }
 }
 
 // A real file with the origin attribute browsers write, found through the
@@ -67,6 +70,12 @@ TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
     }
     const std::string plain = dir / "plain.png";
     std::ofstream(plain) << "x";
+    // An attribute holding a line break and markup is no address.
+    const std::string crafted = dir / "crafted.jpg";
+    std::ofstream(crafted) << "x";
+    const std::string markup = std::string(kSource) + "\n<img src=x onerror=alert(1)>";
+    ASSERT_EQ(setxattr(crafted.c_str(), "user.xdg.origin.url", markup.data(), markup.size(), 0), 0);
+    EXPECT_TRUE(XattrUrlCacheEntries(crafted).empty());
 
     BarFixture f;
     LinuxPlatform linuxPlatform;

@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "base/exception.h"
+#include "support/forked_child.h"
 #include "support/temp_dir.h"
 
 namespace zx {
@@ -116,20 +117,6 @@ TEST(ListFileWrite, ThroughASymbolicLinkTheLinkStays) {
     EXPECT_EQ(ReadListFile(link), (std::vector<std::string>{"a", "", "b"}));
 }
 
-// Runs `body` in a child process as the unprivileged user "nobody" when the
-// tests run as root (root may write any file), else as the current user.
-// Returns the child's exit code.
-int AsUnprivileged(const std::function<int()>& body) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(99);
-        ::_exit(body());
-    }
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
-}
-
 TEST(ListFileWrite, ReadOnlyFilesAreRefusedOthersFilesKeepTheirOwnerAndLongNamesWork) {
     TempDir dir;
     // A sticky folder that everybody may write, like /tmp.
@@ -144,7 +131,7 @@ TEST(ListFileWrite, ReadOnlyFilesAreRefusedOthersFilesKeepTheirOwnerAndLongNames
     struct stat before {};
     ASSERT_EQ(::stat(shared.c_str(), &before), 0);
 
-    const int result = AsUnprivileged([&] {
+    const int result = test::AsUnprivileged([&] {
         try {
             WriteListFile(readOnly, {"new"});
             return 1;

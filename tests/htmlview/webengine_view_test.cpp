@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFile>
 #include <QMenu>
 #include <QMimeData>
 #include <QTemporaryDir>
@@ -13,11 +14,15 @@
 #include <QWebEngineSettings>
 #include <stdexcept>
 
+#include "bar/form1.h"
+#include "base/cell_document.h"
 #include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
 #include "htmlview/webengine_engine.h"
 #include "htmlview/webengine_widgets.h"
+#include "popup/actual_view_page.h"
 #include "support/engine_fixture.h"
+#include "support/fake_platform.h"
 
 namespace zx {
 namespace {
@@ -152,6 +157,96 @@ TEST_F(WebEngineViewTest, ACraftedMarkerLineRunsAndFetchesNothingAndTheImageStil
     test::Spin(500);
     EXPECT_TRUE(second.requests.isEmpty()) << second.requests.join(QStringLiteral("\n")).toStdString();
     EXPECT_EQ(view.HTMLCode()[0], "<!3423" + address + ">");
+}
+
+// Addresses from outside (a drop, a list line, a saved file's origin
+// attribute) become pages only through the bar's drop handler. What it
+// refuses shows nothing; what it takes runs no script and fetches nothing but
+// its image, in the cell page (which the previews copy) and at actual size.
+TEST_F(WebEngineViewTest, AddressesFromOutsideRunNoScriptAndFetchOnlyTheirImage) {
+    test::LoopbackServer second;
+    const std::string s = second.Url(QStringLiteral("/s")).toStdString();
+    const std::string markup = "<img src=x onerror=\"new Image().src='" + s + "'\"><script>new Image().src='" + s +
+                               "';document.title='ran'</script>";
+    const std::string wide = server->Url(QStringLiteral("/wide.png")).toStdString();
+    const std::string split = "http://127.0.0.1:" + std::to_string(server->serverPort()) +
+                              "?@127.0.0.1:" + std::to_string(second.serverPort()) + "/wide.png";
+    const std::string saved = "/home/u/Downloads/saved.jpg";
+    struct Case {
+        std::string dropped, origin;
+        bool taken;
+    };
+    const Case cases[] = {
+        {wide + "?\n" + markup + ".png", "", false},
+        {saved, wide + "\n" + markup, false},
+        {saved, wide + "\r" + markup, false},
+        {saved, wide + std::string(1, '\0') + markup, false},
+        {split, "", false},
+        {saved, split, false},
+        {wide + "?q='\"--><!--" + markup, "", true},  // only query text
+        {saved, wide + "?q=<script>" + markup, true},
+    };
+    ScopedFakePlatform fake;
+    TForm1 form1;
+    form1.Timer1->stop();
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.dropped + " from " + c.origin);
+        fake->urlCache = {{saved, c.origin}};
+        bool cancel = false;
+        TEmbeddedWB& cell = *form1.Cells.at(i);
+        form1.EmbeddedWB1BeforeNavigate2(&cell, c.dropped, cancel);
+        EXPECT_EQ(IsImagePage(cell.HTMLCode()), c.taken);
+        if (!IsImagePage(cell.HTMLCode())) continue;
+        TEmbeddedWB& preview = MakeView(71, 51);
+        preview.HTMLCode().SetText(cell.HTMLCode().Text());
+        TEmbeddedWB& actual = MakeView(54, 25);
+        actual.HTMLCode().SetLines(ActualViewPage(AddressFromMarkerLine(cell.HTMLCode()[0])));
+        EXPECT_TRUE(WaitFor([&] {
+            return Near(BoxOf(preview.grab().toImage(), kRed), FittedBox({71, 51}, {300, 100}));
+        }));
+        EXPECT_TRUE(WaitFor([&] { return BoxOf(actual.grab().toImage(), kRed) == QRect(0, 0, 54, 25); }));
+        EXPECT_NE(PageOf(preview).title(), QLatin1String("ran"));
+        EXPECT_NE(PageOf(actual).title(), QLatin1String("ran"));
+    }
+    test::Spin(500);
+    EXPECT_TRUE(second.requests.isEmpty()) << second.requests.join(QStringLiteral("\n")).toStdString();
+    for (const QString& head : server->requests)
+        EXPECT_TRUE(head.contains(QStringLiteral("?q="))) << head.toStdString();
+}
+
+// Even a page that runs script cannot read local files, while a local image
+// still shows in a cell.
+TEST_F(WebEngineViewTest, PagesShowLocalImagesButCannotReadLocalFiles) {
+    QTemporaryDir dir;
+    const QString image = dir.filePath(QStringLiteral("local.png")),
+                  secret = dir.filePath(QStringLiteral("secret.txt"));
+    QImage blue(40, 20, QImage::Format_RGB32);
+    blue.fill(kBlue);
+    ASSERT_TRUE(blue.save(image));
+    QFile file(secret);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("secret");
+    file.close();
+    TEmbeddedWB& cell = MakeView(71, 51);
+    cell.HTMLCode().SetText(CellPage(QUrl::fromLocalFile(image).toString().toStdString()));
+    EXPECT_TRUE(WaitFor([&] { return Near(BoxOf(cell.grab().toImage(), kBlue), FittedBox({71, 51}, {40, 20})); }));
+
+    const QString url = QUrl::fromLocalFile(secret).toString();
+    // The same view, given a page of its own next.
+    Show(cell,
+         ("<html><head><title>start</title><script>"
+          "var got = [];"
+          "function done(what) { got.push(what); if (got.length == 2) document.title = got.sort().join(' '); }"
+          "fetch('" +
+          url.toStdString() +
+          "').then(r => r.text()).then(t => done('fetch:' + t), () => done('fetch:no'));"
+          "var x = new XMLHttpRequest(); x.onload = () => done('xhr:' + x.responseText);"
+          "x.onerror = () => done('xhr:no'); x.open('GET', '" +
+          url.toStdString() +
+          "'); x.send();"
+          "</script></head></html>"),
+         QStringLiteral("fetch:no xhr:no"));
 }
 
 TEST_F(WebEngineViewTest, ActualSizePageShowsTheImageAtNaturalSizeFromTheTopLeft) {

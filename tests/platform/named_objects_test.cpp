@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "support/forked_child.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
@@ -46,34 +47,65 @@ TEST_F(NamedObjectsTest, NamesAreUsedAsFileNamesWithoutPathTricks) {
 }
 
 // Runs in a child, as it changes the environment.
-TEST_F(NamedObjectsTest, FallsBackToAPrivateTempDirectoryAndRefusesOneOpenToOthers) {
+TEST_F(NamedObjectsTest, WithoutAPrivateRuntimeDirectoryObjectsLiveInTheUsersCacheAndOthersFilesNeverStopThem) {
     const std::string base = test::UsePrivateRuntimeDir();
+    // A folder everybody may write, like /tmp, where another user came first.
+    test::TempDir shared;
+    ASSERT_EQ(chmod(shared.Path().c_str(), 01777), 0);
+    const std::string taken = shared / "zeltrix", oldPlace = shared / ("zeltrix-" + std::to_string(getuid()));
+    ASSERT_EQ(test::AsUnprivileged([&] {
+                  const bool made = mkdir(oldPlace.c_str(), 0777) == 0 && mkdir(taken.c_str(), 0777) == 0;
+                  return made && chmod(taken.c_str(), 0777) == 0 ? 0 : 1;
+              }),
+              0);
     Child child([&] {
-        // A runtime directory that others may enter is not used.
+        // A runtime directory that others may enter is not used, nor is the
+        // temporary folder.
         const std::string openRuntime = base + "/open-runtime";
         mkdir(openRuntime.c_str(), 0755);
         chmod(openRuntime.c_str(), 0755);
         setenv("XDG_RUNTIME_DIR", openRuntime.c_str(), 1);
-        const std::string tmp = base + "/tmp";
-        mkdir(tmp.c_str(), 0777);
-        setenv("TMPDIR", tmp.c_str(), 1);
-        const std::string expected = tmp + "/zeltrix-" + std::to_string(geteuid());
-        auto dir = NamedObjectDirectory();
-        if (!dir || *dir != expected) return 1;
-        if (ModeOf(expected) != 0700u) return 2;
-        // Someone opened it to others: every object on it fails.
-        chmod(expected.c_str(), 0755);
-        if (NamedObjectDirectory()) return 3;
-        NamedMutex mutex("refused");
-        if (mutex.Valid()) return 4;
-        mutex.Lock();  // does nothing, returns
-        mutex.Unlock();
-        if (NamedSharedMemory::Create("refused", 64) || NamedSharedMemory::OpenExisting("refused")) return 5;
-        // A symbolic link in its place is refused too.
-        rmdir(expected.c_str());
-        symlink(base.c_str(), expected.c_str());
-        if (NamedObjectDirectory()) return 6;
-        return 0;
+        setenv("TMPDIR", shared.Path().c_str(), 1);
+        // The home's cache folder, made when missing, or the one the user names.
+        const std::string home = base + "/home", cache = base + "/cache";
+        mkdir(home.c_str(), 0755);
+        mkdir(cache.c_str(), 0700);
+        unsetenv("XDG_CACHE_HOME");
+        setenv("HOME", home.c_str(), 1);
+        if (NamedObjectDirectory() != home + "/.cache/zeltrix") return 1;
+        if (ModeOf(home + "/.cache/zeltrix") != 0700u) return 2;
+        setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+        const std::string dir = cache + "/zeltrix";
+        if (NamedObjectDirectory() != dir) return 3;
+        // Refused places: a cache folder others may write (another user's
+        // directory in it), our directory opened to others, a link in its
+        // place. The mutex does nothing; the block is one of this process.
+        const auto refusedStillRuns = [&](const char* what) {
+            NamedMutex mutex(what);
+            mutex.Lock();  // does nothing, returns
+            mutex.Unlock();
+            auto memory = NamedSharedMemory::Create(what, 64);
+            auto* view = memory ? static_cast<char*>(memory->MapView(64)) : nullptr;
+            return !mutex.Valid() && !NamedObjectDirectory() && !NamedSharedMemory::OpenExisting(what) && view &&
+                   memory->Created() && view[63] == 0;
+        };
+        setenv("XDG_CACHE_HOME", shared.Path().c_str(), 1);
+        if (!refusedStillRuns("shared")) return 4;
+        setenv("XDG_CACHE_HOME", cache.c_str(), 1);
+        chmod(dir.c_str(), 0755);
+        if (!refusedStillRuns("opened")) return 5;
+        rmdir(dir.c_str());
+        symlink(base.c_str(), dir.c_str());
+        if (!refusedStillRuns("linked")) return 6;
+        // A link where an object's file should be: the block is of this
+        // process, and the file the link names is left alone.
+        unlink(dir.c_str());
+        const std::string target = base + "/target";
+        test::WriteAll(target, "keep");
+        symlink(target.c_str(), NamedObjectPath(*NamedObjectDirectory(), "planted", ".shm").c_str());
+        auto memory = NamedSharedMemory::Create("planted", 64);
+        if (!memory || !memory->Created() || !memory->MapView(64)) return 7;
+        return test::ReadAll(target) == "keep" ? 0 : 8;
     });
     EXPECT_EQ(child.Wait(), 0);
 }

@@ -125,6 +125,17 @@ private:
     std::optional<int> status_;
 };
 
+// Runs `body` in a child process as the unprivileged user "nobody" when the
+// tests run as root (root may write any file), else as the current user.
+// Returns the child's exit code (99 when it cannot change user).
+inline int AsUnprivileged(const std::function<int()>& body) {
+    Child child([&] {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) return 99;
+        return body();
+    });
+    return child.Wait().value_or(98);
+}
+
 // Points this process's named objects (and those of its children) at a fresh
 // private directory of its own, removed when the process ends normally.
 inline std::string UsePrivateRuntimeDir() {

@@ -1,6 +1,7 @@
 #include "platform/linux/named_objects.h"
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,6 +11,7 @@
 #include <condition_variable>
 #include <cstdlib>
 #include <thread>
+#include <vector>
 
 namespace zx {
 
@@ -26,6 +28,52 @@ bool IsPrivateDirectory(const std::string& path) {
     struct stat st {};
     if (lstat(path.c_str(), &st) != 0) return false;
     return S_ISDIR(st.st_mode) && st.st_uid == geteuid() && (st.st_mode & 077) == 0;
+}
+
+// A folder we may create our directory in: ours, and closed to writers other
+// than us (a group-writable one only when the group is our own).
+bool IsOwnFolder(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != geteuid()) return false;
+    return (st.st_mode & S_IWOTH) == 0 && ((st.st_mode & S_IWGRP) == 0 || st.st_gid == getegid());
+}
+
+// Something at `path` that is a link or belongs to someone else.
+bool IsForeign(const std::string& path) {
+    struct stat st {};
+    return lstat(path.c_str(), &st) == 0 && (S_ISLNK(st.st_mode) || st.st_uid != geteuid());
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path;
+}
+
+// The home of this process's user in the account database; empty if none.
+std::string AccountHome() {
+    std::vector<char> buffer(16384);
+    passwd entry{};
+    passwd* found = nullptr;
+    if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found || !found->pw_dir) return {};
+    return found->pw_dir;
+}
+
+// The user's cache folder: $XDG_CACHE_HOME, else .cache in the home ($HOME,
+// or the account's when $HOME names a folder not ours, as after su), created
+// there when missing. Empty when there is none we may use.
+std::string CacheFolder() {
+    if (const char* cache = std::getenv("XDG_CACHE_HOME"); cache && cache[0] == '/') {
+        std::string path = WithoutTrailingSlashes(cache);
+        return IsOwnFolder(path) ? path : std::string();
+    }
+    const char* env = std::getenv("HOME");
+    for (const std::string& home : {std::string(env ? env : ""), AccountHome()}) {
+        if (home.empty() || home[0] != '/' || !IsOwnFolder(home)) continue;
+        std::string path = WithoutTrailingSlashes(home) + "/.cache";
+        if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST) continue;
+        if (IsOwnFolder(path)) return path;
+    }
+    return {};
 }
 
 bool EnsurePrivateDirectory(const std::string& path) {
@@ -136,10 +184,9 @@ std::optional<std::string> NamedObjectDirectory() {
             if (EnsurePrivateDirectory(dir)) return dir;
         }
     }
-    std::string tmp = "/tmp";
-    if (const char* t = std::getenv("TMPDIR"); t && t[0] == '/') tmp = t;
-    while (tmp.size() > 1 && tmp.back() == '/') tmp.pop_back();
-    std::string dir = tmp + "/zeltrix-" + std::to_string(geteuid());
+    const std::string cache = CacheFolder();
+    if (cache.empty()) return std::nullopt;
+    std::string dir = (cache == "/" ? "" : cache) + "/zeltrix";
     if (EnsurePrivateDirectory(dir)) return dir;
     return std::nullopt;
 }
@@ -242,12 +289,14 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::OpenExisting(const std::st
 }
 
 std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& name, size_t size) {
-    std::string path = PathFor(name, kMemorySuffix);
-    if (path.empty()) return nullptr;
-    GuardLock guard(PathFor(name, kMemoryGuardSuffix));
-    if (!guard.Held()) return nullptr;
+    auto dir = NamedObjectDirectory();
+    if (!dir) return Private(size);
+    const std::string path = NamedObjectPath(*dir, name, kMemorySuffix);
+    const std::string guardPath = NamedObjectPath(*dir, name, kMemoryGuardSuffix);
+    GuardLock guard(guardPath);
+    if (!guard.Held()) return IsForeign(guardPath) ? Private(size) : nullptr;
     int fd = OpenPrivateFile(path, true);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return IsForeign(path) ? Private(size) : nullptr;
     bool created = false;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         // Nobody holds the block: whatever the file holds is left from
@@ -268,6 +317,16 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& 
         return nullptr;
     }
     return std::unique_ptr<NamedSharedMemory>(new NamedSharedMemory(fd, created));
+}
+
+std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Private(size_t size) {
+    const int fd = memfd_create("zeltrix", MFD_CLOEXEC);
+    if (fd < 0) return nullptr;
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<NamedSharedMemory>(new NamedSharedMemory(fd, true));
 }
 
 NamedSharedMemory::~NamedSharedMemory() {

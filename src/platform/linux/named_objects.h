@@ -3,9 +3,18 @@
 // block of shared memory, each found by its name.
 //
 // Both live as files in a directory only the user can reach: $XDG_RUNTIME_DIR/
-// zeltrix when the session provides one, otherwise $TMPDIR (or /tmp)/zeltrix-
-// <uid>. The directory is created with mode 0700 and refused when it belongs to
-// someone else or others may enter it; its files are created with mode 0600.
+// zeltrix when the session provides a private one, otherwise zeltrix in the
+// user's cache folder ($XDG_CACHE_HOME, or ~/.cache, created when missing),
+// which only its owner can add to; never a shared folder such as /tmp, where
+// another user could take the name first. The directory is created with mode
+// 0700 and refused when it is a link, belongs to someone else or others may
+// enter it; its files are created with mode 0600 and refused when they are
+// links or someone else's.
+//
+// When the place is refused (no private directory, or another user's file or
+// a link where an object's file should be), the shared memory is a block of
+// this process alone and the mutex does nothing: the program runs as the only
+// copy it knows of rather than not at all.
 //
 // NamedMutex: recursive for the thread that owns it, across every object on the
 // same name in the process; other threads and processes wait. A mutex left
@@ -60,7 +69,8 @@ public:
     // The block called `name` when a live process holds it; nullptr otherwise.
     static std::unique_ptr<NamedSharedMemory> OpenExisting(const std::string& name);
     // Opens the block, or creates it zero-filled with `size` bytes when no live
-    // process holds it; nullptr when neither works.
+    // process holds it; a new block of this process alone when the place is
+    // refused (see above); nullptr when none of that works.
     static std::unique_ptr<NamedSharedMemory> Create(const std::string& name, size_t size);
 
     ~NamedSharedMemory() override;
@@ -77,6 +87,8 @@ public:
 
 private:
     NamedSharedMemory(int fd, bool created) : fd_(fd), created_(created) {}
+    // A block of this process alone: zero-filled memory with no name.
+    static std::unique_ptr<NamedSharedMemory> Private(size_t size);
     int fd_;
     bool created_;
     std::mutex viewsGuard_;

@@ -1,5 +1,6 @@
 #include <sys/xattr.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <string>
 #include <vector>
@@ -24,7 +25,13 @@ std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath) {
     url.resize(static_cast<size_t>(got));
     // Some writers store the terminating NUL with the value.
     while (!url.empty() && url.back() == '\0') url.pop_back();
-    if (url.empty()) return {};
+    // A web address has no control characters: a value with a line break,
+    // NUL or the like is no address a browser stored, and would split or cut
+    // the page made from it.
+    const bool control = std::any_of(url.begin(), url.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7F;
+    });
+    if (url.empty() || control) return {};
     return {UrlCacheEntry{localPath, url}};
 }
 
