@@ -329,9 +329,14 @@ TEST_F(BarEndToEndTest, QuestionsOpenClearOfTheBarAndThePreviewAndStayAboveThem)
         },
         5000))
         << "the question is not above the bar and the preview";
-    EXPECT_LE(std::abs(box.x + box.width / 2 - kScreenWidth / 2), 2) << "not centred across the monitor";
-    EXPECT_GE(box.y, popup.y + popup.height) << "the question lies under the rows of the bar and the preview";
-    EXPECT_LE(box.y + box.height, kScreenHeight) << "the question is not whole on the monitor";
+    // The box with the window manager's frame (left, right, top, bottom).
+    std::vector<uint32_t> frame = x.Property32(box.id, "_NET_FRAME_EXTENTS");
+    frame.resize(4);
+    const int left = box.x - static_cast<int>(frame[0]), top = box.y - static_cast<int>(frame[2]);
+    const int width = box.width + static_cast<int>(frame[0] + frame[1]);
+    EXPECT_LE(std::abs(left + width / 2 - kScreenWidth / 2), 2) << "not centred across the monitor";
+    EXPECT_GE(top, popup.y + popup.height) << "the question lies in the rows of the bar and the preview";
+    EXPECT_LE(box.y + box.height + static_cast<int>(frame[3]), kScreenHeight) << "the question is not whole";
     ASSERT_TRUE(Xdotool("windowactivate --sync " + std::to_string(box.id) + " key Escape"));
     EXPECT_TRUE(x.WaitGone("Confirm", 5000));
     StopProgram();

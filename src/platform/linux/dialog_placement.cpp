@@ -7,6 +7,8 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "platform/linux/window_hints.h"
+
 namespace zx {
 namespace {
 
@@ -84,7 +86,9 @@ void PlaceOnPrimary(QWidget& dialog) {
     const QScreen* screen = QGuiApplication::primaryScreen();
     if (!screen) return;
     const QRect area = screen->availableGeometry();
-    QRect place(QPoint(0, 0), dialog.size());
+    // The whole window with its frame, which the move below places.
+    const QMargins frame = ExpectedFrame(dialog);
+    QRect place(QPoint(0, 0), dialog.size().grownBy(frame));
     place.moveCenter(area.center());
     // Below the rows where a window that stays on top shows or opens (the
     // preview opens anywhere along the bar), while the monitor has room.
@@ -104,7 +108,10 @@ void PlaceOnPrimary(QWidget& dialog) {
     // Whole on the monitor.
     place.moveLeft(std::clamp(place.left(), area.left(), std::max(area.left(), area.right() + 1 - place.width())));
     place.moveTop(std::clamp(place.top(), area.top(), std::max(area.top(), area.bottom() + 1 - place.height())));
-    dialog.move(place.topLeft());
+    // The toolkit moves the frame of a window whose frame it knows, and the
+    // window itself before it has learnt the frame.
+    const bool frameKnown = dialog.frameGeometry() != dialog.geometry();
+    dialog.move(place.topLeft() + (frameKnown ? QPoint() : QPoint(frame.left(), frame.top())));
 }
 
 }  // namespace zx
