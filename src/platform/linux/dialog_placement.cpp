@@ -54,6 +54,9 @@ protected:
         const QWidget* shown = nullptr;
         if (type == QEvent::Show && watched->isWidgetType()) shown = static_cast<QWidget*>(watched);
         if (type == QEvent::Expose && watched->isWindowType())
+            // A transient of the shown window that stays on top (the bar) is kept
+            // above it and in its layer by every window manager; with none shown, a
+            // transient of the whole window group.
             for (const QWidget* w : QApplication::topLevelWidgets())
                 if (w->windowHandle() == watched) shown = w;
         if (!shown || shown == &dialog_ || !shown->isWindow() || !StaysOnTop(*shown)) return false;
@@ -76,6 +79,16 @@ private:
 void KeepAboveProgram(QWidget& dialog) {
     if (qApp) new RaiseAfterOthers(dialog);
     dialog.setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    // A transient of the shown window that stays on top (the bar) is kept
+    // above it and in its layer by every window manager; with none shown, a
+    // transient of the whole window group.
+    for (const QWidget* w : QApplication::topLevelWidgets())
+        if (w != &dialog && w->isVisible() && w->windowFlags().testFlag(Qt::WindowStaysOnTopHint) &&
+            w->windowHandle()) {
+            dialog.winId();
+            dialog.windowHandle()->setTransientParent(w->windowHandle());
+            return;
+        }
     if (QWindow* root = RootWindow()) {
         dialog.winId();  // the native window, whose transient parent is written as it maps
         if (QWindow* handle = dialog.windowHandle()) handle->setTransientParent(root);
@@ -94,6 +107,9 @@ void PlaceOnPrimary(QWidget& dialog) {
     // preview opens anywhere along the bar), while the monitor has room.
     for (bool moved = true; moved;) {
         moved = false;
+        // A transient of the shown window that stays on top (the bar) is kept
+        // above it and in its layer by every window manager; with none shown, a
+        // transient of the whole window group.
         for (const QWidget* w : QApplication::topLevelWidgets()) {
             if (w == &dialog || w->isModal() || !StaysOnTop(*w)) continue;
             if (!w->isVisible() && !w->testAttribute(Qt::WA_Moved)) continue;  // never placed yet

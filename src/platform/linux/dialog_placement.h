@@ -4,8 +4,9 @@
 // windows that stay on top of others (the bar and the preview under it) as far
 // as the monitor leaves room: below the rows where they show or open. It stays
 // above them while it is open, whatever the bar's tick shows or raises
-// meanwhile: it stays on top itself and is a transient of the program's whole
-// window group, which window managers keep above every window of the group.
+// meanwhile: it stays on top itself, is a transient of the bar (or of the
+// program's whole window group while no bar shows), and raises itself again
+// after the program has shown another window that stays on top.
 #include <QShowEvent>
 #include <QWidget>
 #include <utility>
