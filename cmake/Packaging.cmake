@@ -61,8 +61,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.zeltrix.example/)
 # well; the entry here keeps it where that is not so.)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6webenginecore6-bin)
-# Web pages of the about window open through xdg-open.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-dejavu-core")
+# Web pages of the about window open through xdg-open; the design font is
+# Debian's face with Tahoma's metrics.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-dejavu-core, fonts-wine")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
 include(CPack)

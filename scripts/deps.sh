@@ -9,7 +9,7 @@ BUILD_PACKAGES=(
   cmake g++ make pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libxcb1-dev zlib1g-dev libjpeg62-turbo-dev
-  fonts-dejavu-core xvfb xauth x11-utils
+  fonts-dejavu-core fonts-wine xvfb xauth x11-utils
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest

@@ -2,6 +2,7 @@
 // with an image in order, fetched whole into memory and written to a file
 // named after its address. The first failure ends the run; files already
 // written stay.
+#include <QGuiApplication>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,18 @@ constexpr int kReadTimeoutMs = 30000;
 
 constexpr const char* kFolderTitle = "Select where to place the images.";
 
+// The busy pointer over the program's windows for the life of a run, which
+// holds the GUI thread: the toolkit hands the change to the X server at once,
+// so it shows although no event is handled until the run ends, by success or
+// by an error.
+class BusyPointer {
+public:
+    BusyPointer() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyPointer() { QGuiApplication::restoreOverrideCursor(); }
+    BusyPointer(const BusyPointer&) = delete;
+    BusyPointer& operator=(const BusyPointer&) = delete;
+};
+
 }  // namespace
 
 void TForm1::CreateHttpClient() {
@@ -37,6 +50,7 @@ void TForm1::Button4Click() {
     // chosen; files would land in the root, so it counts as a cancel too.
     if (!folder || folder->empty()) return;
 
+    const BusyPointer busy;
     for (TEmbeddedWB* cell : Cells) {
         const TStringList& code = cell->HTMLCode();
         if (!IsImagePage(code)) continue;

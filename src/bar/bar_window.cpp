@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFrame>
-#include <QLabel>
 #include <QPushButton>
 
 #include "bar/form1.h"
@@ -42,13 +41,13 @@ TForm1::~TForm1() {
 }
 
 void TForm1::CreateControls() {
-    Image1 = new QLabel(this);
+    Image1 = new TsLabel(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(0, -3, 85, 69);
     Image1->setPixmap(LogoPicture());
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setAttribute(Qt::WA_TranslucentBackground);
-    Image1->installEventFilter(this);
+    connect(Image1, &TsLabel::clicked, this, [this] { Image1Click(); });
 
     HtmlViewOptions cellOptions;
     cellOptions.silent = true;
@@ -62,14 +61,13 @@ void TForm1::CreateControls() {
         Cells[static_cast<size_t>(i)] = cell;
     }
 
-    sLabel1 = new TsLabel(this, ToQString(kProductSite));
+    // The link sits in the 72 px between the last cells and the buttons: in
+    // the design font the site's address would not fit there, a short
+    // caption does.
+    sLabel1 = new TsLabel(this, kProductSiteCaption);
     sLabel1->setObjectName("sLabel1");
     sLabel1->setGeometry(540, 2, 54, 13);
-    // The label sits between the last cells and the buttons, 72 px wide at
-    // most: a slightly smaller face keeps the whole address readable there.
-    QFont linkFont = sLabel1->font();
-    linkFont.setPixelSize(9);
-    sLabel1->setFont(linkFont);
+    sLabel1->setFont(DesignFont());
     sLabel1->adjustSize();
     QPalette pal = sLabel1->palette();
     pal.setColor(QPalette::WindowText, kLinkInk);
@@ -197,15 +195,6 @@ bool TForm1::event(QEvent* event) {
     if (event->type() == QEvent::WinIdChange && OnWindowHandleChanged && internalWinId() != 0)
         OnWindowHandleChanged(static_cast<WindowHandle>(internalWinId()));
     return handled;
-}
-
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == Image1 && event->type() == QEvent::MouseButtonRelease) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton && Image1->rect().contains(me->position().toPoint())) Image1Click();
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace zx

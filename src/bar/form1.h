@@ -16,7 +16,6 @@
 #include "platform/platform.h"
 
 class QFrame;
-class QLabel;
 class QPushButton;
 
 namespace zx {
@@ -54,7 +53,7 @@ public:
     void SetAbout(TForm2* about) { Form2 = about; }
 
     // Controls, with their designer names.
-    QLabel* Image1 = nullptr;
+    TsLabel* Image1 = nullptr;                     // the logo
     std::array<TEmbeddedWB*, kCellCount> Cells{};  // EmbeddedWB2 .. EmbeddedWB21
     TsLabel* sLabel1 = nullptr;
     QPushButton* Button1 = nullptr;  // Close
@@ -108,7 +107,6 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
     bool event(QEvent* event) override;
 
 private:
@@ -126,5 +124,7 @@ private:
 
 // The product's web site, opened by the bar's site link; a bare host name.
 inline constexpr const char* kProductSite = "zeltrix.example";
+// The caption of the bar's site link.
+inline constexpr const char* kProductSiteCaption = "Web site";
 
 }  // namespace zx

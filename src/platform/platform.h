@@ -83,7 +83,8 @@ public:
 
     // Pointer and screen.
     virtual bool GetCursorPos(Point& p) = 0;
-    // True while a mouse button pressed over one of our windows is held.
+    // True while a press that began in one of our windows holds the pointer:
+    // its window is still shown and the button has not been released.
     virtual bool GuiThreadHoldsCapture() = 0;
     // False while the session is locked (the input goes elsewhere).
     virtual bool InputDesktopAvailable() = 0;

@@ -1,6 +1,6 @@
 #pragma once
 // The built-in look by name: the colours the code and the style sheet share,
-// and the design font of the popup and the about window.
+// and the design font of the bar's site link, the popup and the about window.
 #include <QColor>
 #include <QFont>
 #include <QString>
@@ -20,7 +20,8 @@ inline const QColor kVersionInk(0x2b, 0x3a, 0x55);
 // fills them in.
 QString WithSkinColours(QString sheet);
 
-// Tahoma at 11 px, or the closest face the system has.
+// Tahoma at 11 px (Debian's metric-compatible face where the system has no
+// Tahoma), or the closest face the system has.
 QFont DesignFont();
 
 }  // namespace zx

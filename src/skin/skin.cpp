@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QFontDatabase>
 #include <QPalette>
 
 #include "base/exception.h"
@@ -11,6 +12,10 @@
 #include "skin/look.h"
 
 namespace zx {
+
+namespace {
+constexpr const char* kTahomaFile = "/usr/share/wine/fonts/tahoma.ttf";
+}  // namespace
 
 extern const unsigned char kSkinPacked[];
 extern const std::size_t kSkinPackedSize;
@@ -30,6 +35,17 @@ QString WithSkinColours(QString sheet) {
 }
 
 QFont DesignFont() {
+    // Debian ships a face with Tahoma's metrics (fonts-wine) outside the
+    // system's font folders: the program adds it for itself when the system
+    // has no Tahoma.
+    static const bool added = [] {
+        // (Not hasFamily, which answers for whatever face the system would
+        // substitute.)
+        if (!QFontDatabase::families().contains("Tahoma", Qt::CaseInsensitive))
+            QFontDatabase::addApplicationFont(kTahomaFile);
+        return true;
+    }();
+    (void)added;
     QFont font("Tahoma");
     font.setPixelSize(11);
     return font;

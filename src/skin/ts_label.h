@@ -1,6 +1,6 @@
 #pragma once
-// A label drawn from the skin that reacts to clicks: the bar's site link and
-// clear labels, the popup's caption, the about window's click areas.
+// A label drawn from the skin that reacts to clicks: the bar's logo, site link
+// and clear labels, the popup's caption, the about window's click areas.
 #include <QLabel>
 #include <QMouseEvent>
 
@@ -13,7 +13,8 @@ public:
     explicit TsLabel(QWidget* parent, const QString& caption = {}) : QLabel(caption, parent) {}
 
 signals:
-    // A left press and release inside the label.
+    // A left press and release inside the label. A double-click is one
+    // click: its second press does not start another.
     void clicked();
 
 protected:
@@ -21,6 +22,7 @@ protected:
         if (e->button() == Qt::LeftButton) pressed_ = true;
         QLabel::mousePressEvent(e);
     }
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
 
 private:

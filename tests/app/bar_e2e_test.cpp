@@ -230,6 +230,118 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
     StopProgram();
 }
 
+// A press on one of our windows whose release lands elsewhere, because the
+// window hid under the pointer, holds nothing: the top row reveals the bar
+// again. A press held on a window that stays shown keeps it hidden until the
+// release.
+TEST_F(BarEndToEndTest, PressesWhoseReleaseLandsElsewhereNeverKeepTheBarHidden) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Pointer(500, 500);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(WaitForHiddenBar(x));
+
+    struct Press {
+        const char* on;
+        int x, y;
+        bool preview;
+    };
+    const Press presses[] = {
+        {"the preview", 300, 200, true},
+        {"a cell", 270, 30, false},
+        {"the logo", 40, 30, false},
+        {"the Save button", kScreenWidth - 35, 26, false},
+    };
+    int round = 0;
+    for (const Press& press : presses) {
+        SCOPED_TRACE(press.on);
+        ASSERT_NO_FATAL_FAILURE(Reveal(x, 300 + round++));
+        if (press.preview) {
+            Pointer(190 + round, 30);
+            ASSERT_TRUE(x.WaitViewable("Popup Form", 10000)) << "no preview";
+        }
+        Pointer(press.x, press.y);
+        ASSERT_TRUE(Xdotool("mousedown 1"));
+        // Down and out: the bar and the preview hide under the held button.
+        Pointer(press.x, 450);
+        Pointer(800, 600);
+        ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1") && !x.FindViewable("Popup Form"); }, 10000))
+            << "the bar did not hide";
+        ASSERT_TRUE(Xdotool("mouseup 1"));
+        ASSERT_NO_FATAL_FAILURE(Reveal(x, 600 + round));
+        Pointer(800, 600);
+        ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1"); }, 10000));
+    }
+
+    // The about window stays shown while its picture is held down.
+    ASSERT_NO_FATAL_FAILURE(Reveal(x, 300));
+    Pointer(40, 30);
+    ASSERT_TRUE(Xdotool("click 1"));
+    ASSERT_TRUE(x.WaitViewable("Form2", 10000)) << "no about window";
+    const XWindowInfo about = *x.FindViewable("Form2");
+    Pointer(about.x + 100, about.y + 60);
+    ASSERT_TRUE(WaitUntil([&] { return Hidden(x, "Form1"); }, 10000));
+    ASSERT_TRUE(Xdotool("mousedown 1"));
+    Pointer(500, 0);
+    EXPECT_FALSE(WaitUntil([&] { return static_cast<bool>(x.FindViewable("Form1")); }, 1500))
+        << "the bar showed while a button pressed on the about window was held";
+    ASSERT_TRUE(Xdotool("mouseup 1"));
+    ASSERT_NO_FATAL_FAILURE(Reveal(x, 501));
+    Pointer(about.x + 169 + 11, about.y + 12 + 11);
+    ASSERT_TRUE(Xdotool("click 1"));
+    EXPECT_TRUE(x.WaitGone("Form2", 5000));
+    StopProgram();
+}
+
+// A question opens centred across the primary monitor, whole and below the
+// rows of the bar and the preview, and stays above both while the tick goes
+// on revealing the bar and opening the preview under the resting pointer.
+TEST_F(BarEndToEndTest, QuestionsOpenClearOfTheBarAndThePreviewAndStayAboveThem) {
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    Pointer(500, 500);
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(WaitForHiddenBar(x));
+    ASSERT_NO_FATAL_FAILURE(Reveal(x, 300));
+    auto previewAt161 = [&] {
+        auto p = x.FindViewable("Popup Form");
+        return p && p->x == 161 && p->y == 70;
+    };
+    Pointer(190, 30);
+    ASSERT_TRUE(WaitUntil(previewAt161, 10000)) << "no preview";
+
+    // The Close button asks; the right zone has closed the preview.
+    Pointer(kScreenWidth - 35, 10);
+    ASSERT_TRUE(Xdotool("click 1"));
+    ASSERT_TRUE(x.WaitViewable("Confirm", 10000)) << "no question";
+    Pointer(195, 30);
+    ASSERT_TRUE(WaitUntil(previewAt161, 10000)) << "no preview while the question is open";
+    Pointer(300, 0);
+    const auto shownBox = x.FindViewable("Confirm");
+    const auto shownBar = x.FindViewable("Form1");
+    const auto shownPopup = x.FindViewable("Popup Form");
+    ASSERT_TRUE(shownBox && shownBar && shownPopup) << "the question, the bar and the preview are not all shown";
+    const XWindowInfo &box = *shownBox, &bar = *shownBar, &popup = *shownPopup;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            const std::vector<uint32_t> stack = Stacking();
+            return Above(stack, box.id, bar.id) && Above(stack, box.id, popup.id);
+        },
+        5000))
+        << "the question is not above the bar and the preview";
+    // The box with the window manager's frame (left, right, top, bottom).
+    std::vector<uint32_t> frame = x.Property32(box.id, "_NET_FRAME_EXTENTS");
+    frame.resize(4);
+    const int left = box.x - static_cast<int>(frame[0]), top = box.y - static_cast<int>(frame[2]);
+    const int width = box.width + static_cast<int>(frame[0] + frame[1]);
+    EXPECT_LE(std::abs(left + width / 2 - kScreenWidth / 2), 2) << "not centred across the monitor";
+    EXPECT_GE(top, popup.y + popup.height) << "the question lies in the rows of the bar and the preview";
+    EXPECT_LE(box.y + box.height + static_cast<int>(frame[3]), kScreenHeight) << "the question is not whole";
+    ASSERT_TRUE(Xdotool("windowactivate --sync " + std::to_string(box.id) + " key Escape"));
+    EXPECT_TRUE(x.WaitGone("Confirm", 5000));
+    StopProgram();
+}
+
 TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeavesTheAboutWindow) {
     X11Probe x;
     ASSERT_TRUE(x.Connected());

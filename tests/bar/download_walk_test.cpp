@@ -6,13 +6,16 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
+#include <QGuiApplication>
 #include <QPushButton>
 #include <QTest>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "app/error_text.h"
 #include "base/handler_guard.h"
@@ -220,13 +223,26 @@ TEST_F(Download, TransportFailuresAreShownAndWriteNothing) {
     EXPECT_EQ(later.Accepted(), 0);
     EXPECT_TRUE(fs::is_empty(target.Path()));
 
-    // A server that accepts and then stays silent is given up after the read limit.
+    // A server that accepts and then stays silent is given up after the read
+    // limit. The pointer shows busy while the run holds the program (seen
+    // from the server's side, as the GUI thread is blocked) and normal again
+    // once it has ended by the error.
     test::ScriptedExchange silent;
     silent.holdMs = 10000;
     test::ScriptedHttpServer quiet({{silent}}, 15000);
-    bar.form1->IdHTTP1->SetReadTimeout(300);
+    bar.form1->IdHTTP1->SetReadTimeout(1000);
     bar.fill(0, quiet.Url("/quiet.jpg"));
+    Qt::CursorShape during = Qt::ArrowCursor;
+    std::thread watcher([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (quiet.Requests().empty() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (const QCursor* c = QGuiApplication::overrideCursor()) during = c->shape();
+    });
     Run();
+    watcher.join();
+    EXPECT_EQ(during, Qt::WaitCursor);
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     ASSERT_EQ(boxes.size(), 3u);
     EXPECT_EQ(boxes[2], "Socket Error # 10060\r\nConnection timed out.");
     EXPECT_TRUE(fs::is_empty(target.Path()));

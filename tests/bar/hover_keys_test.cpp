@@ -5,6 +5,7 @@
 
 #include "hover_support.h"
 #include "popup/ts_memo.h"
+#include "skin/ts_label.h"
 
 namespace zx::test {
 namespace {

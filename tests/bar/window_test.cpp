@@ -2,9 +2,11 @@
 
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QFontInfo>
 #include <QFrame>
 #include <QPushButton>
 #include <QTest>
+#include <QWindow>
 
 #include "skin/ts_label.h"
 #include "support/bar_fixture.h"
@@ -83,6 +85,12 @@ TEST(BarWindow, StartsOffScreenWithItsDesignState) {
     EXPECT_EQ(f.State().HoverIndex, -1);
     EXPECT_EQ(f.State().VisibleCellCount, 0);
     EXPECT_EQ(f.sLabel1->pos(), QPoint(1024 - 166, 57));
+    // The site link in the design face (Tahoma or Debian's face with its
+    // metrics), its caption whole in the gap left of the buttons.
+    EXPECT_EQ(QFontInfo(f.sLabel1->font()).family(), "Tahoma");
+    EXPECT_EQ(f.sLabel1->font().pixelSize(), 11);
+    EXPECT_LE(f.sLabel1->width(), 142 - 70);
+    EXPECT_GE(f.sLabel1->width(), f.sLabel1->fontMetrics().horizontalAdvance(f.sLabel1->text()));
     EXPECT_EQ(f.Timer1->interval(), 200);
 }
 
@@ -114,9 +122,12 @@ TEST(ClearLabel, ClearsOnlyCellsWithMoreThanTwoLines) {
     EXPECT_EQ(bar.engine(bar.cell(3)).currentText, "<HTML></HTML>\r\n");
 }
 
-TEST(SiteLink, OpensTheProductSiteThroughTheShell) {
+TEST(SiteLink, OpensTheProductSiteThroughTheShellOncePerDoubleClick) {
     BarFixture bar;
-    bar.form1->sLabel1Click();
+    bar.form1->show();
+    bar.form1->setGeometry(0, 0, 1024, 70);  // as revealed
+    const QPoint link = bar.form1->sLabel1->mapTo(bar.form1.get(), QPoint(2, 2));
+    QTest::mouseDClick(bar.form1->windowHandle(), Qt::LeftButton, {}, link);
     ASSERT_EQ(bar.fake->opened.size(), 1u);
     EXPECT_EQ(bar.fake->opened[0], "zeltrix.example");
     EXPECT_EQ(ShellAddress("zeltrix.example"), "http://zeltrix.example");

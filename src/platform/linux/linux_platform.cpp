@@ -18,7 +18,9 @@
 #include <QWidget>
 #include <cstdlib>
 
+#include "platform/linux/dialog_placement.h"
 #include "platform/linux/named_objects.h"
+#include "platform/linux/pointer_capture.h"
 #include "platform/linux/session_lock.h"
 #include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
@@ -40,10 +42,6 @@ QString QtFilter(const std::string& filter) {
     return entries.join(";;");
 }
 
-QWidget* DialogOwner() {
-    return QApplication::activeWindow();
-}
-
 // The user's desktop folder (XDG_DESKTOP_DIR), or the home folder when there
 // is none.
 QString DesktopFolder() {
@@ -52,7 +50,7 @@ QString DesktopFolder() {
 }
 
 std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFileDialog::AcceptMode mode) {
-    QFileDialog dialog(DialogOwner());
+    PlacedDialog<QFileDialog> dialog(nullptr);
     MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::DontConfirmOverwrite);
@@ -72,7 +70,8 @@ void SwitchEngineSandboxOffForRoot() {
     if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
 }
 
-LinuxPlatform::LinuxPlatform() : lock_(std::make_unique<SessionLockWatcher>()) {
+LinuxPlatform::LinuxPlatform()
+    : lock_(std::make_unique<SessionLockWatcher>()), capture_(std::make_unique<PointerCapture>()) {
     // The program keeps no settings, and the toolkit's file dialogs would
     // keep theirs (history, last folder, view) in the user's configuration:
     // they are sent to a path that can never be created, so nothing is
@@ -89,7 +88,7 @@ bool LinuxPlatform::GetCursorPos(Point& p) {
 }
 
 bool LinuxPlatform::GuiThreadHoldsCapture() {
-    return QWidget::mouseGrabber() != nullptr || QGuiApplication::mouseButtons() != Qt::NoButton;
+    return capture_->Held();
 }
 
 bool LinuxPlatform::InputDesktopAvailable() {
@@ -104,7 +103,7 @@ Rect LinuxPlatform::PrimaryScreen() {
 }
 
 MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
-    QMessageBox box(DialogOwner());
+    PlacedDialog<QMessageBox> box(nullptr);
     MarkSecondaryWindow(box, nullptr);
     box.setWindowTitle(ToQString(request.caption));
     box.setText(ToQString(request.text));
@@ -168,7 +167,7 @@ std::optional<std::string> LinuxPlatform::OpenFileDialog(const FileDialogRequest
 }
 
 std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& title) {
-    QFileDialog dialog(DialogOwner(), ToQString(title));
+    PlacedDialog<QFileDialog> dialog(nullptr, ToQString(title));
     MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
     dialog.setOption(QFileDialog::ShowDirsOnly);

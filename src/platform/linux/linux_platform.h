@@ -9,6 +9,7 @@
 
 namespace zx {
 
+class PointerCapture;
 class SessionLockWatcher;
 
 class LinuxPlatform : public Platform {
@@ -34,6 +35,7 @@ public:
 
 private:
     std::unique_ptr<SessionLockWatcher> lock_;
+    std::unique_ptr<PointerCapture> capture_;
 };
 
 // The web engine's sandbox refuses to start as root: then it is switched off

@@ -10,8 +10,10 @@
 #include <QWidget>
 #include <QWindow>
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 namespace zx {
@@ -116,6 +118,49 @@ private:
 
 void MarkSecondaryWindow(QWidget& window, QWidget* owner) {
     new SecondaryWindowHints(window, owner);
+}
+
+QMargins ExpectedFrame(QWidget& window) {
+    xcb_connection_t* c = X11Connection();
+    if (!c) return {};
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+    const xcb_atom_t request = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = Atom(c, "_NET_FRAME_EXTENTS");
+    bool offered = false;
+    auto* supported = xcb_get_property_reply(
+        c, xcb_get_property(c, 0, root, Atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 1024), nullptr);
+    if (supported && supported->format == 32) {
+        const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(supported));
+        const int n = xcb_get_property_value_length(supported) / 4;
+        offered = std::find(atoms, atoms + n, request) != atoms + n;
+    }
+    std::free(supported);
+    if (!offered) return {};
+
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = id;
+    message.type = request;
+    xcb_send_event(c, 0, root, XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY | XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT,
+                   reinterpret_cast<const char*>(&message));
+    xcb_flush(c);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    do {
+        auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, id, extents, XCB_ATOM_CARDINAL, 0, 4), nullptr);
+        QMargins frame;
+        const bool answered = reply && reply->format == 32 && xcb_get_property_value_length(reply) == 16;
+        if (answered) {
+            const auto* v = static_cast<const uint32_t*>(xcb_get_property_value(reply));
+            frame = QMargins(static_cast<int>(v[0]), static_cast<int>(v[2]), static_cast<int>(v[1]),
+                             static_cast<int>(v[3]));
+        }
+        std::free(reply);
+        if (answered) return frame;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    } while (std::chrono::steady_clock::now() < end);
+    return {};
 }
 
 void KeepLookOnScreen(QWidget& window) {

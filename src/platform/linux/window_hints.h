@@ -3,6 +3,8 @@
 // taskbar and the pager on X11. The bar is the program's one taskbar entry;
 // every other window is marked so that taskbars, pagers and window switchers
 // leave it out.
+#include <QMargins>
+
 class QWidget;
 
 namespace zx {
@@ -21,5 +23,10 @@ void MarkSecondaryWindow(QWidget& window, QWidget* owner);
 // events. For a window whose look does not change. Does nothing off X11 or on
 // a screen format other than 24-bit colour in 32-bit pixels.
 void KeepLookOnScreen(QWidget& window);
+
+// The frame (left, top, right, bottom) that the window manager will put
+// around `window`, asked before the window is mapped; zeros off X11, when the
+// manager does not offer the answer or does not give it within 200 ms.
+QMargins ExpectedFrame(QWidget& window);
 
 }  // namespace zx
