@@ -85,6 +85,9 @@ public:
     virtual bool GetCursorPos(Point& p) = 0;
     // True while a mouse button pressed over one of our windows is held.
     virtual bool GuiThreadHoldsCapture() = 0;
+    // True while the display reports a mouse button held, wherever it was
+    // pressed: also a drag that another program is carrying out.
+    virtual bool MouseButtonHeld() = 0;
     // False while the session is locked (the input goes elsewhere).
     virtual bool InputDesktopAvailable() = 0;
     // The primary monitor, which need not start at (0, 0): on X11 another

@@ -92,6 +92,10 @@ bool LinuxPlatform::GuiThreadHoldsCapture() {
     return QWidget::mouseGrabber() != nullptr || QGuiApplication::mouseButtons() != Qt::NoButton;
 }
 
+bool LinuxPlatform::MouseButtonHeld() {
+    return X11MouseButtonHeld();
+}
+
 bool LinuxPlatform::InputDesktopAvailable() {
     return !lock_->Locked();
 }

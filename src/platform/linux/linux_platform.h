@@ -18,6 +18,7 @@ public:
 
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override;
+    bool MouseButtonHeld() override;
     bool InputDesktopAvailable() override;
     Rect PrimaryScreen() override;
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;

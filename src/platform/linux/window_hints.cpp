@@ -154,4 +154,17 @@ void KeepLookOnScreen(QWidget& window) {
     xcb_flush(c);
 }
 
+bool X11MouseButtonHeld() {
+    xcb_connection_t* c = X11Connection();
+    if (!c) return false;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen) return false;
+    auto* reply = xcb_query_pointer_reply(c, xcb_query_pointer(c, screen->root), nullptr);
+    constexpr uint16_t kButtons =
+        XCB_BUTTON_MASK_1 | XCB_BUTTON_MASK_2 | XCB_BUTTON_MASK_3 | XCB_BUTTON_MASK_4 | XCB_BUTTON_MASK_5;
+    const bool held = reply && (reply->mask & kButtons) != 0;
+    std::free(reply);
+    return held;
+}
+
 }  // namespace zx

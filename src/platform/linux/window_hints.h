@@ -22,4 +22,9 @@ void MarkSecondaryWindow(QWidget& window, QWidget* owner);
 // a screen format other than 24-bit colour in 32-bit pixels.
 void KeepLookOnScreen(QWidget& window);
 
+// True while the X server reports a mouse button held on the pointer,
+// whichever client the press went to. False off X11 or when the server does
+// not answer.
+bool X11MouseButtonHeld();
+
 }  // namespace zx
