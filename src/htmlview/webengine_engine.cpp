@@ -7,6 +7,7 @@
 #include <cstdlib>
 
 #include "base/cell_document.h"
+#include "htmlview/drag_origin.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -110,6 +111,7 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
+    RecordDraggedImageOrigins();
 }
 
 WebEngineEngine::~WebEngineEngine() {

@@ -111,6 +111,10 @@ public:
     // cache: the entry comes from the freedesktop origin attribute that web
     // browsers put on the files they save.
     virtual std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) = 0;
+    // Records where a file the program wrote came from, so that the lookup
+    // above (ours or a browser's) finds it; on Linux the same origin attribute.
+    // A file system that keeps no such attribute is no error: nothing is kept.
+    virtual void AddUrlCacheEntry(const UrlCacheEntry& entry) = 0;
 
     // The mutex called `name`, created when missing; nullptr when it cannot
     // be opened (locking then does nothing).

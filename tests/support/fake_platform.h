@@ -61,6 +61,7 @@ public:
     }
     std::string ClipboardText() override { return clipboard; }
     std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
+    void AddUrlCacheEntry(const UrlCacheEntry& entry) override { urlCache.push_back(entry); }
     // No named objects: the mutex does nothing and the memory cannot be had.
     // Tests of what is built on them use the real ones.
     std::unique_ptr<ProcessMutex> OpenMutex(const std::string&) override { return nullptr; }

@@ -203,6 +203,10 @@ std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& loc
     return XattrUrlCacheEntries(localPath);
 }
 
+void LinuxPlatform::AddUrlCacheEntry(const UrlCacheEntry& entry) {
+    XattrAddUrlCacheEntry(entry);
+}
+
 std::unique_ptr<ProcessMutex> LinuxPlatform::OpenMutex(const std::string& name) {
     return OpenNamedMutex(name);
 }

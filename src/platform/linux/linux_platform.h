@@ -29,6 +29,7 @@ public:
     void SetClipboardText(const std::string& text) override;
     std::string ClipboardText() override;
     std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
+    void AddUrlCacheEntry(const UrlCacheEntry& entry) override;
     std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) override;
     std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) override;
     bool NotifyRunningCopy(WindowHandle window) override;
@@ -44,5 +45,7 @@ void SwitchEngineSandboxOffForRoot();
 
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
 std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath);
+// Writes it; false when the file or its file system refuses.
+bool XattrAddUrlCacheEntry(const UrlCacheEntry& entry);
 
 }  // namespace zx
