@@ -37,7 +37,7 @@ QUrl Normalized(const QUrl& url) {
 // becomes %27, for one), so both sides are compared fully decoded: the view
 // announced the navigation already, and it must not be announced again.
 QString OwnKey(const QUrl& url) {
-    return Normalized(url).toString(QUrl::FullyDecoded);
+    return QUrl::fromPercentEncoding(Normalized(url).toEncoded());
 }
 
 // A page the engine opens for a new window (window.open, target links, and
