@@ -119,7 +119,7 @@ std::string DraggedImageAddress(const std::string& html) {
                 stop = v;
                 while (stop < end && !IsSpace(lower[stop])) ++stop;
             }
-            const std::string address(TrimBlanks(DecodeReferences(std::string_view(html).substr(v, stop - v))));
+            std::string address(TrimBlanks(DecodeReferences(std::string_view(html).substr(v, stop - v))));
             for (const char* scheme : {"http://", "https://", "ftp://"})
                 if (StartsWithAsciiCaseless(address, scheme)) return address;
             return {};
