@@ -19,9 +19,8 @@ namespace {
 constexpr int kDwellTicks = 2;
 
 // The bar counts as showing for the hover only once it has been revealed: at
-// start-up it is shown off the left edge (a window manager may pull part of
-// it back onto the screen) until the first tick hides it, and no preview may
-// open under a bar that was never revealed.
+// start-up it is shown off the left edge until the first tick hides it, and no
+// preview may open under a bar that was never revealed.
 bool ShownOnScreen(const QWidget& bar, const Rect& primary) {
     return bar.isVisible() && bar.x() >= primary.Left;
 }
@@ -120,6 +119,7 @@ void TForm1::Timer1Timer() {
     // 5. Reveal at the top edge, unless a mouse button is held on one of ours.
     if (P.Y < 1 && !platform().GuiThreadHoldsCapture()) {
         PlaceIfMoved(sLabel1, W - 142, 57);
+        PrepareReveal(primary);
         const QRect bounds(ToGlobal(0, 0, primary), QSize(W, height()));
         if (geometry() != bounds) setGeometry(bounds);
         SetFormShown(this, true);
@@ -151,6 +151,28 @@ void TForm1::Timer1Timer() {
         HoverUpdate(P, primary);
     else
         Timer1->Tag = kDwellTicks;
+}
+
+// A window manager frames the bar anew at every reveal, in a frame window
+// made at that moment. A drag source that learnt the window tree when its drag
+// began, and follows it by the events of the windows it knew (Chromium does),
+// never learns that the bar inside the new frame is showing, and its drops
+// pass the bar by. So a bar revealed while a button is held (a drag from
+// another program, as the capture test has ruled out one of ours) shows
+// without the window manager, right under the root window that every source
+// watches. The next reveal without a held button gives it back to the window
+// manager and so to the taskbar; switching while it is on screen would make it
+// flicker, so it keeps its kind until then. A bar never revealed yet is
+// unframed too, off screen, and gets its kind like a hidden one.
+void TForm1::PrepareReveal(const Rect& primary) {
+    const bool unframed = platform().MouseButtonHeld();
+    const bool isUnframed = windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
+    if (unframed == isUnframed) return;
+    if (isVisible()) {
+        if (ShownOnScreen(*this, primary)) return;
+        hide();
+    }
+    setWindowFlag(Qt::X11BypassWindowManagerHint, unframed);
 }
 
 void TForm1::HoverUpdate(const Point& P, const Rect& primary) {

@@ -25,7 +25,9 @@ constexpr int kButtonWidth = 70;
 }  // namespace
 
 TForm1::TForm1(QWidget* splash) : QWidget(nullptr), splash_(splash) {
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    // Unframed until the first reveal: shown off screen at start-up, where a
+    // window manager would pull a framed window partly back onto the screen.
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::X11BypassWindowManagerHint);
     setWindowTitle("Form1");
     setObjectName("Form1");
     resize(696, kBarHeight);

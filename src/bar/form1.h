@@ -116,6 +116,8 @@ private:
     // bar_download.cpp: the HTTP client the drop handler and download share.
     void CreateHttpClient();
     void HoverUpdate(const Point& P, const Rect& primary);
+    // Before a reveal: whether the bar shows framed by the window manager.
+    void PrepareReveal(const Rect& primary);
     QWidget* splash_ = nullptr;
     TBarState state_;
     // Set while the drop handler loads a cell, whose own navigations must pass.

@@ -10,6 +10,7 @@
 
 #include "base/cell_document.h"
 #include "base/text.h"
+#include "htmlview/drag_origin.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -134,6 +135,7 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
+    RecordDraggedImageOrigins();
 }
 
 WebEngineEngine::~WebEngineEngine() {

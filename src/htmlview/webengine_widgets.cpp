@@ -32,6 +32,14 @@ QUrl Normalized(const QUrl& url) {
     return url.adjusted(QUrl::NormalizePathSegments | QUrl::StripTrailingSlash);
 }
 
+// How an own navigation is recognised when the engine asks about it. The
+// engine may have rewritten the address it was given (a quote in the query
+// becomes %27, for one), so both sides are compared fully decoded: the view
+// announced the navigation already, and it must not be announced again.
+QString OwnKey(const QUrl& url) {
+    return QUrl::fromPercentEncoding(Normalized(url).toEncoded());
+}
+
 // A page the engine opens for a new window (window.open, target links, and
 // drops the engine handles itself). It shows nothing: its first navigation is
 // announced by the view it belongs to and, when let pass, happens there.
@@ -131,11 +139,11 @@ void WebEnginePage::NavigateAnnounced(const std::string& announced, const QUrl& 
 }
 
 bool WebEnginePage::TakeOwn(const QUrl& url) {
-    const QUrl n = Normalized(url);
+    const QString key = OwnKey(url);
     for (auto it = own_.begin(); it != own_.end(); ++it) {
         const bool match = it->scheme() == QLatin1String("data") && it->path().isEmpty()
                                ? url.scheme() == QLatin1String("data")
-                               : *it == n;
+                               : OwnKey(*it) == key;
         if (match) {
             // Earlier ones were superseded by this one.
             own_.erase(own_.begin(), it + 1);

@@ -86,6 +86,9 @@ public:
     // True while a press that began in one of our windows holds the pointer:
     // its window is still shown and the button has not been released.
     virtual bool GuiThreadHoldsCapture() = 0;
+    // True while the display reports a mouse button held, wherever it was
+    // pressed: also a drag that another program is carrying out.
+    virtual bool MouseButtonHeld() = 0;
     // False while the session is locked (the input goes elsewhere).
     virtual bool InputDesktopAvailable() = 0;
     // The primary monitor, which need not start at (0, 0): on X11 another
@@ -109,6 +112,10 @@ public:
     // cache: the entry comes from the freedesktop origin attribute that web
     // browsers put on the files they save.
     virtual std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) = 0;
+    // Records where a file the program wrote came from, so that the lookup
+    // above (ours or a browser's) finds it; on Linux the same origin attribute.
+    // A file system that keeps no such attribute is no error: nothing is kept.
+    virtual void AddUrlCacheEntry(const UrlCacheEntry& entry) = 0;
 
     // The mutex called `name`, created when missing; nullptr when it cannot
     // be opened (locking then does nothing).

@@ -58,20 +58,6 @@ std::string ProgramAsanOptions() {
     return "ASAN_OPTIONS=" + options + (options.empty() ? "" : ":") + "detect_leaks=0";
 }
 
-// The program's windows that a taskbar lists: those the window manager
-// manages (its client list) that do not ask to be left out of a taskbar.
-std::vector<uint32_t> TaskbarEntries(X11Probe& x, pid_t program) {
-    std::vector<uint32_t> entries;
-    const uint32_t skip = x.Atom("_NET_WM_STATE_SKIP_TASKBAR");
-    for (uint32_t w : x.Property32(x.Root(), "_NET_CLIENT_LIST")) {
-        const std::vector<uint32_t> pid = x.Property32(w, "_NET_WM_PID");
-        if (pid.empty() || pid[0] != static_cast<uint32_t>(program)) continue;
-        const std::vector<uint32_t> states = x.Property32(w, "_NET_WM_STATE");
-        if (std::find(states.begin(), states.end(), skip) == states.end()) entries.push_back(w);
-    }
-    return entries;
-}
-
 class BarEndToEndTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -208,7 +194,8 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
         EXPECT_TRUE(x.FindViewable("Form1"));
         EXPECT_TRUE(WaitUntil([&] { return Above(Stacking(), popup->id, cover); }, 5000))
             << "the preview is under the other window";
-        EXPECT_EQ(TaskbarEntries(x, app_->Pid()), std::vector<uint32_t>{bar->id}) << "only the bar is a taskbar entry";
+        EXPECT_EQ(x.TaskbarEntries(static_cast<uint32_t>(app_->Pid())), std::vector<uint32_t>{bar->id})
+            << "only the bar is a taskbar entry";
 
         // The arrow keys step the preview while the real pointer stays.
         Key("Right");
@@ -376,7 +363,7 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
             for (int px = 0; px < 195; ++px)
                 same += pixels[static_cast<size_t>(py * 195 + px)] == (picture.pixel(px + 1, py) & 0xFFFFFF);
         EXPECT_GE(same, 195 * 356 * 99 / 100) << "grab " << grabs;
-        EXPECT_TRUE(TaskbarEntries(x, app_->Pid()).empty()) << "the splash is a taskbar entry";
+        EXPECT_TRUE(x.TaskbarEntries(static_cast<uint32_t>(app_->Pid())).empty()) << "the splash is a taskbar entry";
         ++grabs;
     }
     EXPECT_GE(grabs, 3) << "the splash did not show for 1.5 s";
@@ -390,7 +377,8 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
     ASSERT_TRUE(Xdotool("click 1"));
     ASSERT_TRUE(x.WaitViewable("Form2", 10000)) << "no about window";
     const XWindowInfo about = *x.FindViewable("Form2");
-    EXPECT_EQ(TaskbarEntries(x, app_->Pid()), std::vector<uint32_t>{bar}) << "only the bar is a taskbar entry";
+    EXPECT_EQ(x.TaskbarEntries(static_cast<uint32_t>(app_->Pid())), std::vector<uint32_t>{bar})
+        << "only the bar is a taskbar entry";
     ASSERT_TRUE(WaitUntil([&] { return x.Property32(x.Root(), "_NET_ACTIVE_WINDOW") == std::vector{about.id}; }, 5000))
         << "the about window has no focus";
     Key("Escape");

@@ -1,5 +1,6 @@
 // The real program on the test X server: the splash, the bar window, and the
-// close confirmation with its exit code; and its command-line answers.
+// close confirmation with its exit code; and its command-line answers. Under
+// real window managers: where the bar stands before its first reveal.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -93,6 +94,61 @@ TEST_F(StartupTest, TerminationSignalEndsInOrderWithoutTheCloseQuestion) {
     EXPECT_FALSE(x.FindViewable("Confirm")) << "a signal is no close request from the user";
     ASSERT_TRUE(Xdotool("mousemove 640 512"));
 }
+
+// Started from a top panel, the pointer rests in the top rows: no part of the
+// bar shows (and takes clicks) before the pointer reveals it, whatever the
+// window manager does with a window placed off screen; the revealed bar is
+// the program's one taskbar entry.
+class StartupUnderWindowManagerTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(StartupUnderWindowManagerTest, BarStaysOffScreenUntilTheFirstReveal) {
+    constexpr int kWidth = 1024, kHeight = 768;
+    TempDir work("zx-startup-wm-");
+    XServer xvfb(kWidth, kHeight);
+    ASSERT_TRUE(xvfb.Started());
+    const std::string previous = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    setenv("DISPLAY", xvfb.Display().c_str(), 1);
+    struct Restore {
+        std::string display;
+        ~Restore() { setenv("DISPLAY", display.c_str(), 1); }
+    } restore{previous};
+    auto wm = StartWindowManager(GetParam(), xvfb.Display(), work.Path());
+    ASSERT_TRUE(wm) << GetParam() << " did not start";
+    ASSERT_TRUE(Xdotool("mousemove 300 30"));
+
+    X11Probe x;
+    ASSERT_TRUE(x.Connected());
+    ProgramCopy program(work.Path(), {"DISPLAY=" + xvfb.Display()});
+    ASSERT_TRUE(x.WaitExists("Form1", 60000)) << "no bar";
+    ASSERT_TRUE(x.WaitGone("Zeltrix", 60000)) << "the splash stays";
+    // Watched for a while, as a user would see it.
+    const auto until = Clock::now() + std::chrono::seconds(4);
+    while (Clock::now() < until) {
+        for (const XWindowInfo& w : x.FindWindows("Form1")) {
+            const bool onScreen =
+                w.viewable && w.x < kWidth && w.x + w.width > 0 && w.y < kHeight && w.y + w.height > 0;
+            ASSERT_FALSE(onScreen) << "the bar shows at (" << w.x << ", " << w.y << ") before the first reveal";
+        }
+        Sleep(50);
+    }
+    EXPECT_TRUE(x.TaskbarEntries(static_cast<uint32_t>(program.Pid())).empty());
+
+    ASSERT_TRUE(Xdotool("mousemove 300 0 sleep 0.3 mousemove 301 0"));
+    std::optional<XWindowInfo> bar;
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            bar = x.FindViewable("Form1");
+            return bar && bar->x == 0 && bar->y == 0 && bar->width == kWidth;
+        },
+        10000))
+        << "the bar does not reveal across the screen";
+    EXPECT_TRUE(WaitUntil(
+        [&] { return x.TaskbarEntries(static_cast<uint32_t>(program.Pid())) == std::vector<uint32_t>{bar->id}; }, 5000))
+        << "the revealed bar is not the one taskbar entry";
+    EXPECT_TRUE(program.Running());
+}
+
+INSTANTIATE_TEST_SUITE_P(WindowManagers, StartupUnderWindowManagerTest, testing::Values("openbox", "xfwm4"));
 
 // --help and --version answer before anything starts: no display, no engine,
 // nothing under the runtime directory where the single-instance state lives.

@@ -37,6 +37,27 @@ TEST_F(HoverTest, TopRowRevealsAcrossTheScreenOnlyWithoutCapture) {
     EXPECT_EQ(form().State().VisibleCellCount, 11) << "the reveal runs the layout pass";
 }
 
+// Unframed: shown past the window manager, which would frame it anew.
+TEST_F(HoverTest, BarIsUnframedOffScreenAndWhileRevealedDuringAnotherProgramsDrag) {
+    const auto unframed = [&] { return form().windowFlags().testFlag(Qt::X11BypassWindowManagerHint); };
+    form().show();
+    tickAt(300, 30);  // the pointer rests in the top rows at start-up
+    EXPECT_TRUE(form().isVisible() && unframed() && form().x() == -1000);
+    Reveal();
+    EXPECT_TRUE(form().isVisible() && !unframed() && form().x() == 0) << "an ordinary reveal is framed";
+
+    tickAt(300, 71);
+    fake().buttonHeld = true;  // a drag out of another program
+    Reveal();
+    EXPECT_TRUE(form().isVisible() && unframed() && form().x() == 0);
+    fake().buttonHeld = false;  // dropped; the bar stays as it is while it shows
+    Reveal(301);
+    EXPECT_TRUE(form().isVisible() && unframed());
+    tickAt(300, 71);
+    Reveal();
+    EXPECT_TRUE(form().isVisible() && !unframed());
+}
+
 TEST_F(HoverTest, RevealFollowsAChangedScreenWidth) {
     StartUp();
     Reveal();

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "base/exception.h"
+#include "htmlview/drag_origin.h"
 #include "htmlview/webengine_widgets.h"
 #include "support/headless_engine.h"
 
@@ -204,6 +205,27 @@ TEST(DisabledCtrlShortcut, OnlyCtrlWithoutShiftOnTheListedKeys) {
     EXPECT_FALSE(IsDisabledCtrlShortcut(Qt::Key_N, Qt::ControlModifier, ""));
     EXPECT_TRUE(IsDisabledCtrlShortcut(Qt::Key_P, Qt::ControlModifier, "NP"));
     EXPECT_FALSE(IsDisabledCtrlShortcut(Qt::Key_Escape, Qt::ControlModifier, "N"));
+}
+
+// The markup the engine puts on a drag of an image names its web address.
+TEST(DraggedImageAddress, TheFirstImageSourceWhenItIsAWebAddress) {
+    const struct {
+        const char* html;
+        const char* address;
+    } rows[] = {
+        {R"x(<img src="http://h/a.png" onload="f()">)x", "http://h/a.png"},
+        {R"(<meta charset="utf-8"><IMG alt="x" SRC='https://h/a.png?x=1&amp;y=&quot;2&#39;'>)",
+         "https://h/a.png?x=1&y=\"2'"},
+        {"<img\tsrc = ftp://h/a.gif width=3>", "ftp://h/a.gif"},
+        {R"(<img data-src="http://h/no.png" srcset="http://h/no2.png" src="http://h/yes.png">)", "http://h/yes.png"},
+        {R"(<imgx src="http://h/a.png"><img src="http://h/b.png">)", "http://h/b.png"},
+        {R"(<img src="file:///tmp/a.png">)", ""},
+        {R"(<img src="javascript:alert(1)//http://h/a.png">)", ""},
+        {R"(<img alt="no source">)", ""},
+        {R"(<img src="http://h/cut)", ""},
+        {"", ""},
+    };
+    for (const auto& row : rows) EXPECT_EQ(DraggedImageAddress(row.html), row.address) << row.html;
 }
 
 }  // namespace

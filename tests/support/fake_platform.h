@@ -24,6 +24,7 @@ public:
     Point cursor;
     bool cursorReadable = true;
     bool capture = false;
+    bool buttonHeld = false;  // a button held anywhere, by us or another program
     bool inputDesktop = true;
     int screenWidth = 1024;
     Point primaryOrigin;  // the primary monitor's top-left corner
@@ -46,6 +47,7 @@ public:
 
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override { return capture; }
+    bool MouseButtonHeld() override { return buttonHeld || capture; }
     bool InputDesktopAvailable() override { return inputDesktop; }
     Rect PrimaryScreen() override { return Rect{primaryOrigin.X, primaryOrigin.Y, screenWidth, 768}; }
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;
@@ -59,6 +61,7 @@ public:
     }
     std::string ClipboardText() override { return clipboard; }
     std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
+    void AddUrlCacheEntry(const UrlCacheEntry& entry) override { urlCache.push_back(entry); }
     // No named objects: the mutex does nothing and the memory cannot be had.
     // Tests of what is built on them use the real ones.
     std::unique_ptr<ProcessMutex> OpenMutex(const std::string&) override { return nullptr; }

@@ -2,10 +2,13 @@
 
 #include <xcb/xcb.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
+
+#include "support/child_process.h"
 
 namespace zx::test {
 namespace {
@@ -162,6 +165,33 @@ std::vector<uint32_t> X11Probe::Grab(int x, int y, int width, int height) {
     }
     std::free(image);
     return pixels;
+}
+
+std::vector<uint32_t> X11Probe::TaskbarEntries(uint32_t pid) {
+    std::vector<uint32_t> entries;
+    const uint32_t skip = Atom("_NET_WM_STATE_SKIP_TASKBAR");
+    for (uint32_t w : Property32(root_, "_NET_CLIENT_LIST")) {
+        const std::vector<uint32_t> owner = Property32(w, "_NET_WM_PID");
+        if (owner.empty() || owner[0] != pid) continue;
+        const std::vector<uint32_t> states = Property32(w, "_NET_WM_STATE");
+        if (std::find(states.begin(), states.end(), skip) == states.end()) entries.push_back(w);
+    }
+    return entries;
+}
+
+std::unique_ptr<ChildProcess> StartWindowManager(const std::string& name, const std::string& display,
+                                                 const std::string& home) {
+    // xfwm4 keeps its settings in a service on the session bus, which it
+    // gets here with a bus of its own; the group ends together.
+    const std::vector<std::string> argv =
+        name == "xfwm4"
+            ? std::vector<std::string>{"dbus-run-session", "--", "xfwm4", "--compositor=on", "--sm-client-disable"}
+            : std::vector<std::string>{name, "--sm-disable"};
+    auto wm = StartChild(argv, {"DISPLAY=" + display, "HOME=" + home}, kEndGroupOnRequest);
+    const std::string check = "DISPLAY=" + display + " xprop -root _NET_SUPPORTING_WM_CHECK";
+    const bool up =
+        wm->Started() && WaitUntil([&] { return ShellOutput(check).find("window id") != std::string::npos; }, 15000);
+    return up ? std::move(wm) : nullptr;
 }
 
 }  // namespace zx::test

@@ -2,6 +2,7 @@
 // A small X11 client for end-to-end tests: finds top-level windows by title,
 // reads their geometry and state, asks them to close like a window manager.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -43,6 +44,9 @@ public:
     uint32_t Atom(const std::string& name);
     // The values of a property of 32-bit items (windows, atoms, cardinals).
     std::vector<uint32_t> Property32(uint32_t window, const std::string& name);
+    // The windows of process `pid` that a taskbar lists: those the window
+    // manager manages (its client list) that do not ask to be left out.
+    std::vector<uint32_t> TaskbarEntries(uint32_t pid);
     // The screen's pixels in a rectangle of root coordinates, as 0xRRGGBB
     // row by row; empty when the server cannot give them.
     std::vector<uint32_t> Grab(int x, int y, int width, int height);
@@ -52,5 +56,13 @@ private:
     xcb_connection_t* conn_ = nullptr;
     uint32_t root_ = 0;
 };
+
+class ChildProcess;
+
+// Starts a window manager on `display` ("openbox", or "xfwm4" with its
+// compositor on), with `home` as its home folder, and waits until it manages
+// the screen; nullptr when it does not within 15 s.
+std::unique_ptr<ChildProcess> StartWindowManager(const std::string& name, const std::string& display,
+                                                 const std::string& home);
 
 }  // namespace zx::test

@@ -91,6 +91,10 @@ bool LinuxPlatform::GuiThreadHoldsCapture() {
     return capture_->Held();
 }
 
+bool LinuxPlatform::MouseButtonHeld() {
+    return ServerReportsButtonDown().value_or(false);
+}
+
 bool LinuxPlatform::InputDesktopAvailable() {
     return !lock_->Locked();
 }
@@ -196,6 +200,10 @@ std::string LinuxPlatform::ClipboardText() {
 
 std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& localPath) {
     return XattrUrlCacheEntries(localPath);
+}
+
+void LinuxPlatform::AddUrlCacheEntry(const UrlCacheEntry& entry) {
+    XattrAddUrlCacheEntry(entry);
 }
 
 std::unique_ptr<ProcessMutex> LinuxPlatform::OpenMutex(const std::string& name) {

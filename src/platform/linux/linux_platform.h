@@ -19,6 +19,7 @@ public:
 
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override;
+    bool MouseButtonHeld() override;
     bool InputDesktopAvailable() override;
     Rect PrimaryScreen() override;
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;
@@ -29,6 +30,7 @@ public:
     void SetClipboardText(const std::string& text) override;
     std::string ClipboardText() override;
     std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
+    void AddUrlCacheEntry(const UrlCacheEntry& entry) override;
     std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) override;
     std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) override;
     bool NotifyRunningCopy(WindowHandle window) override;
@@ -45,5 +47,7 @@ void SwitchEngineSandboxOffForRoot();
 
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
 std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath);
+// Writes it; false when the file or its file system refuses.
+bool XattrAddUrlCacheEntry(const UrlCacheEntry& entry);
 
 }  // namespace zx

@@ -35,4 +35,13 @@ std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath) {
     return {UrlCacheEntry{localPath, url}};
 }
 
+bool XattrAddUrlCacheEntry(const UrlCacheEntry& entry) {
+    const std::string& path = entry.localFileName;
+    const std::string& url = entry.sourceUrl;
+    if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos) return false;
+    if (url.empty() || url.size() > kMaxOriginLength) return false;
+    // A link planted at the name is not followed: the attribute would land elsewhere.
+    return lsetxattr(path.c_str(), "user.xdg.origin.url", url.data(), url.size(), 0) == 0;
+}
+
 }  // namespace zx
