@@ -223,9 +223,10 @@ TEST(HttpConnection, AReadableAbortDescriptorEndsEveryWait) {
     int abort[2];
     ASSERT_EQ(::pipe2(abort, O_CLOEXEC), 0);
     SetTransferAbortDescriptor(abort[0]);
-    test::ScriptedExchange silent;
-    silent.holdMs = 20000;
-    ScriptedHttpServer server({{silent}}, 30000);
+    // Part of a head that would make a whole empty answer if the server closed.
+    test::ScriptedExchange partHead = Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n");
+    partHead.holdMs = 20000;
+    ScriptedHttpServer server({{partHead}}, 30000);
     Unaccepted neverReads, full;
     full.FillQueue();
     const test::TempDir dir;
