@@ -163,58 +163,68 @@ private:
     std::vector<int> fillers_;
 };
 
-// A lookup program that never answers; it leaves its process id in pidFile.
-std::string SilentLookup(const test::TempDir& dir) {
-    const std::string path = dir.WriteFile("lookup", "#!/bin/sh\necho $$ > " + (dir / "pid") + "\nexec sleep 60\n");
-    ::chmod(path.c_str(), 0700);
-    return path;
-}
+// A server for each wait of a transfer, none of which ever ends it: one
+// that sends part of a head and then nothing, one that never reads (a large
+// request fills the socket buffers), one that never accepts, and a name
+// lookup that never answers, which leaves its process id in a file.
+struct StuckServers {
+    StuckServers() {
+        full.FillQueue();
+        ::chmod(lookup.c_str(), 0700);
+    }
+    TIdHTTP Client() const {
+        return TIdHTTP(std::make_unique<TIdSocketTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
+            return ResolveWithProgram(lookup, host, v, ms);
+        }));
+    }
+    struct Wait {
+        const char* name;
+        std::string url;
+        bool bigRequest;
+    };
+    std::vector<Wait> Waits() const {
+        return {{"receive", receiving.Url("/a.jpg"), false},
+                {"send", neverReads.Url(), true},
+                {"connect", full.Url(), false},
+                {"lookup", full.Url("slow.name"), false}};
+    }
+    static constexpr size_t kBigRequest = 32u << 20;
 
-TEST(HttpConnection, ConnectAndLookupRunIntoTheConnectLimitAndLeaveNothingRunning) {
-    Unaccepted listener;
-    listener.FillQueue();
-    // A name lookup that hangs is bound by the same limit; the lookup is
-    // killed, not left behind.
+    // Part of a head that would make a whole empty answer if the server
+    // closed; then silence until the client goes.
+    ScriptedHttpServer receiving{{{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n")}}, 40000};
+    Unaccepted neverReads, full;
     const test::TempDir dir;
-    const std::string program = SilentLookup(dir);
-    TIdHTTP http(std::make_unique<TIdSocketTransport>(
-        [&](const std::string& host, TIdIPVersion v, int ms) { return ResolveWithProgram(program, host, v, ms); }));
-    for (const std::string host : {"127.0.0.1", "slow.name"}) {
-        // Long enough for the lookup to start up under load.
-        http.SetConnectTimeout(host == "slow.name" ? 1000 : 300);
+    const std::string lookup = dir.WriteFile("lookup", "#!/bin/sh\necho $$ > " + (dir / "pid") + "\nexec sleep 60\n");
+};
+
+// Sending has the read limit; the lookup and the connect share the connect
+// limit, and a lookup given up on is killed, not left behind.
+TEST(HttpConnection, SendConnectAndLookupRunIntoTheirLimitsAndLeaveNothingRunning) {
+    const StuckServers stuck;
+    for (const auto& wait : stuck.Waits()) {
+        if (std::string(wait.name) == "receive") continue;  // the read limit has a test of its own
+        SCOPED_TRACE(wait.name);
+        TIdHTTP http = stuck.Client();
+        // Long enough for the lookup program to start under load.
+        http.SetConnectTimeout(std::string(wait.name) == "lookup" ? 1000 : 300);
+        http.SetReadTimeout(300);
+        if (wait.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(stuck.kBigRequest, 'a'));
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
         try {
-            http.Get(listener.Url(host), t);
-            ADD_FAILURE() << "connected";
+            http.Get(wait.url, t);
+            ADD_FAILURE() << "no time-out";
         } catch (const EIdSocketError& e) {
-            EXPECT_EQ(e.LastError(), 10060);
+            EXPECT_STREQ(e.what(), "Socket Error # 10060\r\nConnection timed out.");
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_FALSE(http.Connected());
     }
-    const std::string pid = test::ReadAll(dir / "pid");
+    const std::string pid = test::ReadAll(stuck.dir / "pid");
     ASSERT_FALSE(pid.empty()) << "the lookup never ran";
     EXPECT_EQ(::kill(std::stoi(pid), 0), -1) << "the lookup is still there";
     EXPECT_EQ(errno, ESRCH);
-}
-
-// A server that never reads: the request fills the socket buffers, and the
-// send is given up after the read limit.
-TEST(HttpConnection, SendToAServerThatNeverReadsRunsIntoTheReadLimit) {
-    Unaccepted listener;
-    auto http = test::MakeClient();
-    http->SetReadTimeout(300);
-    http->Request().CustomHeaders.AddLine("X-Big: " + std::string(32u << 20, 'a'));
-    TMemoryStream t;
-    const auto start = std::chrono::steady_clock::now();
-    try {
-        http->Get(listener.Url(), t);
-        FAIL() << "sent";
-    } catch (const EIdSocketError& e) {
-        EXPECT_STREQ(e.what(), "Socket Error # 10060\r\nConnection timed out.");
-    }
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-    EXPECT_FALSE(http->Connected());
 }
 
 // Once the abort descriptor is readable, every wait ends as if the server
@@ -223,31 +233,13 @@ TEST(HttpConnection, AReadableAbortDescriptorEndsEveryWait) {
     int abort[2];
     ASSERT_EQ(::pipe2(abort, O_CLOEXEC), 0);
     SetTransferAbortDescriptor(abort[0]);
-    // Part of a head that would make a whole empty answer if the server closed.
-    test::ScriptedExchange partHead = Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n");
-    partHead.holdMs = 20000;
-    ScriptedHttpServer server({{partHead}}, 30000);
-    Unaccepted neverReads, full;
-    full.FillQueue();
-    const test::TempDir dir;
-    const std::string program = SilentLookup(dir);
-    struct Case {
-        const char* wait;
-        std::string url;
-        bool bigRequest;
-    } cases[] = {
-        {"receive", server.Url("/a.jpg"), false},
-        {"send", neverReads.Url(), true},
-        {"connect", full.Url(), false},
-        {"lookup", full.Url("slow.name"), false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.wait);
-        TIdHTTP http(std::make_unique<TIdSocketTransport>(
-            [&](const std::string& host, TIdIPVersion v, int ms) { return ResolveWithProgram(program, host, v, ms); }));
+    const StuckServers stuck;
+    for (const auto& wait : stuck.Waits()) {
+        SCOPED_TRACE(wait.name);
+        TIdHTTP http = stuck.Client();
         http.SetConnectTimeout(20000);
         http.SetReadTimeout(20000);
-        if (c.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(32u << 20, 'a'));
+        if (wait.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(stuck.kBigRequest, 'a'));
         // The signal comes while the transfer waits.
         std::thread signal([&] {
             std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -255,7 +247,7 @@ TEST(HttpConnection, AReadableAbortDescriptorEndsEveryWait) {
         });
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
-        EXPECT_THROW(http.Get(c.url, t), EIdConnClosedGracefully);
+        EXPECT_THROW(http.Get(wait.url, t), EIdConnClosedGracefully);
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
         signal.join();
         char byte;
@@ -292,6 +284,17 @@ TEST(HttpConnection, RefusedAndUnknownHostsGiveSocketErrors) {
         FAIL();
     } catch (const EIdSocketError& e) {
         EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
+    }
+    // The system's lookup knows localhost, and takes no name for an option
+    // or for more than one line.
+    EXPECT_EQ(ResolveWithSystem("localhost", Id_IPv4, 2000), "127.0.0.1");
+    for (const char* name : {"-s", "--help", "localhost\nx", ""}) {
+        try {
+            ResolveWithSystem(name, Id_IPv4, 2000);
+            ADD_FAILURE() << name;
+        } catch (const EIdSocketError& e) {
+            EXPECT_EQ(e.LastError(), 11001) << name;
+        }
     }
 }
 
