@@ -109,7 +109,7 @@ public:
     static constexpr int kRedirectMaximum = 15;
     // A refused answer's body is only its message: this much of it is read,
     // the rest is dropped with the connection.
-    static constexpr uint64_t kMaxRefusedBodySize = 64 * 1024;
+    static constexpr uint64_t kMaxRefusedBodySize = uint64_t{64} * 1024;
 
     // Limits, in milliseconds; 0 means none. The connect limit bounds the
     // name lookup and the connect together. The read limit bounds each wait

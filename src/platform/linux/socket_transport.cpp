@@ -97,7 +97,7 @@ std::string FirstAddress(std::string_view output, TIdIPVersion version) {
     while (!output.empty()) {
         const size_t eol = std::min(output.find('\n'), output.size());
         const std::string_view line = output.substr(0, eol);
-        const std::string word(line.substr(0, line.find_first_of(" \t")));
+        std::string word(line.substr(0, line.find_first_of(" \t")));
         output.remove_prefix(std::min(eol + 1, output.size()));
         unsigned char addr[16];
         if (version == Id_IPv6) {
@@ -167,8 +167,7 @@ public:
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return FirstAddress(output, version);
             output.append(buf, static_cast<size_t>(n));
-            const std::string address =
-                FirstAddress(std::string_view(output).substr(0, output.rfind('\n') + 1), version);
+            std::string address = FirstAddress(std::string_view(output).substr(0, output.rfind('\n') + 1), version);
             if (!address.empty()) return address;
         }
         return FirstAddress(output, version);
