@@ -22,12 +22,21 @@ std::vector<std::string> FoldHeaderLine(const std::string& line, size_t width) {
     // copied with the rest, so a long line folds in linear time.
     std::vector<std::string> pieces;
     const std::string_view text = line;
+    // The piece text[from, to), right-trimmed; continuation pieces begin
+    // with one blank.
+    auto add = [&](size_t from, size_t to) {
+        std::string piece;
+        piece.reserve(to - from + 1);
+        if (from > 0) piece += ' ';
+        piece.append(text.substr(from, to - from));
+        pieces.push_back(RightTrim(std::move(piece)));
+    };
     size_t begin = 0;
     while (true) {
         // A continuation piece carries one leading blank in its width.
         const size_t room = begin == 0 ? width : width - 1;
         if (text.size() - begin <= room) {
-            pieces.push_back(RightTrim((begin == 0 ? "" : " ") + std::string(text.substr(begin))));
+            add(begin, text.size());
             break;
         }
         // The last break point that keeps the piece within width; failing
@@ -41,10 +50,10 @@ std::vector<std::string> FoldHeaderLine(const std::string& line, size_t width) {
             }
         }
         if (cut == std::string::npos || cut >= text.size()) {
-            pieces.push_back(RightTrim((begin == 0 ? "" : " ") + std::string(text.substr(begin))));
+            add(begin, text.size());
             break;
         }
-        pieces.push_back(RightTrim((begin == 0 ? "" : " ") + std::string(text.substr(begin, cut - begin))));
+        add(begin, cut);
         size_t next = cut;
         while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
         if (next >= text.size()) break;
