@@ -90,7 +90,7 @@ void TIdCookieManager::TakeCookies(const TIdHeaderList& headers, const std::stri
 
 bool TIdCookieManager::TakeCookie(std::unique_ptr<TIdCookieRFC2109> cookie, const std::string& text,
                                   const std::string& host, std::time_t now) {
-    if (!cookie->Parse(text, now)) return false;
+    if (text.size() > kMaxCookieBytes || !cookie->Parse(text, now)) return false;
 
     // A cookie may name the host itself or a domain that the host lies in,
     // never a sibling, a stranger or a bare top-level name.
@@ -114,20 +114,37 @@ bool TIdCookieManager::TakeCookie(std::unique_ptr<TIdCookieRFC2109> cookie, cons
         group = &groups_.back();
     }
     for (auto& stored : group->cookies) {
-        if (EqualsAsciiCaseless(stored->Name, cookie->Name)) {
-            stored = std::move(cookie);
+        if (EqualsAsciiCaseless(stored.cookie->Name, cookie->Name)) {
+            stored.cookie = std::move(cookie);
             return true;
         }
     }
-    group->cookies.push_back(std::move(cookie));
+    if (group->cookies.size() >= kMaxPerDomain) {
+        group->cookies.erase(group->cookies.begin());
+        --count_;
+    }
+    group->cookies.push_back(Stored{taken_++, std::move(cookie)});
+    if (++count_ > kMaxCookies) DropOldest();
     return true;
+}
+
+void TIdCookieManager::DropOldest() {
+    auto oldest = groups_.end();
+    for (auto g = groups_.begin(); g != groups_.end(); ++g)
+        if (!g->cookies.empty() &&
+            (oldest == groups_.end() || g->cookies.front().order < oldest->cookies.front().order))
+            oldest = g;
+    if (oldest == groups_.end()) return;
+    oldest->cookies.erase(oldest->cookies.begin());
+    --count_;
+    if (oldest->cookies.empty()) groups_.erase(oldest);
 }
 
 void TIdCookieManager::DeleteExpired(std::time_t now) {
     std::unique_lock guard(lock_);
     for (auto& g : groups_) {
-        std::erase_if(g.cookies, [now](const std::unique_ptr<TIdCookieRFC2109>& c) {
-            const auto end = c->ExpiryTime();
+        count_ -= std::erase_if(g.cookies, [now](const Stored& s) {
+            const auto end = s.cookie->ExpiryTime();
             return end && *end < now;
         });
     }
@@ -139,7 +156,7 @@ std::string TIdCookieManager::CookieHeader(const std::string& host, const std::s
     std::string out;
     for (const auto& g : groups_) {
         if (!DomainMatches(host, g.domain)) continue;
-        for (const auto& c : g.cookies) {
+        for (const auto& [order, c] : g.cookies) {
             if (c->Value.empty() || c->Secure) continue;
             if (path.compare(0, c->Path.size(), c->Path) != 0) continue;
             if (!out.empty()) out += "; ";
@@ -151,9 +168,7 @@ std::string TIdCookieManager::CookieHeader(const std::string& host, const std::s
 
 size_t TIdCookieManager::Count() const {
     std::shared_lock guard(lock_);
-    size_t n = 0;
-    for (const auto& g : groups_) n += g.cookies.size();
-    return n;
+    return count_;
 }
 
 }  // namespace zx

@@ -1,6 +1,9 @@
 #pragma once
 // The client's cookie jar: takes cookies from response headers, drops expired
-// ones and yields the Cookie header for a request. Held in memory only.
+// ones and yields the Cookie header for a request. Held in memory only, and
+// bounded: a cookie text longer than kMaxCookieBytes is refused, and past
+// kMaxPerDomain in one domain or kMaxCookies in all the oldest cookie goes.
+#include <cstdint>
 #include <ctime>
 #include <memory>
 #include <shared_mutex>
@@ -14,6 +17,10 @@ namespace zx {
 
 class TIdCookieManager {
 public:
+    static constexpr size_t kMaxCookieBytes = 4096;
+    static constexpr size_t kMaxPerDomain = 50;
+    static constexpr size_t kMaxCookies = 3000;
+
     // Takes every Set-Cookie and Set-Cookie2 line of a response to host.
     void TakeCookies(const TIdHeaderList& headers, const std::string& host, std::time_t now);
     // Takes one cookie text; false when it was refused.
@@ -28,13 +35,24 @@ public:
     size_t Count() const;
 
 private:
+    // A cookie with the moment it came, counted in cookies taken; one that
+    // replaces another keeps the moment of the first.
+    struct Stored {
+        uint64_t order;
+        std::unique_ptr<TIdCookieRFC2109> cookie;
+    };
+    // Oldest first.
     struct DomainGroup {
         std::string domain;
-        std::vector<std::unique_ptr<TIdCookieRFC2109>> cookies;
+        std::vector<Stored> cookies;
     };
+    // Drops the oldest cookie of all; the lock is held.
+    void DropOldest();
 
     mutable std::shared_mutex lock_;
     std::vector<DomainGroup> groups_;
+    size_t count_ = 0;
+    uint64_t taken_ = 0;
 };
 
 // True when host lies in domain: the same name, or a name that ends in "."

@@ -18,36 +18,46 @@ std::string RightTrim(std::string s) {
 }  // namespace
 
 std::vector<std::string> FoldHeaderLine(const std::string& line, size_t width) {
+    // One pass over the line: each piece is cut out where it lies, never
+    // copied with the rest, so a long line folds in linear time.
     std::vector<std::string> pieces;
-    std::string rest = line;
-    bool first = true;
+    const std::string_view text = line;
+    // The piece text[from, to), right-trimmed; continuation pieces begin
+    // with one blank.
+    auto add = [&](size_t from, size_t to) {
+        std::string piece;
+        piece.reserve(to - from + 1);
+        if (from > 0) piece += ' ';
+        piece.append(text.substr(from, to - from));
+        pieces.push_back(RightTrim(std::move(piece)));
+    };
+    size_t begin = 0;
     while (true) {
-        std::string piece = first ? rest : " " + rest;
-        if (piece.size() <= width) {
-            pieces.push_back(RightTrim(piece));
+        // A continuation piece carries one leading blank in its width.
+        const size_t room = begin == 0 ? width : width - 1;
+        if (text.size() - begin <= room) {
+            add(begin, text.size());
             break;
         }
         // The last break point that keeps the piece within width; failing
         // that, the first one after it, so that no word is ever cut.
         size_t cut = std::string::npos;
-        const size_t offset = first ? 0 : 1;
-        for (size_t i = offset; i < piece.size(); ++i) {
-            const char c = piece[i];
+        for (size_t i = begin; i < text.size(); ++i) {
+            const char c = text[i];
             if (c == ' ' || c == '\t' || c == ',') {
-                if (i + 1 <= width || cut == std::string::npos) cut = i + 1;
-                if (i + 1 > width) break;
+                if (i + 1 - begin <= room || cut == std::string::npos) cut = i + 1;
+                if (i + 1 - begin > room) break;
             }
         }
-        if (cut == std::string::npos || cut >= piece.size()) {
-            pieces.push_back(RightTrim(piece));
+        if (cut == std::string::npos || cut >= text.size()) {
+            add(begin, text.size());
             break;
         }
-        pieces.push_back(RightTrim(piece.substr(0, cut)));
+        add(begin, cut);
         size_t next = cut;
-        while (next < piece.size() && (piece[next] == ' ' || piece[next] == '\t')) ++next;
-        if (next >= piece.size()) break;
-        rest = piece.substr(next);
-        first = false;
+        while (next < text.size() && (text[next] == ' ' || text[next] == '\t')) ++next;
+        if (next >= text.size()) break;
+        begin = next;
     }
     return pieces;
 }

@@ -1,5 +1,6 @@
 #include "net/id_http.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "base/text.h"
@@ -21,7 +22,6 @@ bool TIdHTTP::KeepAlive() const {
 
 void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     redirectCount_ = 0;
-    authTries_ = 0;
     const std::string requestTarget = PrepareRequest(url);
     // There is no secure transport: refuse before anything is sent.
     if (EqualsAsciiCaseless(url_.Protocol(), "https")) throw EIdIOHandlerPropInvalid();
@@ -98,11 +98,20 @@ void TIdHTTP::Execute(const std::string& requestTarget, TMemoryStream& target) {
     if (cookies_) cookies_->DeleteExpired(std::time(nullptr));
     SendRequest(requestTarget);
     ReadResponseHead();
-    if (!AcceptAnswer(target)) {
-        TMemoryStream body;
-        ReadBody(body);
-        throw EIdHTTPProtocolException(response_.ResponseText, response_.ResponseCode, body.ToString());
+    if (!AcceptAnswer(target)) RefuseAnswer();
+}
+
+void TIdHTTP::RefuseAnswer() {
+    // A body cut short or too long to read whole leaves the connection out
+    // of step: it is dropped. The status line is the failure either way.
+    TMemoryStream body;
+    bool whole = false;
+    try {
+        whole = ReadBody(body, std::min(kMaxRefusedBodySize, maxBodySize_), true);
+    } catch (const EIdConnClosedGracefully&) {
     }
+    if (!whole) Disconnect();
+    throw EIdHTTPProtocolException(response_.ResponseText, response_.ResponseCode, body.ToString());
 }
 
 bool TIdHTTP::AcceptAnswer(TMemoryStream& target) {
@@ -113,24 +122,13 @@ bool TIdHTTP::AcceptAnswer(TMemoryStream& target) {
         return false;
     }
     if (code / 100 == 2 && code != 204) {
-        ReadBody(target);
+        ReadBody(target, maxBodySize_, false);
         return true;
     }
-    if (code == 204) return true;
-    if (code == 401 && authTries_ < kMaxAuthRetries) {
-        // The scheme is the challenge's first word, as a whole.
-        bool basic = false;
-        for (const auto& challenge : response_.WWWAuthenticate.Lines()) {
-            const std::string_view text = TrimControl(challenge);
-            basic = basic || EqualsAsciiCaseless(text.substr(0, text.find_first_of(" \t,")), "Basic");
-        }
-        if (basic && !request_.Username.empty() && !TrimControl(request_.Password).empty()) {
-            ++authTries_;
-            ReadBody(target);
-            return true;
-        }
-    }
-    return false;
+    // A 401 is refused like any other answer, whatever credentials the
+    // request holds: its body is the server's error page, never the image,
+    // and no credentials are ever sent.
+    return code == 204;
 }
 
 }  // namespace zx

@@ -92,9 +92,11 @@ public:
     TIdHTTP& operator=(const TIdHTTP&) = delete;
 
     // Fetches url and writes the body into target from its current position.
-    // Only an accepted answer touches target; everything else throws. A GET
-    // on a kept connection that the server closed before any byte of an
-    // answer came is sent once more on a new connection.
+    // Only a 2xx answer is accepted, and only with its whole body: one cut
+    // short by the server's close fails with EIdConnClosedGracefully.
+    // Everything else throws. A GET on a kept connection that the server
+    // closed before any byte of an answer came is sent once more on a new
+    // connection.
     void Get(const std::string& url, TMemoryStream& target);
 
     TIdURI& URL() { return url_; }
@@ -104,14 +106,21 @@ public:
     TIdCookieManager* CookieManager() { return cookies_.get(); }
 
     static constexpr int kMaxHeaderLines = 255;
-    static constexpr int kMaxAuthRetries = 3;
     static constexpr int kRedirectMaximum = 15;
+    // A refused answer's body is only its message: this much of it is read,
+    // the rest is dropped with the connection.
+    static constexpr uint64_t kMaxRefusedBodySize = uint64_t{64} * 1024;
 
     // Limits, in milliseconds; 0 means none. The connect limit bounds the
-    // name lookup and the connect together; within each read-limit window
-    // at least 1 KiB must come, or the GET fails with the time-out error.
+    // name lookup and the connect together. The read limit bounds each wait
+    // for a byte and the sending of the request; beyond it the GET fails
+    // with the time-out error.
     void SetConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
     void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
+    // The answer must come at bytesPerSecond on average over each window
+    // (by default 1 KiB/s over 30 s), or the GET fails with the time-out
+    // error; windowMs 0: no such rule.
+    void SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs) { io_.SetLowSpeedLimit(bytesPerSecond, windowMs); }
     // The largest body held in memory for one response.
     void SetMaxBodySize(uint64_t bytes) { maxBodySize_ = bytes; }
     uint64_t MaxBodySize() const { return maxBodySize_; }
@@ -134,11 +143,16 @@ private:
     void SendRequest(const std::string& target);
     // Reads status lines and headers, skipping 100 answers.
     void ReadResponseHead();
-    // Reads the body by the transfer rules into target.
-    void ReadBody(TMemoryStream& target);
-    void ReadChunked(TMemoryStream& target);
-    // True when the answer is accepted; reads the body of a failing answer.
+    // Reads the body by the transfer rules into target. A body cut short
+    // fails with EIdConnClosedGracefully. One above limit fails too, unless
+    // keepPart: then its first limit bytes are read, the rest is left
+    // unread and the result is false.
+    bool ReadBody(TMemoryStream& target, uint64_t limit, bool keepPart);
+    bool ReadChunked(TMemoryStream& target, uint64_t limit, bool keepPart);
+    // True when the answer is accepted; then its body is in target.
     bool AcceptAnswer(TMemoryStream& target);
+    // Reads a bounded part of a refused answer's body and fails with it.
+    [[noreturn]] void RefuseAnswer();
     void Execute(const std::string& target, TMemoryStream& stream);
     bool KeepAlive() const;
 
@@ -158,7 +172,6 @@ private:
     int readTimeoutMs_ = 60000;
     uint64_t maxBodySize_ = 512ull * 1024 * 1024;
     int redirectCount_ = 0;
-    int authTries_ = 0;
     int connectCount_ = 0;
 };
 

@@ -1,4 +1,5 @@
-// Reading the response body: chunked, by length, or up to the close.
+// Reading the response body: chunked, by length, or up to the close. A body
+// that its framing says is incomplete is an error, never a shorter image.
 #include "base/text.h"
 #include "net/id_http.h"
 
@@ -6,16 +7,17 @@ namespace zx {
 
 namespace {
 
-// The hexadecimal size before the first ";" or blank; 0 when it does not
-// read as a number. Sizes past 64 bits are refused.
+// The hexadecimal size before the first ";" or blank. A size line that is
+// no hexadecimal number ("zz", "-5", nothing) means the framing is lost, and
+// the answer counts as cut. Sizes past 64 bits are refused.
 uint64_t ChunkSize(const std::string& line) {
     const size_t end = line.find_first_of("; ");
     const std::string_view digits = TrimControl(std::string_view(line).substr(0, end));
-    if (digits.empty()) return 0;
+    if (digits.empty()) throw EIdConnClosedGracefully();
     uint64_t size = 0;
     for (char c : digits) {
         const int v = HexDigitValue(c);
-        if (v < 0) return 0;
+        if (v < 0) throw EIdConnClosedGracefully();
         if (size > (UINT64_MAX >> 4)) throw EIdResponseLimitExceeded("Chunk size out of range.");
         size = (size << 4) | static_cast<uint64_t>(v);
     }
@@ -28,33 +30,46 @@ uint64_t ChunkSize(const std::string& line) {
 
 }  // namespace
 
-void TIdHTTP::ReadBody(TMemoryStream& target) {
+bool TIdHTTP::ReadBody(TMemoryStream& target, uint64_t limit, bool keepPart) {
     const int code = response_.ResponseCode;
     // These answers never carry a body, whatever their headers say.
-    if (code == 204 || code == 304 || (code >= 100 && code < 200)) return;
+    if (code == 204 || code == 304 || (code >= 100 && code < 200)) return true;
 
-    if (response_.TransferEncoding.find("chunked") != std::string::npos) {
-        ReadChunked(target);
-    } else if (response_.HasContentLength && response_.ContentLength > 0) {
+    if (response_.TransferEncoding.find("chunked") != std::string::npos) return ReadChunked(target, limit, keepPart);
+    if (response_.HasContentLength && response_.ContentLength > 0) {
         const uint64_t length = static_cast<uint64_t>(response_.ContentLength);
-        if (length > maxBodySize_) BodyTooLarge(maxBodySize_);
+        if (length > limit) {
+            if (!keepPart) BodyTooLarge(limit);
+            io_.ReadBytes(target, limit);
+            return false;
+        }
         target.Reserve(target.Position() + length);
-        // A server that closes early leaves a shorter body, which is not an error.
-        io_.ReadBytes(target, length);
-    } else if (response_.HasContentLength) {
-        // Length 0: no body.
-    } else {
-        io_.ReadToClose(target, maxBodySize_);
+        if (io_.ReadBytes(target, length) < length) throw EIdConnClosedGracefully();
+        return true;
     }
+    // Length 0: no body.
+    if (response_.HasContentLength) return true;
+    // No length: the close ends the body.
+    if (!keepPart) {
+        io_.ReadToClose(target, limit);
+        return true;
+    }
+    return io_.ReadBytes(target, limit) < limit;
 }
 
-void TIdHTTP::ReadChunked(TMemoryStream& target) {
+bool TIdHTTP::ReadChunked(TMemoryStream& target, uint64_t limit, bool keepPart) {
     uint64_t total = 0;
     for (uint64_t size = ChunkSize(io_.ReadLn()); size > 0; size = ChunkSize(io_.ReadLn())) {
-        if (size > maxBodySize_ - total) BodyTooLarge(maxBodySize_);
+        if (size > limit - total) {
+            if (!keepPart) BodyTooLarge(limit);
+            io_.ReadBytes(target, limit - total);
+            return false;
+        }
         if (io_.ReadBytes(target, size) < size) throw EIdConnClosedGracefully();
         total += size;
-        io_.ReadLn();  // the line break that ends the chunk
+        // The chunk ends with its line break; anything else before it means
+        // the chunk was longer than its size said.
+        if (!io_.ReadLn().empty()) throw EIdConnClosedGracefully();
     }
     // Trailer lines up to the empty line are read and dropped.
     int lines = 0;
@@ -63,6 +78,7 @@ void TIdHTTP::ReadChunked(TMemoryStream& target) {
             throw EIdResponseLimitExceeded("Too many header lines (more than " + std::to_string(kMaxHeaderLines) +
                                            ").");
     }
+    return true;
 }
 
 }  // namespace zx

@@ -100,7 +100,8 @@ void TIdHTTP::SendRequest(const std::string& requestTarget) {
     std::string wire = "GET " + requestTarget + " HTTP/1.1\r\n";
     wire += request_.BuildHeaders(cookie).Text();
     wire += "\r\n";
-    transport_->Send(wire.data(), wire.size());
+    // A server that never takes it gets the read limit, as one that never answers.
+    transport_->Send(wire.data(), wire.size(), readTimeoutMs_);
 }
 
 }  // namespace zx

@@ -108,6 +108,8 @@ void TIdHTTP::ReadResponseHead() {
             }
         } catch (const EIdConnClosedGracefully&) {
             // The server closed within the head: what came is the whole head.
+            // A transfer stopped from this side is no such close.
+            if (!io_.ClosedGracefully()) throw;
         }
         response_.ParseHeaders();
         if (!cookies_) cookies_ = std::make_unique<TIdCookieManager>();

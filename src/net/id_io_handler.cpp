@@ -21,21 +21,28 @@ void TIdIOHandler::StartReading(int readTimeoutMs) {
     windowBytes_ = 0;
 }
 
+void TIdIOHandler::SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs) {
+    lowSpeedBytesPerSecond_ = bytesPerSecond;
+    lowSpeedWindowMs_ = windowMs;
+}
+
 size_t TIdIOHandler::Receive(char* dest, size_t size) {
     int wait = readTimeoutMs_;
-    if (readTimeoutMs_ > 0) {
-        const auto window = std::chrono::milliseconds(readTimeoutMs_);
+    if (lowSpeedWindowMs_ > 0) {
+        const auto window = std::chrono::milliseconds(lowSpeedWindowMs_);
+        const uint64_t need = lowSpeedBytesPerSecond_ * static_cast<uint64_t>(lowSpeedWindowMs_) / 1000;
         const auto now = std::chrono::steady_clock::now();
         if (now - windowStart_ >= window) {
-            if (windowBytes_ < kMinWindowBytes) throw EIdSocketError(EIdSocketError::kTimedOut);
+            if (windowBytes_ < need) throw EIdSocketError(EIdSocketError::kTimedOut);
             windowStart_ = now;
             windowBytes_ = 0;
         }
         // Until the window has brought enough, wait no longer than its end.
-        // After that a whole read limit of silence is allowed.
-        if (windowBytes_ < kMinWindowBytes) {
+        // After that only the silence limit holds.
+        if (windowBytes_ < need) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(windowStart_ + window - now);
-            wait = std::max<int>(1, static_cast<int>(left.count()));
+            const int untilEnd = std::max<int>(1, static_cast<int>(left.count()));
+            wait = wait > 0 ? std::min(wait, untilEnd) : untilEnd;
         }
     }
     const size_t n = transport_.Recv(dest, size, wait);

@@ -18,12 +18,17 @@ public:
 
     explicit TIdIOHandler(TIdTransport& transport);
 
-    // The read limit, in ms (0: none), and the start of a new request: from
-    // now on each window of that length must bring at least kMinWindowBytes,
-    // or reading fails with the time-out error. Silence and a trickle that
-    // would hold the caller for hours are both cut off this way.
+    // The start of a new request, with its silence limit in ms (0: none):
+    // a receive that waits longer for a byte fails with the time-out error.
     void StartReading(int readTimeoutMs);
-    static constexpr uint64_t kMinWindowBytes = 1024;
+    // The low-speed rule: from StartReading on, each window of windowMs must
+    // bring at least bytesPerSecond on average while the answer lasts, or
+    // reading fails with the time-out error, in the head and the body alike.
+    // A trickle that is never silent for long cannot hold the caller for
+    // hours. windowMs 0: no such rule.
+    void SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs);
+    static constexpr uint64_t kLowSpeedBytesPerSecond = 1024;
+    static constexpr int kLowSpeedWindowMs = 30000;
     // Forgets buffered bytes and the close mark; called for a new connection.
     void Reset();
 
@@ -55,6 +60,8 @@ private:
     size_t end_ = 0;
     bool closed_ = false;
     int readTimeoutMs_ = 0;
+    uint64_t lowSpeedBytesPerSecond_ = kLowSpeedBytesPerSecond;
+    int lowSpeedWindowMs_ = kLowSpeedWindowMs;
     uint64_t received_ = 0;
     std::chrono::steady_clock::time_point windowStart_;
     uint64_t windowBytes_ = 0;

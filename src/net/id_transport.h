@@ -14,8 +14,9 @@ public:
 
     // Opens a connection; throws EIdSocketError. timeoutMs <= 0: no limit.
     virtual void Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) = 0;
-    // Sends all bytes or throws EIdSocketError.
-    virtual void Send(const char* data, size_t size) = 0;
+    // Sends all bytes within timeoutMs (<= 0: no limit) or throws
+    // EIdSocketError, with code 10060 when the peer took too long to take them.
+    virtual void Send(const char* data, size_t size, int timeoutMs) = 0;
     // Receives up to size bytes; 0 when the peer has closed. Throws
     // EIdSocketError, with code 10060 when nothing came for timeoutMs.
     virtual size_t Recv(char* buffer, size_t size, int timeoutMs) = 0;

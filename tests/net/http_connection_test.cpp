@@ -1,15 +1,21 @@
 // Connection reuse, reconnecting, and the time limits.
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
 #include "support/http_test_util.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
@@ -122,42 +128,141 @@ TEST(HttpConnection, ProtocolFailureKeepsAliveButBrokenExchangeDoesNot) {
     EXPECT_EQ(http->ConnectCount(), 2);
 }
 
-TEST(HttpConnection, ConnectRunsIntoTheConnectLimit) {
-    // A listener that never accepts, with its queue filled: further
-    // connection attempts get no answer.
-    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
-    ASSERT_EQ(::listen(listener, 0), 0);
-    ASSERT_EQ(::getsockname(listener, reinterpret_cast<sockaddr*>(&addr), &len), 0);
-    std::vector<int> fillers;
-    for (int i = 0; i < 4; ++i) {
-        const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-        ::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        fillers.push_back(fd);
+// A loopback listener that never accepts. Connections to it complete in its
+// queue, and whatever they send is never read; once its queue is filled,
+// further connection attempts get no answer at all.
+class Unaccepted {
+public:
+    Unaccepted() {
+        fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        addr_.sin_family = AF_INET;
+        addr_.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t len = sizeof addr_;
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr_), sizeof addr_) != 0 || ::listen(fd_, 0) != 0 ||
+            ::getsockname(fd_, reinterpret_cast<sockaddr*>(&addr_), &len) != 0)
+            throw std::runtime_error("cannot listen on loopback");
     }
-    // A name lookup that hangs is bound by the same limit.
-    TIdHTTP http(std::make_unique<TIdSocketTransport>([](const std::string&, TIdIPVersion) {
-        std::this_thread::sleep_for(std::chrono::seconds(4));
-        return std::string("127.0.0.1");
-    }));
-    http.SetConnectTimeout(300);
-    for (const std::string host : {"127.0.0.1", "slow.name"}) {
+    ~Unaccepted() {
+        for (int fd : fillers_) ::close(fd);
+        ::close(fd_);
+    }
+    void FillQueue() {
+        for (int i = 0; i < 4; ++i) {
+            const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&addr_), sizeof addr_);
+            fillers_.push_back(fd);
+        }
+    }
+    std::string Url(const std::string& host = "127.0.0.1") const {
+        return "http://" + host + ":" + std::to_string(ntohs(addr_.sin_port)) + "/a.jpg";
+    }
+
+private:
+    int fd_ = -1;
+    sockaddr_in addr_{};
+    std::vector<int> fillers_;
+};
+
+// A server for each wait of a transfer, none of which ever ends it: one
+// that sends part of a head and then nothing, one that never reads (a large
+// request fills the socket buffers), one that never accepts, and a name
+// lookup that never answers, which leaves its process id in a file.
+struct StuckServers {
+    StuckServers() {
+        full.FillQueue();
+        ::chmod(lookup.c_str(), 0700);
+    }
+    TIdHTTP Client() const {
+        return TIdHTTP(std::make_unique<TIdSocketTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
+            return ResolveWithProgram(lookup, host, v, ms);
+        }));
+    }
+    struct Wait {
+        const char* name;
+        std::string url;
+        bool bigRequest;
+    };
+    std::vector<Wait> Waits() const {
+        return {{"receive", receiving.Url("/a.jpg"), false},
+                {"send", neverReads.Url(), true},
+                {"connect", full.Url(), false},
+                {"lookup", full.Url("slow.name"), false}};
+    }
+    static constexpr size_t kBigRequest = 32u << 20;
+
+    // Part of a head that would make a whole empty answer if the server
+    // closed; then silence until the client goes.
+    ScriptedHttpServer receiving{{{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n")}}, 40000};
+    Unaccepted neverReads, full;
+    const test::TempDir dir;
+    const std::string lookup = dir.WriteFile("lookup", "#!/bin/sh\necho $$ > " + (dir / "pid") + "\nexec sleep 60\n");
+};
+
+// Sending has the read limit; the lookup and the connect share the connect
+// limit, and a lookup given up on is killed, not left behind.
+TEST(HttpConnection, SendConnectAndLookupRunIntoTheirLimitsAndLeaveNothingRunning) {
+    const StuckServers stuck;
+    for (const auto& wait : stuck.Waits()) {
+        if (std::string(wait.name) == "receive") continue;  // the read limit has a test of its own
+        SCOPED_TRACE(wait.name);
+        TIdHTTP http = stuck.Client();
+        // Long enough for the lookup program to start under load.
+        http.SetConnectTimeout(std::string(wait.name) == "lookup" ? 1000 : 300);
+        http.SetReadTimeout(300);
+        if (wait.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(stuck.kBigRequest, 'a'));
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
         try {
-            http.Get("http://" + host + ":" + std::to_string(ntohs(addr.sin_port)) + "/a.jpg", t);
-            ADD_FAILURE() << "connected";
+            http.Get(wait.url, t);
+            ADD_FAILURE() << "no time-out";
         } catch (const EIdSocketError& e) {
-            EXPECT_EQ(e.LastError(), 10060);
+            EXPECT_STREQ(e.what(), "Socket Error # 10060\r\nConnection timed out.");
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        EXPECT_FALSE(http.Connected());
     }
-    for (int fd : fillers) ::close(fd);
-    ::close(listener);
+    const std::string pid = test::ReadAll(stuck.dir / "pid");
+    ASSERT_FALSE(pid.empty()) << "the lookup never ran";
+    EXPECT_EQ(::kill(std::stoi(pid), 0), -1) << "the lookup is still there";
+    EXPECT_EQ(errno, ESRCH);
+}
+
+// Once the abort descriptor is readable, every wait ends as if the server
+// had closed, and so does every transfer to come; the descriptor is not read.
+TEST(HttpConnection, AReadableAbortDescriptorEndsEveryWait) {
+    int abort[2];
+    ASSERT_EQ(::pipe2(abort, O_CLOEXEC), 0);
+    SetTransferAbortDescriptor(abort[0]);
+    const StuckServers stuck;
+    for (const auto& wait : stuck.Waits()) {
+        SCOPED_TRACE(wait.name);
+        TIdHTTP http = stuck.Client();
+        http.SetConnectTimeout(20000);
+        http.SetReadTimeout(20000);
+        if (wait.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(stuck.kBigRequest, 'a'));
+        // The signal comes while the transfer waits.
+        std::thread signal([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            EXPECT_EQ(::write(abort[1], "x", 1), 1);
+        });
+        TMemoryStream t;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_THROW(http.Get(wait.url, t), EIdConnClosedGracefully);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+        signal.join();
+        char byte;
+        EXPECT_EQ(::read(abort[0], &byte, 1), 1);  // still there: nothing else read it
+    }
+    // Pending before the transfer begins: nothing goes out.
+    ScriptedHttpServer later({{Answer(Ok("never"))}});
+    ASSERT_EQ(::write(abort[1], "x", 1), 1);
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    EXPECT_THROW(http->Get(later.Url("/a.jpg"), t), EIdConnClosedGracefully);
+    EXPECT_EQ(later.Accepted(), 0);
+    SetTransferAbortDescriptor(-1);
+    ::close(abort[0]);
+    ::close(abort[1]);
 }
 
 TEST(HttpConnection, RefusedAndUnknownHostsGiveSocketErrors) {
@@ -180,8 +285,21 @@ TEST(HttpConnection, RefusedAndUnknownHostsGiveSocketErrors) {
     } catch (const EIdSocketError& e) {
         EXPECT_STREQ(e.what(), "Socket Error # 11001\r\nHost not found.");
     }
+    // The system's lookup knows localhost, and takes no name for an option
+    // or for more than one line.
+    EXPECT_EQ(ResolveWithSystem("localhost", Id_IPv4, 2000), "127.0.0.1");
+    for (const char* name : {"-s", "--help", "localhost\nx", ""}) {
+        try {
+            ResolveWithSystem(name, Id_IPv4, 2000);
+            ADD_FAILURE() << name;
+        } catch (const EIdSocketError& e) {
+            EXPECT_EQ(e.LastError(), 11001) << name;
+        }
+    }
 }
 
+// Silence beyond the read limit, and a rate below the low-speed rule, in the
+// head or the body, end the transfer; a slow answer above the rate does not.
 TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
     test::ScriptedExchange silent;
     silent.holdMs = 5000;
@@ -189,24 +307,57 @@ TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
     stalled.response = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n\r\nabc";
     stalled.holdMs = 5000;
     // A byte every 20 ms never leaves the socket silent for a whole limit,
-    // but brings far less than 1 KiB per limit.
+    // but comes far below the rate, in the body or in the head.
     test::ScriptedExchange trickle;
     trickle.response = "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + std::string(400, 'x');
     trickle.trickleMs = 20;
-    for (const auto& exchange : {silent, stalled, trickle}) {
-        ScriptedHttpServer server({{exchange}});
+    test::ScriptedExchange trickleHead = trickle;
+    trickleHead.response = "HTTP/1.1 200 OK\r\nX-Pad: " + std::string(400, 'x');
+    // The head, then pieces of the body without a request between them.
+    auto paced = [](size_t pieces, size_t size, int everyMs) {
+        test::ScriptedConversation c = {Answer("HTTP/1.1 200 OK\r\nContent-Length: 12000\r\n\r\n")};
+        for (size_t i = 0; i < pieces; ++i) {
+            test::ScriptedExchange e = Answer(std::string(size, 'b'));
+            e.expectRequest = false;
+            e.delayMs = everyMs;
+            c.push_back(e);
+        }
+        return c;
+    };
+    struct Case {
+        const char* name;
+        test::ScriptedConversation conversation;
+        bool completes;
+    } cases[] = {
+        {"silent", {silent}, false},
+        {"stalled", {stalled}, false},
+        {"trickle", {trickle}, false},
+        {"trickled head", {trickleHead}, false},
+        // More than 1 KiB in every window, still below the rate.
+        {"bursts", paced(10, 1100, 200), false},
+        {"slow but steady", paced(6, 2000, 100), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedHttpServer server({c.conversation});
         auto http = test::MakeClient();
         http->SetReadTimeout(300);
+        http->SetLowSpeedLimit(8192, 500);
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
         try {
             http->Get(server.Url("/a.jpg"), t);
-            ADD_FAILURE() << "no time-out";
+            EXPECT_TRUE(c.completes) << "no time-out";
+            EXPECT_EQ(t.Size(), 12000u);
         } catch (const EIdSocketError& e) {
+            EXPECT_FALSE(c.completes);
             EXPECT_STREQ(e.what(), "Socket Error # 10060\r\nConnection timed out.");
+            EXPECT_FALSE(http->Connected());
         }
-        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
-        EXPECT_FALSE(http->Connected());
+        const auto spent =
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+        EXPECT_LT(spent, std::chrono::seconds(3));
+        std::printf("%s: %lld ms\n", c.name, static_cast<long long>(spent.count()));
     }
 }
 

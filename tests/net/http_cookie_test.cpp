@@ -113,6 +113,35 @@ TEST(CookieJar, ExpiredCookiesAreDeleted) {
     EXPECT_EQ(jar.CookieHeader("img.host", "/"), "future=2; odd=4");
 }
 
+// Whatever servers send, the jar stays bounded: oversized cookies are
+// refused, and past a cap the oldest goes first (a replaced cookie keeps
+// its age).
+TEST(CookieJar, CapsDropTheOldestFirst) {
+    TIdCookieManager jar;
+    const std::string big(TIdCookieManager::kMaxCookieBytes - 2, 'v');
+    EXPECT_TRUE(jar.TakeCookie(std::make_unique<TIdCookieRFC2109>(), "a=" + big, "img.host", kNow));
+    EXPECT_FALSE(jar.TakeCookie(std::make_unique<TIdCookieRFC2109>(), "b=" + big + "v", "img.host", kNow));
+    for (size_t i = 1; i < TIdCookieManager::kMaxPerDomain; ++i)
+        jar.TakeCookies(SetCookies({"Set-Cookie: c" + std::to_string(i) + "=1"}), "img.host", kNow);
+    jar.TakeCookies(SetCookies({"Set-Cookie: a=new", "Set-Cookie: last=1"}), "img.host", kNow);
+    EXPECT_EQ(jar.Count(), TIdCookieManager::kMaxPerDomain);
+    const std::string header = jar.CookieHeader("img.host", "/");
+    EXPECT_EQ(header.find("a="), std::string::npos);
+    EXPECT_EQ(header.substr(0, 6), "c1=1; ");
+    EXPECT_EQ(header.substr(header.size() - 6), "last=1");
+
+    // Across domains the oldest of all goes: here the whole first domain.
+    TIdCookieManager many;
+    const size_t domains = TIdCookieManager::kMaxCookies / TIdCookieManager::kMaxPerDomain + 1;
+    for (size_t d = 0; d < domains; ++d)
+        for (size_t i = 0; i < TIdCookieManager::kMaxPerDomain; ++i)
+            many.TakeCookies(SetCookies({"Set-Cookie: c" + std::to_string(i) + "=1"}),
+                             "d" + std::to_string(d) + ".host", kNow);
+    EXPECT_EQ(many.Count(), TIdCookieManager::kMaxCookies);
+    EXPECT_EQ(many.CookieHeader("d0.host", "/"), "");
+    EXPECT_NE(many.CookieHeader("d1.host", "/"), "");
+}
+
 TEST(CookieWire, CookieOfImgHostGoesBackOnlyToImgHost) {
     ScriptedHttpServer server(
         {{Answer(Ok("1", "Set-Cookie: sid=abc\r\nSet-Cookie: old=x; Max-Age=0\r\n")), Answer(Ok("2"))},

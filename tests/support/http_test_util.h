@@ -11,10 +11,10 @@
 
 namespace zx::test {
 
-inline std::string LoopbackResolver(const std::string& host, TIdIPVersion version) {
+inline std::string LoopbackResolver(const std::string& host, TIdIPVersion version, int timeoutMs) {
     const std::string name = AsciiLower(host);
     if (name == "img.host" || name == "other.host") return "127.0.0.1";
-    return ResolveWithSystem(host, version);
+    return ResolveWithSystem(host, version, timeoutMs);
 }
 
 inline std::unique_ptr<TIdHTTP> MakeClient() {

@@ -6,6 +6,8 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <stdexcept>
 
@@ -126,6 +128,16 @@ void ScriptedHttpServer::Converse(int fd, const ScriptedConversation& conversati
             if (n < 0) return;
             sent += static_cast<size_t>(n);
             if (step.trickleMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(step.trickleMs));
+        }
+        // Filler is made a piece at a time: a huge body costs the server no memory.
+        const std::string filler(std::min<uint64_t>(step.fillerBytes, 65536), 'f');
+        for (uint64_t left = step.fillerBytes; left > 0 && !Stopping();) {
+            pollfd p{fd, POLLOUT, 0};
+            if (::poll(&p, 1, kTickMs) <= 0) continue;
+            const ssize_t n =
+                ::send(fd, filler.data(), std::min<uint64_t>(left, filler.size()), MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n < 0 && errno != EAGAIN) return;
+            if (n > 0) left -= static_cast<uint64_t>(n);
         }
         if (step.closeAfter) return;
         // Silence: wait for the client to give up, or the hold to pass.

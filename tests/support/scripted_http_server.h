@@ -20,6 +20,7 @@ struct ScriptedExchange {
     int holdMs = 0;             // after sending, wait this long (or until the client closes)
     bool expectRequest = true;  // wait for a request head before answering
     int trickleMs = 0;          // send the response one byte at a time, this far apart
+    uint64_t fillerBytes = 0;   // after the response, this many bytes made as they go out
 };
 
 // The exchanges of one accepted connection, in order.

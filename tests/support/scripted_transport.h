@@ -22,7 +22,7 @@ public:
     }
 
     void Connect(const std::string&, int, TIdIPVersion, int) override { open_ = true; }
-    void Send(const char*, size_t size) override {
+    void Send(const char*, size_t size, int) override {
         if (!open_) throw EIdSocketError(10057);
         sent_ += size;
     }

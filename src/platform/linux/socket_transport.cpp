@@ -2,12 +2,14 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
-#include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/mman.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -16,74 +18,184 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
-#include <future>
-#include <memory>
-#include <thread>
+#include <string_view>
 
 #include "net/id_exceptions.h"
+
+extern char** environ;
 
 namespace zx {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 std::atomic<int> g_abortFd{-1};
+
+// How often a receive that never has to wait looks at the abort descriptor.
+constexpr int64_t kAbortCheckMs = 50;
+// The most a lookup program may print; the address is on its first lines.
+constexpr size_t kMaxLookupOutput = 65536;
 
 [[noreturn]] void ThrowErrno(int err) {
     throw EIdSocketError(EIdSocketError::CodeFromErrno(err));
 }
 
-// Waits until fd is ready for events; false on time-out. Interrupted waits
-// go on with the time that is left.
-bool WaitFor(int fd, short events, int timeoutMs) {
-    using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+int64_t NowMs() {
+    return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
+}
+
+bool Readable(short revents) {
+    return (revents & (POLLIN | POLLHUP | POLLERR)) != 0;
+}
+
+// A pending abort ends the transfer as a close by the server would.
+void ThrowIfAborted() {
+    const int fd = g_abortFd.load();
+    if (fd < 0) return;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, 0) > 0 && Readable(p.revents)) throw EIdConnClosedGracefully();
+}
+
+// Waits until fd is ready for events; false when the deadline (ms on the
+// steady clock, <= 0: none) has passed. Throws EIdConnClosedGracefully as
+// soon as the abort descriptor is readable. Interrupted waits go on with the
+// time that is left.
+bool WaitFor(int fd, short events, int64_t deadlineMs) {
+    int abortFd = g_abortFd.load();
     while (true) {
         int wait = -1;
-        if (timeoutMs > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            wait = left > 0 ? static_cast<int>(left) : 0;
+        if (deadlineMs > 0) wait = static_cast<int>(std::clamp<int64_t>(deadlineMs - NowMs(), 0, 1 << 30));
+        pollfd p[2] = {{fd, events, 0}, {abortFd, POLLIN, 0}};
+        const int r = ::poll(p, abortFd >= 0 ? 2 : 1, wait);
+        if (r < 0) {
+            if (errno == EINTR) continue;
+            ThrowErrno(errno);
         }
-        pollfd p{fd, events, 0};
-        const int r = ::poll(&p, 1, wait);
-        if (r > 0) return true;
+        if (abortFd >= 0 && Readable(p[1].revents)) throw EIdConnClosedGracefully();
+        if (p[1].revents & POLLNVAL) abortFd = -1;  // closed by its owner: no abort to wait for
+        if (p[0].revents != 0) return true;
         if (r == 0) return false;
-        if (errno != EINTR) ThrowErrno(errno);
     }
 }
 
-// Runs the resolver on a helper thread and waits for it no longer than the
-// connect limit: the system's lookup blocks and has no time-out of its own.
-// A lookup that is given up on finishes on its own and is dropped.
-std::string ResolveWithin(const TIdResolver& resolver, const std::string& host, TIdIPVersion version, int timeoutMs) {
-    auto task = std::make_shared<std::packaged_task<std::string()>>(
-        [resolver, host, version] { return resolver(host, version); });
-    std::future<std::string> result = task->get_future();
-    std::thread([task] { (*task)(); }).detach();
-    if (timeoutMs > 0 && result.wait_for(std::chrono::milliseconds(timeoutMs)) != std::future_status::ready)
-        throw EIdSocketError(EIdSocketError::kTimedOut);
-    return result.get();
+int64_t DeadlineAfter(int timeoutMs) {
+    return timeoutMs > 0 ? NowMs() + timeoutMs : 0;
 }
+
+// A name that can go to the lookup as one argument: not empty, no control
+// characters, no longer than a name can be.
+bool LookupName(const std::string& host) {
+    if (host.empty() || host.size() > 1024) return false;
+    return std::none_of(host.begin(), host.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+}
+
+// The first address of the family on a line start of the lookup's output.
+// An IPv4 address in IPv6 form is no IPv6 address of the name.
+std::string FirstAddress(std::string_view output, TIdIPVersion version) {
+    while (!output.empty()) {
+        const size_t eol = std::min(output.find('\n'), output.size());
+        const std::string_view line = output.substr(0, eol);
+        std::string word(line.substr(0, line.find_first_of(" \t")));
+        output.remove_prefix(std::min(eol + 1, output.size()));
+        unsigned char addr[16];
+        if (version == Id_IPv6) {
+            if (::inet_pton(AF_INET6, word.c_str(), addr) == 1 && word.find('.') == std::string::npos) return word;
+        } else if (::inet_pton(AF_INET, word.c_str(), addr) == 1) {
+            return word;
+        }
+    }
+    return {};
+}
+
+// A running lookup program, killed with all it started and reaped when it
+// goes out of scope, whether it finished or not.
+class LookupChild {
+public:
+    LookupChild(const std::string& program, const std::string& host, TIdIPVersion version) {
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0) ThrowErrno(errno);
+        out_ = fds[0];
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_t attr;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawnattr_init(&attr);
+        ::posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        ::posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+        ::posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+        // Its own process group, so that a kill reaches whatever it starts;
+        // no signal blocked or ignored that it would inherit from here.
+        sigset_t none, all;
+        sigemptyset(&none);
+        sigfillset(&all);
+        ::posix_spawnattr_setsigmask(&attr, &none);
+        ::posix_spawnattr_setsigdefault(&attr, &all);
+        ::posix_spawnattr_setpgroup(&attr, 0);
+        ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+        const char* database = version == Id_IPv6 ? "ahostsv6" : "ahostsv4";
+        const char* argv[] = {program.c_str(), database, "--", host.c_str(), nullptr};
+        const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, &attr, const_cast<char* const*>(argv), environ);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::posix_spawnattr_destroy(&attr);
+        ::close(fds[1]);
+        if (rc != 0) {
+            pid_ = -1;
+            ::close(out_);
+            ThrowErrno(rc);
+        }
+    }
+    ~LookupChild() {
+        ::close(out_);
+        ::kill(-pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
+    }
+    LookupChild(const LookupChild&) = delete;
+    LookupChild& operator=(const LookupChild&) = delete;
+
+    // The first address it prints on a whole line, read until one comes,
+    // the output ends or reaches its bound; throws 10060 when the deadline
+    // passes first.
+    std::string ReadAddress(TIdIPVersion version, int64_t deadlineMs) {
+        std::string output;
+        char buf[4096];
+        while (output.size() < kMaxLookupOutput) {
+            if (!WaitFor(out_, POLLIN, deadlineMs)) throw EIdSocketError(EIdSocketError::kTimedOut);
+            const ssize_t n = ::read(out_, buf, sizeof buf);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) return FirstAddress(output, version);
+            output.append(buf, static_cast<size_t>(n));
+            std::string address = FirstAddress(std::string_view(output).substr(0, output.rfind('\n') + 1), version);
+            if (!address.empty()) return address;
+        }
+        return FirstAddress(output, version);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+};
 
 }  // namespace
 
-std::string ResolveWithSystem(const std::string& host, TIdIPVersion version) {
-    addrinfo hints{};
-    hints.ai_family = version == Id_IPv6 ? AF_INET6 : AF_INET;
-    hints.ai_socktype = SOCK_STREAM;
-    addrinfo* result = nullptr;
-    const int rc = ::getaddrinfo(host.c_str(), nullptr, &hints, &result);
-    if (rc != 0 || !result) {
-        if (result) ::freeaddrinfo(result);
-        if (rc == EAI_SYSTEM) ThrowErrno(errno);
-        throw EIdSocketError(EIdSocketError::kHostNotFound);
+std::string ResolveWithProgram(const std::string& program, const std::string& host, TIdIPVersion version,
+                               int timeoutMs) {
+    if (!LookupName(host)) throw EIdSocketError(EIdSocketError::kHostNotFound);
+    const int64_t deadline = DeadlineAfter(timeoutMs);
+    ThrowIfAborted();
+    std::string address;
+    {
+        LookupChild child(program, host, version);
+        address = child.ReadAddress(version, deadline);
     }
-    char text[INET6_ADDRSTRLEN] = {0};
-    const void* addr = result->ai_family == AF_INET6
-                           ? static_cast<const void*>(&reinterpret_cast<sockaddr_in6*>(result->ai_addr)->sin6_addr)
-                           : static_cast<const void*>(&reinterpret_cast<sockaddr_in*>(result->ai_addr)->sin_addr);
-    ::inet_ntop(result->ai_family, addr, text, sizeof text);
-    ::freeaddrinfo(result);
-    return text;
+    if (address.empty()) throw EIdSocketError(EIdSocketError::kHostNotFound);
+    return address;
+}
+
+std::string ResolveWithSystem(const std::string& host, TIdIPVersion version, int timeoutMs) {
+    return ResolveWithProgram("/usr/bin/getent", host, version, timeoutMs);
 }
 
 TIdSocketTransport::TIdSocketTransport(TIdResolver resolver) : resolver_(std::move(resolver)) {}
@@ -94,6 +206,7 @@ TIdSocketTransport::~TIdSocketTransport() {
 
 void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) {
     Close();
+    ThrowIfAborted();
     if (port <= 0 || port > 65535) throw EIdSocketError(EIdSocketError::CodeFromErrno(EADDRNOTAVAIL));
 
     sockaddr_storage addr{};
@@ -113,27 +226,22 @@ void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion
         addrLen = sizeof *a;
         return ::inet_pton(AF_INET, literal.c_str(), &a->sin_addr) == 1;
     };
+    // The lookup and the connect share one limit.
+    const int64_t deadline = DeadlineAfter(timeoutMs);
     if (!fill(host)) {
-        // The lookup and the connect share one limit.
-        const auto start = std::chrono::steady_clock::now();
-        if (!fill(ResolveWithin(resolver_, host, version, timeoutMs)))
-            throw EIdSocketError(EIdSocketError::kHostNotFound);
-        if (timeoutMs > 0) {
-            const auto spent =
-                std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-            timeoutMs = std::max(1, timeoutMs - static_cast<int>(spent.count()));
-        }
+        if (!fill(resolver_(host, version, timeoutMs))) throw EIdSocketError(EIdSocketError::kHostNotFound);
+        // A lookup that used up the limit leaves the connect a moment, not none.
+        if (deadline > 0) timeoutMs = static_cast<int>(std::max<int64_t>(1, deadline - NowMs()));
     }
 
-    fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // The socket stays non-blocking: every wait is a poll with a limit, beside
+    // the abort descriptor.
+    fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) ThrowErrno(errno);
     const int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    abortCheckedMs_ = NowMs();
 
-    // Connect without blocking so that the wait can be limited, then go back
-    // to blocking mode for the exchange.
-    const int flags = ::fcntl(fd_, F_GETFL, 0);
-    ::fcntl(fd_, F_SETFL, flags | O_NONBLOCK);
     if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), addrLen) != 0) {
         const int err = errno;
         if (err != EINPROGRESS) {
@@ -142,7 +250,7 @@ void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion
         }
         bool ready = false;
         try {
-            ready = WaitFor(fd_, POLLOUT, timeoutMs);
+            ready = WaitFor(fd_, POLLOUT, DeadlineAfter(timeoutMs));
         } catch (...) {
             Close();
             throw;
@@ -159,47 +267,51 @@ void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion
             ThrowErrno(soError);
         }
     }
-    ::fcntl(fd_, F_SETFL, flags & ~O_NONBLOCK);
 }
 
-void TIdSocketTransport::Send(const char* data, size_t size) {
+void TIdSocketTransport::Send(const char* data, size_t size, int timeoutMs) {
     if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
+    ThrowIfAborted();
+    // A peer that never reads fills the socket buffers: the whole send has
+    // the limit that a receive has.
+    const int64_t deadline = DeadlineAfter(timeoutMs);
     while (size > 0) {
         // MSG_NOSIGNAL: a peer that has gone away gives EPIPE, not SIGPIPE.
         const ssize_t n = ::send(fd_, data, size, MSG_NOSIGNAL);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            ThrowErrno(errno);
+        if (n >= 0) {
+            data += n;
+            size -= static_cast<size_t>(n);
+            continue;
         }
-        data += n;
-        size -= static_cast<size_t>(n);
+        if (errno == EINTR) continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowErrno(errno);
+        if (!WaitFor(fd_, POLLOUT, deadline)) throw EIdSocketError(EIdSocketError::kTimedOut);
     }
 }
 
 size_t TIdSocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
     if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
-    // The silence limit is the socket's own receive time-out, which saves a
-    // wait call per receive on large bodies.
-    if (timeoutMs != recvTimeoutMs_) {
-        timeval tv{};
-        if (timeoutMs > 0) {
-            tv.tv_sec = timeoutMs / 1000;
-            tv.tv_usec = static_cast<suseconds_t>(timeoutMs % 1000) * 1000;
-        }
-        ::setsockopt(fd_, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv);
-        recvTimeoutMs_ = timeoutMs;
-    }
+    const int64_t deadline = DeadlineAfter(timeoutMs);
     while (true) {
+        // Bytes that are there are taken without a wait call; a server that
+        // never makes the reader wait still meets the abort check now and then.
         const ssize_t n = ::recv(fd_, buffer, size, 0);
-        if (n >= 0) return static_cast<size_t>(n);
+        if (n >= 0) {
+            const int64_t now = NowMs();
+            if (now - abortCheckedMs_ >= kAbortCheckMs) {
+                abortCheckedMs_ = now;
+                ThrowIfAborted();
+            }
+            return static_cast<size_t>(n);
+        }
         if (errno == EINTR) continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK) throw EIdSocketError(EIdSocketError::kTimedOut);
-        ThrowErrno(errno);
+        if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowErrno(errno);
+        if (!WaitFor(fd_, POLLIN, deadline)) throw EIdSocketError(EIdSocketError::kTimedOut);
+        abortCheckedMs_ = NowMs();
     }
 }
 
 void TIdSocketTransport::Close() {
-    recvTimeoutMs_ = 0;
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -221,7 +333,11 @@ bool TIdSocketTransport::HasIncoming() {
     return ::poll(&p, 1, 0) > 0;
 }
 
-void SetTransferAbortDescriptor(int fd) { g_abortFd.store(fd); }
-int TransferAbortDescriptor() { return g_abortFd.load(); }
+void SetTransferAbortDescriptor(int fd) {
+    g_abortFd.store(fd);
+}
+int TransferAbortDescriptor() {
+    return g_abortFd.load();
+}
 
 }  // namespace zx
