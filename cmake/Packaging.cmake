@@ -57,10 +57,20 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://www.zeltrix.example/)
 # Dependencies: the libraries the binary links, as dpkg-shlibdeps finds them,
 # and the web engine's helper process, which the binary starts but does not
-# link. (Debian 12's symbols file of the engine library names the helper as
-# well; the entry here keeps it where that is not so.)
+# link. Debian 12's symbols file of the engine library names the helper as
+# well, so it is added here only where that file does not, and listed once.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6webenginecore6-bin)
+file(GLOB zx_engine_symbols /var/lib/dpkg/info/libqt6webenginecore6*.symbols)
+set(zx_engine_names_helper FALSE)
+foreach(symbols IN LISTS zx_engine_symbols)
+  file(STRINGS ${symbols} helper_lines REGEX "libqt6webenginecore6-bin")
+  if(helper_lines)
+    set(zx_engine_names_helper TRUE)
+  endif()
+endforeach()
+if(NOT zx_engine_names_helper)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS libqt6webenginecore6-bin)
+endif()
 # Web pages of the about window open through xdg-open; the design font is
 # Debian's face with Tahoma's metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, fonts-dejavu-core, fonts-wine")

@@ -19,5 +19,5 @@ cmake --build "$build" --target zeltrix bench_memory -j2 >/dev/null
 
 . "$root/scripts/xvfb.sh"
 zx_start_xvfb 1920x1080x24
-[ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
 "$build/bench/memory/bench_memory" "$build/src/app/zeltrix" "$@"

@@ -41,7 +41,8 @@ LIST
 )
 actual=$(dpkg-deb -c "$deb" | awk '$1 !~ /^d/ {print $6}' | sort)
 diff <(echo "$expected") <(echo "$actual") || fail "the file list differs (- expected, + built)"
-dpkg-deb -f "$deb" Depends | grep -q 'libqt6webenginecore6-bin' || fail "no dependency on the engine's helper"
+[ "$(dpkg-deb -f "$deb" Depends | grep -o 'libqt6webenginecore6-bin' | wc -l)" -eq 1 ] ||
+    fail "the dependency on the engine's helper is missing or listed more than once"
 dpkg-deb -f "$deb" Depends | grep -q 'libqt6webenginecore6 ' || fail "shlibdeps found no engine library"
 
 tree=$(mktemp -d)

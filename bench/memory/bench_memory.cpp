@@ -2,13 +2,24 @@
 // twenty images loaded through the Load button from nginx on loopback, the
 // preview open on a resting pointer. Prints the PSS of the program and its
 // engine processes with the bar hidden and nothing loaded, the time until
-// every view painted, and the PSS then.
+// every view painted, and the PSS then. Run as root, it measures the program
+// as root (the engine's sandbox off, the pages rendered in the program) and
+// as an ordinary user (the sandbox on), and prints both side by side.
 //
-//   bench_memory <path to zeltrix> [--detail]
+//   bench_memory <path to zeltrix> [--as NAMES] [--runs N] [--shots DIR] [--detail]
 //
-// Needs an X server wide enough for all twenty cells (1920 pixels), xdotool
-// and nginx. --detail adds the largest mappings of every process.
+// --as: the accounts to run it as, separated by commas (default: the own one
+// and, for root, also nobody; only root can name another); --runs:
+// runs per account (default 2); --shots: saves a screenshot of the bar and the
+// preview of every run there; --detail adds the largest mappings of every
+// process. Needs an X server wide enough for all twenty cells (1920 pixels),
+// xdotool and nginx. PSS splits every shared page between the processes that
+// map it, so no PSS figure is printed while another process maps the
+// engine's library; the processes are named instead.
+#include <unistd.h>
+
 #include <QCoreApplication>
+#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
@@ -17,12 +28,15 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "account.h"
 #include "bar/bar_layout.h"
 #include "loopback_site.h"
 #include "process_memory.h"
+#include "summary.h"
 #include "support/child_process.h"
 #include "support/x11_probe.h"
 
@@ -58,27 +72,35 @@ double ColouredShare(zx::test::X11Probe& screen, const ScreenRect& rect) {
     return pixels.empty() ? 0 : static_cast<double>(coloured) / (rect.width * rect.height);
 }
 
-double Report(const char* what, pid_t pid, bool detail) {
-    long total = 0;
-    std::printf("%s\n  %7s %-16s %3s %9s %9s %9s %9s\n", what, "pid", "process", "thr", "PSS MiB", "anon", "file",
-                "shmem");
-    for (const auto& p : ProcessTreeMemory(pid)) {
-        std::printf("  %7d %-16s %3d %9.1f %9.1f %9.1f %9.1f\n", static_cast<int>(p.pid), p.name.c_str(), p.threads,
-                    p.pssKiB / 1024.0, p.anonKiB / 1024.0, p.fileKiB / 1024.0, p.shmemKiB / 1024.0);
-        total += p.pssKiB;
-        if (detail) {
+constexpr const char* kEngineLibrary = "libQt6WebEngineCore";
+
+// The tree's memory, and who else mapped the engine's library before or
+// after it was read.
+Snapshot Take(pid_t pid, bool detail) {
+    Snapshot s;
+    s.others = OtherProcessesMapping(pid, kEngineLibrary);
+    s.processes = ProcessTreeMemory(pid);
+    if (s.others.empty()) s.others = OtherProcessesMapping(pid, kEngineLibrary);
+    if (detail) {
+        for (const auto& p : s.processes) {
+            std::printf("  %d %s, largest mappings (PSS MiB):\n", static_cast<int>(p.pid), p.name.c_str());
             for (const auto& [name, kib] : LargestMappings(p.pid, 12))
-                std::printf("  %35.1f  %s\n", kib / 1024.0, name.c_str());
+                std::printf("  %9.1f  %s\n", kib / 1024.0, name.c_str());
         }
     }
-    std::printf("  PSS total: %.1f MiB\n", total / 1024.0);
-    const int others = OtherProcesses(pid, "QtWebEngineProc") + OtherProcesses(pid, "zeltrix");
-    if (others > 0)
-        std::printf(
-            "  note: %d engine processes of other programs ran: shared pages were split with them,"
-            " the figure is too low\n",
-            others);
-    return total / 1024.0;
+    return s;
+}
+
+// Until the processes of an earlier run are gone, so that they neither share
+// pages with the next one nor count as other mappers.
+void WaitGone(const std::vector<ProcessMemory>& processes) {
+    WaitUntil(
+        [&] {
+            for (const auto& p : processes)
+                if (kill(p.pid, 0) == 0) return false;
+            return true;
+        },
+        15000);
 }
 
 // Types the list's path into the Open dialog and confirms it.
@@ -108,48 +130,67 @@ std::vector<ScreenRect> ViewRects(const ScreenRect& popup) {
     return rects;
 }
 
-int Run(const std::string& program, bool detail) {
-    zx::test::X11Probe screen;
-    if (!screen.Connected()) {
-        std::fprintf(stderr, "no X display\n");
-        return 2;
-    }
-    LoopbackSite site;
-    const std::string runtime = site.Folder() + "/runtime";
-    std::filesystem::create_directory(runtime);
-    std::filesystem::permissions(runtime, std::filesystem::perms::owner_all);
+void SaveShot(zx::test::X11Probe& screen, const ScreenRect& popup, const std::string& path) {
+    const int width = 1920, height = popup.y + popup.height;
+    const std::vector<uint32_t> pixels = screen.Grab(0, 0, width, height);
+    if (pixels.size() != static_cast<size_t>(width) * height) return;
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y)
+        std::copy_n(pixels.data() + static_cast<size_t>(y) * width, width,
+                    reinterpret_cast<uint32_t*>(image.scanLine(y)));
+    if (!image.save(QString::fromStdString(path))) std::fprintf(stderr, "cannot save %s\n", path.c_str());
+}
+
+struct Options {
+    std::string program;
+    std::vector<std::string> accounts;
+    int runs = 2;
+    std::string shots;
+    bool detail = false;
+};
+
+// One run: starts the program as `account`, takes its memory hidden and
+// empty, loads the list, opens the preview, waits until all 24 views have
+// painted and takes it again.
+Measurement MeasureOnce(const Options& options, const Account& account, int run, LoopbackSite& site,
+                        zx::test::X11Probe& screen) {
+    Measurement m;
+    m.who = account.name;
+    const std::string tag = account.name + "-" + std::to_string(run);
+    const std::string home = site.Folder() + "/home-" + tag, runtime = site.Folder() + "/runtime-" + tag;
+    PrepareFolders(account, home, runtime);
 
     Xdotool("mousemove 900 600");
     // In a process group of its own, so that its engine processes end with it.
-    zx::test::ChildProcess app({program}, {"XDG_RUNTIME_DIR=" + runtime, "QT_QPA_PLATFORM=xcb"},
-                               zx::test::kEndGroupOnRequest);
+    zx::test::ChildProcess app(CommandAs(account, options.program, home, runtime), {}, zx::test::kEndGroupOnRequest);
     const pid_t pid = app.Pid();
+    std::printf("\n%s, run %d: %s\n", account.name.c_str(), run, options.program.c_str());
     if (!WaitUntil([&] { return Viewable(screen, "Form1") && !Viewable(screen, "Zeltrix"); }, 60000)) {
         std::fprintf(stderr, "the bar did not come up\n");
-        return 1;
+        return m;
     }
     Sleep(8000);  // the engine starts its renderer and settles
-    std::printf("program: %s\n", program.c_str());
-    const double empty = Report("bar hidden, nothing loaded:", pid, detail);
+    m.empty = Take(pid, options.detail);
+    PrintSnapshot("bar hidden, nothing loaded:", m.empty);
 
     Xdotool("mousemove 900 0");
     std::optional<ScreenRect> bar;
     WaitUntil([&] { return (bar = Viewable(screen, "Form1")) && bar->y == 0 && bar->width >= 1700; }, 5000);
     if (!bar || bar->y != 0 || bar->width < 1700) {
         std::fprintf(stderr, "the bar does not show all twenty cells (needs a screen 1920 pixels wide)\n");
-        return 1;
+        return m;
     }
     const auto cells = ViewRects({});
     for (int i = 0; i < 20; ++i) {
         if (ColouredShare(screen, cells[static_cast<size_t>(i)]) > 0.1) {
             std::fprintf(stderr, "an empty cell reads as painted: cannot tell when the views have painted\n");
-            return 1;
+            return m;
         }
     }
     Xdotool("mousemove " + std::to_string(bar->width - 35) + " 42 click 1");  // Load
     if (!AnswerOpenDialog(screen, site.ListFile())) {
         std::fprintf(stderr, "the Load dialog did not take the list\n");
-        return 1;
+        return m;
     }
     const auto loaded = Clock::now();
     Xdotool("mousemove 118 33");  // rests on cell 0: the preview opens
@@ -157,7 +198,7 @@ int Run(const std::string& program, bool detail) {
     WaitUntil([&] { return (popup = Viewable(screen, "Popup Form")).has_value(); }, 10000);
     if (!popup) {
         std::fprintf(stderr, "the preview did not open\n");
-        return 1;
+        return m;
     }
     const auto rects = ViewRects(*popup);
     std::vector<bool> painted(rects.size(), false);
@@ -173,23 +214,82 @@ int Run(const std::string& program, bool detail) {
             return done == rects.size();
         },
         60000);
-    const double seconds = std::chrono::duration<double>(Clock::now() - loaded).count();
-    std::printf("views painted: %zu of %zu, %.1f s after the list was confirmed\n", done, rects.size(), seconds);
+    m.paintSeconds = std::chrono::duration<double>(Clock::now() - loaded).count();
+    std::printf("views painted: %zu of %zu, %.1f s after the list was confirmed\n", done, rects.size(), m.paintSeconds);
+    if (done != rects.size()) return m;
     Sleep(3000);
-    const double total = Report("twenty images, preview open:", pid, detail);
-    std::printf(
-        "PSS: %.1f MiB with twenty images and the preview open (%.1f MiB hidden and empty); painted in %.1f s\n", total,
-        empty, seconds);
-    return done == rects.size() ? 0 : 1;
+    m.full = Take(pid, options.detail);
+    PrintSnapshot("twenty images, preview open:", m.full);
+    if (!options.shots.empty()) SaveShot(screen, *popup, options.shots + "/" + tag + ".png");
+    m.measured = true;
+    return m;
+}
+
+int Run(const Options& options) {
+    zx::test::X11Probe screen;
+    if (!screen.Connected()) {
+        std::fprintf(stderr, "no X display\n");
+        return 2;
+    }
+    std::vector<Account> accounts;
+    for (const std::string& name : options.accounts) {
+        const auto account = UserAccount(name);
+        if (!account || (!account->self && geteuid() != 0)) {
+            std::fprintf(stderr, "cannot run the program as %s\n", name.c_str());
+            return 2;
+        }
+        accounts.push_back(*account);
+    }
+    LoopbackSite site;
+    // The other account reaches the list file and its own folders.
+    std::filesystem::permissions(site.Folder(), std::filesystem::perms::owner_all | std::filesystem::perms::group_exec |
+                                                    std::filesystem::perms::others_exec);
+    std::vector<Measurement> runs;
+    bool measured = true;
+    for (const Account& account : accounts) {
+        for (int run = 1; run <= options.runs; ++run) {
+            runs.push_back(MeasureOnce(options, account, run, site, screen));
+            measured = measured && runs.back().measured;
+            WaitGone(runs.back().full.processes);
+            WaitGone(runs.back().empty.processes);
+        }
+    }
+    const bool printed = PrintSideBySide(runs);
+    return !measured ? 1 : printed ? 0 : 3;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || (argc == 3 && std::strcmp(argv[2], "--detail") != 0) || argc > 3) {
-        std::fprintf(stderr, "usage: %s <path to zeltrix> [--detail]\n", argv[0]);
+    Options options;
+    bool usage = argc < 2;
+    for (int i = 2; i < argc && !usage; ++i) {
+        const std::string arg = argv[i];
+        const bool value = i + 1 < argc;
+        if (arg == "--detail") {
+            options.detail = true;
+        } else if (arg == "--as" && value) {
+            std::istringstream names(argv[++i]);
+            for (std::string name; std::getline(names, name, ',');)
+                if (!name.empty()) options.accounts.push_back(name);
+        } else if (arg == "--runs" && value) {
+            options.runs = std::atoi(argv[++i]);
+            usage = options.runs < 1 || options.runs > 10;
+        } else if (arg == "--shots" && value) {
+            options.shots = argv[++i];
+        } else {
+            usage = true;
+        }
+    }
+    if (usage) {
+        std::fprintf(stderr, "usage: %s <path to zeltrix> [--as NAMES] [--runs N] [--shots DIR] [--detail]\n", argv[0]);
         return 2;
     }
+    options.program = argv[1];
+    if (options.accounts.empty()) {
+        options.accounts.push_back(OwnAccount().name);
+        if (geteuid() == 0) options.accounts.push_back("nobody");
+    }
     QCoreApplication app(argc, argv);  // image writers are plugins
-    return Run(argv[1], argc == 3);
+    return Run(options);
 }

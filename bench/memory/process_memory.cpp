@@ -1,9 +1,12 @@
 #include "process_memory.h"
 
 #include <dirent.h>
+#include <pwd.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -77,6 +80,19 @@ void ReadRollup(ProcessMemory& p) {
     }
 }
 
+bool Filtered(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
+    std::string line;
+    while (std::getline(in, line))
+        if (line.rfind("Seccomp:", 0) == 0) return std::atoi(line.c_str() + 8) == 2;
+    return false;
+}
+
+std::string UserNamespace(pid_t pid) {
+    std::error_code ec;
+    return std::filesystem::read_symlink("/proc/" + std::to_string(pid) + "/ns/user", ec).string();
+}
+
 }  // namespace
 
 std::vector<ProcessMemory> ProcessTreeMemory(pid_t root) {
@@ -87,6 +103,8 @@ std::vector<ProcessMemory> ProcessTreeMemory(pid_t root) {
         if (!tree.count(s.pid)) continue;
         ProcessMemory p{s.pid, s.name, s.threads};
         ReadRollup(p);
+        p.filtered = Filtered(p.pid);
+        p.ownNamespace = UserNamespace(p.pid) != UserNamespace(root);
         result.push_back(p);
     }
     std::sort(result.begin(), result.end(), [root](const auto& a, const auto& b) {
@@ -121,13 +139,26 @@ std::vector<std::pair<std::string, long>> LargestMappings(pid_t pid, size_t coun
     return sorted;
 }
 
-int OtherProcesses(pid_t root, const std::string& prefix) {
+std::vector<Mapper> OtherProcessesMapping(pid_t root, const std::string& library) {
     const auto all = AllProcesses();
     const auto tree = Tree(all, root);
-    int n = 0;
-    for (const auto& s : all)
-        if (!tree.count(s.pid) && s.name.rfind(prefix, 0) == 0) ++n;
-    return n;
+    std::vector<Mapper> found;
+    for (const auto& s : all) {
+        if (tree.count(s.pid)) continue;
+        std::ifstream in("/proc/" + std::to_string(s.pid) + "/maps");
+        std::string line;
+        bool maps = false;
+        while (!maps && std::getline(in, line)) maps = line.find(library) != std::string::npos;
+        if (!maps) continue;
+        struct stat st {};
+        std::string user = "?";
+        if (stat(("/proc/" + std::to_string(s.pid)).c_str(), &st) == 0) {
+            const passwd* pw = getpwuid(st.st_uid);
+            user = pw ? pw->pw_name : std::to_string(st.st_uid);
+        }
+        found.push_back({s.pid, s.name, user});
+    }
+    return found;
 }
 
 }  // namespace zx::bench

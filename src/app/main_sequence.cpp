@@ -15,6 +15,7 @@
 #include "bar/form1.h"
 #include "base/handler_guard.h"
 #include "htmlview/webengine_engine.h"
+#include "platform/linux/engine_sandbox.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/termination_signals.h"
 #include "platform/linux/window_hints.h"
@@ -43,7 +44,7 @@ void ShowApplicationError(const std::exception& e, const char* argv0) {
 int RunMainSequence(int argc, char** argv, const MainOptions& options) {
     // What the units' start-up does: the toolkit, the platform, the engine.
     QuietDiagnostics();
-    SwitchEngineSandboxOffForRoot();
+    SwitchEngineSandboxOffWhereItCannotStart(DiagnosticsWanted());
     InstallWebEngineFactory(DefaultChromiumFlags() + " " + EngineLogSwitches());
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);

@@ -66,10 +66,6 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
 
 }  // namespace
 
-void SwitchEngineSandboxOffForRoot() {
-    if (geteuid() == 0) setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
-}
-
 LinuxPlatform::LinuxPlatform()
     : lock_(std::make_unique<SessionLockWatcher>()), capture_(std::make_unique<PointerCapture>()) {
     // The program keeps no settings, and the toolkit's file dialogs would

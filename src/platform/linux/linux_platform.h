@@ -40,11 +40,6 @@ private:
     std::unique_ptr<PointerCapture> capture_;
 };
 
-// The web engine's sandbox refuses to start as root: then it is switched off
-// (QTWEBENGINE_DISABLE_SANDBOX), unless that variable is set already. Call
-// before the engine is set up.
-void SwitchEngineSandboxOffForRoot();
-
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
 std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath);
 // Writes it; false when the file or its file system refuses.
