@@ -10,7 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <thread>
+
+#include "support/x11_probe.h"
 
 extern char** environ;
 
@@ -152,6 +157,85 @@ bool WaitUntil(const std::function<bool()>& done, int ms) {
 
 void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+namespace {
+
+struct ProcessStat {
+    pid_t parent = 0;
+    char state = '?';
+    unsigned long long startTime = 0;
+};
+
+// Fields 3 (state), 4 (parent) and 22 (start time) of /proc/<pid>/stat; the
+// command name before them may hold spaces and parentheses.
+std::optional<ProcessStat> ReadStat(pid_t pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(in, line)) return std::nullopt;
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    ProcessStat stat;
+    int parent = 0;
+    if (std::sscanf(line.c_str() + close + 1,
+                    " %c %d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu", &stat.state,
+                    &parent, &stat.startTime) != 3)
+        return std::nullopt;
+    stat.parent = parent;
+    return stat;
+}
+
+}  // namespace
+
+std::vector<ProcessId> ProcessTree(pid_t root) {
+    std::map<pid_t, std::vector<pid_t>> children;
+    std::map<pid_t, unsigned long long> started;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (const auto stat = ReadStat(pid)) {
+            children[stat->parent].push_back(pid);
+            started[pid] = stat->startTime;
+        }
+    }
+    std::vector<ProcessId> tree;
+    if (!started.count(root)) return tree;
+    std::vector<pid_t> pending{root};
+    while (!pending.empty()) {
+        const pid_t pid = pending.back();
+        pending.pop_back();
+        tree.push_back({pid, started[pid]});
+        for (pid_t child : children[pid]) pending.push_back(child);
+    }
+    return tree;
+}
+
+bool AllEnded(const std::vector<ProcessId>& processes) {
+    for (const auto& p : processes) {
+        const auto stat = ReadStat(p.pid);
+        if (stat && stat->startTime == p.startTime && stat->state != 'Z') return false;
+    }
+    return true;
+}
+
+bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {
+    if (!x.WaitViewable(title, 20000)) return false;
+    const auto dialog = x.FindViewable(title);
+    if (!dialog) return false;
+    const std::string id = std::to_string(dialog->id);
+    Xdotool("windowactivate --sync " + id);
+    Xdotool("windowfocus --sync " + id);
+    Sleep(300);
+    Xdotool("key --clearmodifiers ctrl+a");
+    Xdotool("type --delay 15 '" + path + "'");
+    Sleep(300);
+    // The first Return may only close the name completer.
+    for (int i = 0; i < 3 && x.FindViewable(title); ++i) {
+        Xdotool("key Return");
+        if (x.WaitGone(title, 2000)) return true;
+    }
+    return !x.FindViewable(title);
 }
 
 bool HaveCommand(const std::string& name) {
