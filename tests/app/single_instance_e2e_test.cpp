@@ -26,6 +26,12 @@
 #include "support/web_server.h"
 #include "support/x11_probe.h"
 
+namespace zx {
+// The packed skin, as the program carries it.
+extern const unsigned char kSkinPacked[];
+extern const std::size_t kSkinPackedSize;
+}  // namespace zx
+
 namespace zx::test {
 namespace {
 
@@ -195,18 +201,46 @@ TEST_F(SingleInstanceE2ETest, CopyAfterTheLastHolderWasKilledStartsAgain) {
     EndInOrder(next);
 }
 
+// A copy of the program whose built-in skin data is damaged.
+fs::path ProgramWithDamagedSkin(const TempDir& dir) {
+    std::string program = ReadAll(ProgramPath().string());
+    const std::string packed(reinterpret_cast<const char*>(kSkinPacked), kSkinPackedSize);
+    size_t found = 0;
+    for (size_t at = program.find(packed); at != std::string::npos; at = program.find(packed, at + 1), ++found) {
+        for (size_t i = packed.size() / 2; i < packed.size() / 2 + 16; ++i) program[at + i] ^= '\xFF';
+    }
+    if (found == 0) return {};
+    const std::string path = dir.WriteFile("zeltrix", program);
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
 TEST_F(SingleInstanceE2ETest, ATextThatIsNoHandleEndsWithTheApplicationErrorAndExitCodeOne) {
     X11Probe x;
     ASSERT_TRUE(x.Connected());
-    Text().Write("not a handle");
-    Copy copy(runtime_);
-    ASSERT_TRUE(x.WaitViewable("Application Error", 60000)) << "no last-chance report";
-    EXPECT_FALSE(x.FindViewable("Zeltrix")) << "the splash comes only after the test";
-    const auto box = x.FindViewable("Application Error");
-    ASSERT_TRUE(box);
-    ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(box->id) + " key Return"));
-    EXPECT_EQ(copy.WaitExit(30000), 1);
-    EXPECT_EQ(Text().Read(), "not a handle") << "a failed test leaves the other copy's text alone";
+    TempDir bin;
+    const struct {
+        const char* cause;
+        std::string text;  // the instance text before and after
+        fs::path program;
+    } causes[] = {
+        {"a text that is no handle", "not a handle", ProgramPath()},
+        // The look is set up inside the main sequence's error net too.
+        {"a damaged skin", "", ProgramWithDamagedSkin(bin)},
+    };
+    for (const auto& c : causes) {
+        SCOPED_TRACE(c.cause);
+        ASSERT_FALSE(c.program.empty()) << "the skin data is not found in the program";
+        Text().Write(c.text);
+        Copy copy(runtime_, {}, c.program);
+        ASSERT_TRUE(x.WaitViewable("Application Error", 60000)) << "no last-chance report";
+        EXPECT_FALSE(x.FindViewable("Zeltrix")) << "the splash comes only after the test";
+        const auto box = x.FindViewable("Application Error");
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(box->id) + " key Return"));
+        EXPECT_EQ(copy.WaitExit(30000), 1);
+        EXPECT_EQ(Text().Read(), c.text) << "a failed test leaves the other copy's text alone";
+    }
 }
 
 // Whether some client owns the drag-and-drop selection, as a drag source does

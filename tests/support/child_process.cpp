@@ -271,7 +271,8 @@ std::vector<std::string> CopyEnvironment(const std::filesystem::path& runtimeDir
 }
 }  // namespace
 
-ProgramCopy::ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv)
-    : ChildProcess({ProgramPath().string()}, CopyEnvironment(runtimeDir, extraEnv)) {}
+ProgramCopy::ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv,
+                         const std::filesystem::path& program)
+    : ChildProcess({program.string()}, CopyEnvironment(runtimeDir, extraEnv)) {}
 
 }  // namespace zx::test

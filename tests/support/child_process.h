@@ -123,11 +123,13 @@ private:
 std::filesystem::path ProgramPath();
 bool ProgramBuilt();
 
-// A copy of the program on the X server of $DISPLAY, with its named objects in
-// `runtimeDir`, so that a program the user runs is never met.
+// A copy of the program (or of a changed `program`) on the X server of
+// $DISPLAY, with its named objects in `runtimeDir`, so that a program the
+// user runs is never met.
 class ProgramCopy : public ChildProcess {
 public:
-    explicit ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv = {});
+    explicit ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv = {},
+                         const std::filesystem::path& program = ProgramPath());
 };
 
 }  // namespace zx::test
