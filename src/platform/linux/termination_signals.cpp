@@ -5,7 +5,7 @@
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
-#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdlib>
 #include <thread>
@@ -20,6 +20,7 @@ int g_signalPipe[2] = {-1, -1};
 volatile std::sig_atomic_t g_requested = 0;
 
 void OnSignal(int) {
+    const int savedErrno = errno;  // the interrupted code may be reading it
     if (!g_requested) {
         g_requested = 1;
         // Whatever keeps the process from its orderly end, it ends.
@@ -29,6 +30,7 @@ void OnSignal(int) {
     // transfer's wait from now on.
     const char c = 1;
     [[maybe_unused]] ssize_t n = ::write(g_signalPipe[1], &c, 1);
+    errno = savedErrno;
 }
 
 std::function<void()>& LastWordsBeforeExit() {

@@ -16,8 +16,8 @@ namespace zx {
 // Routes both signals through a socket pair into the event loops of the
 // running QApplication; `parent` owns the watcher. Once a signal has come,
 // the pair's read end stays readable: it is the socket transport's abort
-// descriptor. A process that has not ended kBackstop after the first signal
-// is ended by SIGALRM.
+// descriptor. A process that has not ended kTerminationBackstop after the
+// first signal is ended by SIGALRM (it did not end in order).
 void WatchTerminationSignals(QObject* parent);
 inline constexpr std::chrono::seconds kTerminationBackstop{8};
 
