@@ -167,10 +167,11 @@ struct ProcessStat {
     unsigned long long startTime = 0;
 };
 
-// Fields 3 (state), 4 (parent) and 22 (start time) of /proc/<pid>/stat; the
-// command name before them may hold spaces and parentheses.
-std::optional<ProcessStat> ReadStat(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+// Fields 3 (state), 4 (parent) and 22 (start time) of a process's or a
+// thread's stat file; the command name before them may hold spaces and
+// parentheses.
+std::optional<ProcessStat> ReadStat(const std::filesystem::path& path) {
+    std::ifstream in(path);
     std::string line;
     if (!std::getline(in, line)) return std::nullopt;
     const size_t close = line.rfind(')');
@@ -194,7 +195,7 @@ std::vector<ProcessId> ProcessTree(pid_t root) {
         const std::string name = entry.path().filename().string();
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         const pid_t pid = std::stoi(name);
-        if (const auto stat = ReadStat(pid)) {
+        if (const auto stat = ReadStat(entry.path() / "stat")) {
             children[stat->parent].push_back(pid);
             started[pid] = stat->startTime;
         }
@@ -213,8 +214,16 @@ std::vector<ProcessId> ProcessTree(pid_t root) {
 
 bool AllEnded(const std::vector<ProcessId>& processes) {
     for (const auto& p : processes) {
-        const auto stat = ReadStat(p.pid);
-        if (stat && stat->startTime == p.startTime && stat->state != 'Z') return false;
+        const std::filesystem::path proc = "/proc/" + std::to_string(p.pid);
+        const auto stat = ReadStat(proc / "stat");
+        if (!stat || stat->startTime != p.startTime) continue;
+        // A process has ended once every thread of it has: its first thread
+        // may be a zombie while the others still tear down its memory.
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(proc / "task", error)) {
+            const auto thread = ReadStat(task.path() / "stat");
+            if (thread && thread->state != 'Z' && thread->state != 'X') return false;
+        }
     }
     return true;
 }

@@ -91,7 +91,8 @@ struct ProcessId {
 };
 // `root` and every process below it (the web engine's helpers of the program).
 std::vector<ProcessId> ProcessTree(pid_t root);
-// True when none of them runs any more (a zombie nobody reaps has ended).
+// True when none of them runs any more: each is gone or a zombie whose every
+// thread has ended (a zombie nobody reaps has ended).
 bool AllEnded(const std::vector<ProcessId>& processes);
 
 // Whether the shell finds a command of this name.
