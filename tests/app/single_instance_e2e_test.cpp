@@ -420,10 +420,12 @@ TEST_F(SingleInstanceE2ETest, EveryWayOutEndsEveryProcessWithinTenSecondsAndWith
              ASSERT_NO_FATAL_FAILURE(d.Load({imageList[0], slow.Url("/slow.png")}));
              fs::create_directories(folder);
              ASSERT_NO_FATAL_FAILURE(d.ClickButton(58));
+             constexpr const char* kFolderTitle = "Select where to place the images.";
+             ASSERT_TRUE(d.x().WaitViewable(kFolderTitle, 20000)) << "no folder dialog";
              // The dialog may stay on screen once the download blocks the
              // program: the image written is the sign that it took the path.
-             AnswerFileDialog(d.x(), "Select where to place the images.", folder.string());
-             ASSERT_TRUE(WaitUntil([&] { return ReadAll((folder / "pic.png").string()) == image; }, 20000))
+             AnswerFileDialog(d.x(), kFolderTitle, folder.string());
+             ASSERT_TRUE(WaitUntil([&] { return ReadAll((folder / "pic.png").string()) == image; }, 30000))
                  << "the first image was not written";
              // A second copy meanwhile gets no answer from the blocked copy:
              // it ends within seconds, showing nothing.
