@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "app/error_text.h"
+#include "platform/linux/termination_signals.h"
 #include "platform/platform.h"
 
 namespace zx {
@@ -20,6 +21,9 @@ void TApplication::SetTitle(const std::string& title) {
 }
 
 void TApplication::ShowException(const std::exception& e) {
+    // A transfer cut short by a termination signal fails; the program is
+    // ending, and a box would only hold it up.
+    if (TerminationRequested()) return;
     MessageBoxRequest box;
     box.caption = title_;
     box.text = HandlerErrorText(e.what());

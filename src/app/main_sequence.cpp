@@ -28,12 +28,16 @@
 namespace zx {
 namespace {
 
+// How long the windows, the engine and the toolkit may take to go once the
+// handle is withdrawn.
+constexpr std::chrono::seconds kTeardownLimit{4};
+
 void ShowApplicationError(const std::exception& e, const char* argv0) {
     std::string module = argv0 ? argv0 : "zeltrix";
     if (auto slash = module.rfind('/'); slash != std::string::npos) module.erase(0, slash + 1);
     MessageBoxRequest box;
     box.caption = "Application Error";
-    box.text = ApplicationErrorText(ExceptionClassName(e), module, &e, e.what());
+    box.text = ApplicationErrorText(ExceptionClassName(e), module, RaiseAddress(e), e.what());
     box.buttons = MsgButtons::Ok;
     box.icon = MsgIcon::Error;
     platform().MessageBox(box);
@@ -52,12 +56,20 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
     LinuxPlatform linuxPlatform;
     SetPlatform(&linuxPlatform);
     InstallWindowMessageReceiver();
-    ApplySkin(app);
+    // From here on a signal ends the program in order, whatever it is doing.
+    WatchTerminationSignals(&app);
 
     SingleInstance instance;
     try {
+        // The look is the first thing the program sets up; a damaged one is
+        // reported like any failure of the main sequence.
+        ApplySkin(app);
+
         // 1. Another copy runs or is starting: it was notified; end quietly.
         if (!instance.StartupTest()) return 0;
+        // When a library ends the process itself (the toolkit does when the X
+        // connection breaks), the handle is withdrawn on the way out.
+        ExitFromLibraryGuard withdrawOnExit([&] { instance.Withdraw(); });
 
         // 2-5. The splash, painted at once, then 1.5 s without handling messages.
         auto splash = std::make_unique<TfrmSplashScreen>();
@@ -90,7 +102,6 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
                 return canClose;
             });
         });
-        WatchTerminationSignals(&app);
 
         // 10. Publish the bar's window handle. The toolkit may replace the
         // native window when the web views first show (another surface type),
@@ -98,13 +109,19 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         instance.Publish(static_cast<WindowHandle>(form1->winId()));
         form1->OnWindowHandleChanged = [&](WindowHandle handle) { RunHandler([&] { instance.Publish(handle); }); };
 
-        // 11. The GUI loop; the bar is shown once, off screen.
-        form1->show();
-        app.exec();
+        // 11. The GUI loop; the bar is shown once, off screen. A signal that
+        // came while the windows were built has ended the program already.
+        if (!TerminationRequested()) {
+            form1->show();
+            app.exec();
+        }
 
-        // 12. Withdraw the handle.
+        // 12. Withdraw the handle. What remains is memory and the engine's
+        // teardown, which is given a few seconds: a copy that is only dying
+        // must not outlive its handle for long.
         form1->OnWindowHandleChanged = nullptr;
         instance.Withdraw();
+        EndProcessWithin(kTeardownLimit, 0);
         form2.reset();
         popup.reset();
         form1.reset();
@@ -115,6 +132,7 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         } catch (const std::exception&) {
         }
         ShowApplicationError(e, argc > 0 ? argv[0] : nullptr);
+        EndProcessWithin(kTeardownLimit, 1);
         SetPlatform(nullptr);
         return 1;
     }

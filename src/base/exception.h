@@ -7,10 +7,22 @@
 
 namespace zx {
 
+// The address of the code that calls it: used as a default argument, the
+// code that evaluates the argument, that is, where an exception is raised.
+[[gnu::noinline]] inline const void* CallerCodeAddress() noexcept {
+    return __builtin_return_address(0);
+}
+
 class Exception : public std::runtime_error {
 public:
-    explicit Exception(const std::string& message) : std::runtime_error(message) {}
+    explicit Exception(const std::string& message, const void* raisedAt = CallerCodeAddress())
+        : std::runtime_error(message), raisedAt_(raisedAt) {}
     virtual const char* ClassName() const noexcept { return "Exception"; }
+    // Where the exception was raised (for the last-chance report).
+    const void* RaisedAt() const noexcept { return raisedAt_; }
+
+private:
+    const void* raisedAt_;
 };
 
 // Converting a text to a number failed: "'%s' is not a valid integer value".

@@ -52,6 +52,9 @@ QFont DesignFont() {
 }
 
 void ApplySkin(QApplication& app) {
+    // Unpacked first: a damaged skin changes nothing, so that the error box
+    // that reports it stays readable.
+    const QString sheet = WithSkinColours(ToQString(UnpackSkin()));
     QFont font("DejaVu Sans");
     font.setStyleHint(QFont::SansSerif);
     font.setPointSize(8);
@@ -59,7 +62,7 @@ void ApplySkin(QApplication& app) {
     QPalette palette = app.palette();
     for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText}) palette.setColor(role, kInk);
     app.setPalette(palette);
-    app.setStyleSheet(WithSkinColours(ToQString(UnpackSkin())));
+    app.setStyleSheet(sheet);
 }
 
 }  // namespace zx

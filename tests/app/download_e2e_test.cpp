@@ -29,26 +29,6 @@ std::string Bytes(size_t n, char seed) {
     return s;
 }
 
-// Types a path into the file dialog titled `title` and confirms it.
-bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {
-    if (!x.WaitViewable(title, 20000)) return false;
-    const auto dialog = x.FindViewable(title);
-    if (!dialog) return false;
-    const std::string id = std::to_string(dialog->id);
-    Xdotool("windowactivate --sync " + id);
-    Xdotool("windowfocus --sync " + id);
-    Sleep(300);
-    Xdotool("key --clearmodifiers ctrl+a");
-    Xdotool("type --delay 15 '" + path + "'");
-    Sleep(300);
-    // The first Return may only close the name completer.
-    for (int i = 0; i < 3 && x.FindViewable(title); ++i) {
-        Xdotool("key Return");
-        if (x.WaitGone(title, 2000)) return true;
-    }
-    return !x.FindViewable(title);
-}
-
 class DownloadE2E : public testing::Test {
 protected:
     void SetUp() override {

@@ -1,13 +1,18 @@
 // One copy at a time, with the real program on the test X server: a second
 // copy ends quietly with exit code 0, the text follows the running copy's life,
-// and of two copies started together exactly one starts.
+// and of two copies started together exactly one starts. Every way out that
+// is not the user's (a termination signal in any state, the X server going)
+// ends every process of the program within seconds and withdraws the text.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <xcb/xcb.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,8 +21,16 @@
 #include "shared/single_instance.h"
 #include "support/child_process.h"
 #include "support/named_objects_platform.h"
+#include "support/scripted_http_server.h"
 #include "support/temp_dir.h"
+#include "support/web_server.h"
 #include "support/x11_probe.h"
+
+namespace zx {
+// The packed skin, as the program carries it.
+extern const unsigned char kSkinPacked[];
+extern const std::size_t kSkinPackedSize;
+}  // namespace zx
 
 namespace zx::test {
 namespace {
@@ -188,18 +201,274 @@ TEST_F(SingleInstanceE2ETest, CopyAfterTheLastHolderWasKilledStartsAgain) {
     EndInOrder(next);
 }
 
+// A copy of the program whose built-in skin data is damaged.
+fs::path ProgramWithDamagedSkin(const TempDir& dir) {
+    std::string program = ReadAll(ProgramPath().string());
+    const std::string packed(reinterpret_cast<const char*>(kSkinPacked), kSkinPackedSize);
+    size_t found = 0;
+    for (size_t at = program.find(packed); at != std::string::npos; at = program.find(packed, at + 1), ++found) {
+        for (size_t i = packed.size() / 2; i < packed.size() / 2 + 16; ++i) program[at + i] ^= '\xFF';
+    }
+    if (found == 0) return {};
+    const std::string path = dir.WriteFile("zeltrix", program);
+    fs::permissions(path, fs::perms::owner_all);
+    return path;
+}
+
 TEST_F(SingleInstanceE2ETest, ATextThatIsNoHandleEndsWithTheApplicationErrorAndExitCodeOne) {
     X11Probe x;
     ASSERT_TRUE(x.Connected());
-    Text().Write("not a handle");
-    Copy copy(runtime_);
-    ASSERT_TRUE(x.WaitViewable("Application Error", 60000)) << "no last-chance report";
-    EXPECT_FALSE(x.FindViewable("Zeltrix")) << "the splash comes only after the test";
-    const auto box = x.FindViewable("Application Error");
-    ASSERT_TRUE(box);
-    ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(box->id) + " key Return"));
-    EXPECT_EQ(copy.WaitExit(30000), 1);
-    EXPECT_EQ(Text().Read(), "not a handle") << "a failed test leaves the other copy's text alone";
+    TempDir bin;
+    const struct {
+        const char* cause;
+        std::string text;  // the instance text before and after
+        fs::path program;
+    } causes[] = {
+        {"a text that is no handle", "not a handle", ProgramPath()},
+        // The look is set up inside the main sequence's error net too.
+        {"a damaged skin", "", ProgramWithDamagedSkin(bin)},
+    };
+    for (const auto& c : causes) {
+        SCOPED_TRACE(c.cause);
+        ASSERT_FALSE(c.program.empty()) << "the skin data is not found in the program";
+        Text().Write(c.text);
+        Copy copy(runtime_, {}, c.program);
+        ASSERT_TRUE(x.WaitViewable("Application Error", 60000)) << "no last-chance report";
+        EXPECT_FALSE(x.FindViewable("Zeltrix")) << "the splash comes only after the test";
+        const auto box = x.FindViewable("Application Error");
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(box->id) + " key Return"));
+        EXPECT_EQ(copy.WaitExit(30000), 1);
+        EXPECT_EQ(Text().Read(), c.text) << "a failed test leaves the other copy's text alone";
+    }
+}
+
+// Whether some client owns the drag-and-drop selection, as a drag source does
+// from the moment its drag starts; on a fresh X server nobody does before.
+bool DragStarted() {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    bool owned = false;
+    if (!xcb_connection_has_error(c)) {
+        static constexpr char kName[] = "XdndSelection";
+        auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, sizeof kName - 1, kName), nullptr);
+        if (atom && atom->atom != XCB_ATOM_NONE) {
+            auto* owner = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, atom->atom), nullptr);
+            owned = owner && owner->owner != XCB_WINDOW_NONE;
+            std::free(owner);
+        }
+        std::free(atom);
+    }
+    xcb_disconnect(c);
+    return owned;
+}
+
+// One copy on a desktop of its own (an X server with openbox), driven by the
+// pointer and keyboard into the state a row of the table asks for.
+class Desk {
+public:
+    static constexpr int kWidth = 1024, kHeight = 768;
+
+    explicit Desk(const fs::path& runtime) : saved_(std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "") {
+        server_ = std::make_unique<XServer>(kWidth, kHeight);
+        if (!server_->Started()) return;
+        // Xdotool and the probe work on this display while the desk lives.
+        setenv("DISPLAY", server_->Display().c_str(), 1);
+        wm_ = StartChild({"openbox", "--sm-disable"}, {}, kEndOnRequest);
+        x_ = std::make_unique<X11Probe>();
+        Xdotool("mousemove 500 500");
+        copy_ = std::make_unique<Copy>(runtime, std::vector<std::string>{"DISPLAY=" + server_->Display()});
+    }
+    ~Desk() {
+        copy_.reset();
+        x_.reset();
+        wm_.reset();
+        server_.reset();
+        setenv("DISPLAY", saved_.c_str(), 1);
+    }
+    Desk(const Desk&) = delete;
+    Desk& operator=(const Desk&) = delete;
+
+    Copy& copy() { return *copy_; }
+    X11Probe& x() { return *x_; }
+    void TakeServerAway() { server_.reset(); }
+
+    // The bar exists and the first tick has hidden it.
+    void WaitForHiddenBar() {
+        ASSERT_TRUE(server_->Started()) << "no X server";
+        ASSERT_TRUE(WaitUntil([&] { return !x_->FindWindows("Form1").empty(); }, 90000)) << "no bar window";
+        ASSERT_TRUE(x_->WaitGone("Zeltrix", 60000)) << "the splash stays";
+        ASSERT_TRUE(WaitUntil([&] { return !x_->FindViewable("Form1"); }, 30000)) << "the bar did not hide";
+    }
+    // The pointer at the top row until the bar shows across the screen.
+    void Reveal(int pointerX = 300) {
+        ASSERT_TRUE(Xdotool("mousemove " + std::to_string(pointerX) + " 0"));
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                auto bar = x_->FindViewable("Form1");
+                return bar && bar->y == 0 && bar->width == kWidth;
+            },
+            10000))
+            << "the bar does not reveal";
+    }
+    // Reveals the bar above the button at `y` (Load 42, Download 58) and clicks it.
+    void ClickButton(int y) {
+        ASSERT_NO_FATAL_FAILURE(Reveal(kWidth - 35));
+        ASSERT_TRUE(Xdotool("mousemove " + std::to_string(kWidth - 35) + " " + std::to_string(y) + " click 1"));
+    }
+    // Loads a bar list with these lines through the Load button.
+    void Load(const std::vector<std::string>& lines) {
+        std::string list;
+        for (const auto& line : lines) list += line + "\r\n";
+        ASSERT_NO_FATAL_FAILURE(LoadFile(files_.WriteFile("bar.txt", list)));
+    }
+    void LoadFile(const std::string& path) {
+        ASSERT_NO_FATAL_FAILURE(ClickButton(42));
+        ASSERT_TRUE(AnswerFileDialog(*x_, "Open", path)) << "the list file dialog did not take the path";
+    }
+    const TempDir& files() const { return files_; }
+
+private:
+    std::string saved_;
+    TempDir files_{"zx-ending-"};
+    std::unique_ptr<XServer> server_;
+    std::unique_ptr<ChildProcess> wm_;
+    std::unique_ptr<X11Probe> x_;
+    std::unique_ptr<Copy> copy_;
+};
+
+TEST_F(SingleInstanceE2ETest, EveryWayOutEndsEveryProcessWithinTenSecondsAndWithdrawsTheText) {
+    for (const char* tool : {"Xvfb", "openbox", "xdotool"}) ASSERT_TRUE(HaveCommand(tool)) << tool;
+    TempDir root;
+    // A real picture: the engine drags only a picture that it could show.
+    const std::string image = ReadAll(std::string(std::getenv("ZX_SOURCE_DIR")) + "/assets/icon.png");
+    ASSERT_FALSE(image.empty());
+    root.WriteFile("pic.png", image);
+    NginxServer nginx(root.Path());
+    // A server that trickles its answer, a byte at a time: the download
+    // blocks there, as on a slow network. The engine's own fetch of the cell's
+    // picture may take a conversation first.
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nContent-Length: 500000\r\n\r\n";
+    const ScriptedConversation trickle{{.response = head + std::string(500000, 'x'), .trickleMs = 200}};
+    ScriptedHttpServer slow({trickle, trickle, trickle, trickle}, 3600000);
+    const std::vector<std::string> imageList{nginx.Url("/pic.png")};
+
+    struct WayOut {
+        const char* state;
+        std::function<void(Desk&)> enter;  // from the hidden bar into the state
+        bool takeServerAway = false;
+        std::function<void(Desk&)> check = nullptr;  // after the end
+    };
+    const fs::path folder = runtime_ / "images";
+    const WayOut ways[] = {
+        {"idle", [](Desk&) {}},
+        {"preview",
+         [](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Reveal());
+             ASSERT_TRUE(Xdotool("mousemove 190 30"));
+             ASSERT_TRUE(d.x().WaitViewable("Popup Form", 10000)) << "no preview";
+         }},
+        {"about window",
+         [](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Reveal());
+             ASSERT_TRUE(Xdotool("mousemove 40 30 click 1"));
+             ASSERT_TRUE(d.x().WaitViewable("Form2", 10000)) << "no about window";
+         }},
+        {"close question",
+         [](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Reveal());
+             d.x().RequestClose(d.x().FindViewable("Form1")->id);
+             ASSERT_TRUE(d.x().WaitViewable("Confirm", 10000)) << "no question";
+         }},
+        {"file dialog",
+         [](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.ClickButton(42));
+             ASSERT_TRUE(d.x().WaitViewable("Open", 10000)) << "no file dialog";
+         }},
+        {"error box",
+         [](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.LoadFile(d.files() / "no such list.txt"));
+             ASSERT_TRUE(d.x().WaitViewable("Zeltrix", 10000)) << "no error box";
+         }},
+        {"image dragged out of a cell",
+         [&](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Load(imageList));
+             ASSERT_NO_FATAL_FAILURE(d.Reveal(118));
+             // Pressed on the cell's picture and moved along the bar, once
+             // the picture shows; the button stays down.
+             ASSERT_TRUE(WaitUntil(
+                 [] {
+                     Xdotool("mousemove 118 30 mousedown 1");
+                     for (int step = 1; step <= 8; ++step)
+                         Xdotool("mousemove " + std::to_string(118 + 15 * step) + " 32");
+                     if (WaitUntil(DragStarted, 1000)) return true;
+                     Xdotool("mouseup 1 mousemove 118 30");
+                     return false;
+                 },
+                 20000))
+                 << "no drag out of the cell";
+         }},
+        {"X server taken away with the close question open",
+         [](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Reveal());
+             d.x().RequestClose(d.x().FindViewable("Form1")->id);
+             ASSERT_TRUE(d.x().WaitViewable("Confirm", 10000)) << "no question";
+         },
+         true},
+        // Last: without its mend the copy dies holding the text.
+        {"download from a trickling server",
+         [&](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Load({imageList[0], slow.Url("/slow.png")}));
+             fs::create_directories(folder);
+             ASSERT_NO_FATAL_FAILURE(d.ClickButton(58));
+             constexpr const char* kFolderTitle = "Select where to place the images.";
+             ASSERT_TRUE(d.x().WaitViewable(kFolderTitle, 20000)) << "no folder dialog";
+             // The dialog may stay on screen once the download blocks the
+             // program: the image written is the sign that it took the path.
+             AnswerFileDialog(d.x(), kFolderTitle, folder.string());
+             ASSERT_TRUE(WaitUntil([&] { return ReadAll((folder / "pic.png").string()) == image; }, 30000))
+                 << "the first image was not written";
+             // A second copy meanwhile gets no answer from the blocked copy:
+             // it ends within seconds, showing nothing.
+             const auto start = Clock::now();
+             Copy second(runtime_);
+             bool shown = false;
+             while (second.Running() && Clock::now() - start < std::chrono::seconds(20)) {
+                 shown = shown || ViewableCount(d.x(), "Zeltrix") > 0;
+                 Sleep(20);
+             }
+             EXPECT_EQ(second.WaitExit(0), 0);
+             EXPECT_FALSE(shown) << "the second copy showed a window";
+             EXPECT_LT(Clock::now() - start, std::chrono::seconds(12)) << "the second copy waited too long";
+         },
+         false,
+         [&](Desk&) {
+             std::vector<std::string> names;
+             for (const auto& e : fs::directory_iterator(folder)) names.push_back(e.path().filename().string());
+             EXPECT_EQ(names, std::vector<std::string>{"pic.png"}) << "a file was written for the cut image";
+             EXPECT_EQ(ReadAll((folder / "pic.png").string()), image);
+         }},
+    };
+    for (const WayOut& way : ways) {
+        SCOPED_TRACE(way.state);
+        Desk desk(runtime_);
+        ASSERT_NO_FATAL_FAILURE(desk.WaitForHiddenBar());
+        ASSERT_TRUE(IsPublishedHandle(Text().Read()));
+        ASSERT_NO_FATAL_FAILURE(way.enter(desk));
+        const std::vector<ProcessId> program = ProcessTree(desk.copy().Pid());
+        const auto start = Clock::now();
+        if (way.takeServerAway) {
+            desk.TakeServerAway();
+        } else {
+            desk.copy().Signal(SIGTERM);
+        }
+        EXPECT_TRUE(WaitUntil([&] { return AllEnded(program); }, 10000)) << program.size() << " processes";
+        EXPECT_EQ(desk.copy().WaitExit(1000), 0);
+        const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+        EXPECT_LT(took, std::chrono::seconds(10));
+        RecordProperty(way.state, static_cast<int>(took.count()));
+        EXPECT_EQ(Text().Read(), "") << "the text was not withdrawn";
+        if (way.check) way.check(desk);
+    }
 }
 
 }  // namespace

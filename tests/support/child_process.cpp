@@ -10,7 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <thread>
+
+#include "support/x11_probe.h"
 
 extern char** environ;
 
@@ -154,6 +159,94 @@ void Sleep(int ms) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
+namespace {
+
+struct ProcessStat {
+    pid_t parent = 0;
+    char state = '?';
+    unsigned long long startTime = 0;
+};
+
+// Fields 3 (state), 4 (parent) and 22 (start time) of a process's or a
+// thread's stat file; the command name before them may hold spaces and
+// parentheses.
+std::optional<ProcessStat> ReadStat(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::string line;
+    if (!std::getline(in, line)) return std::nullopt;
+    const size_t close = line.rfind(')');
+    if (close == std::string::npos) return std::nullopt;
+    ProcessStat stat;
+    int parent = 0;
+    if (std::sscanf(line.c_str() + close + 1,
+                    " %c %d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu", &stat.state,
+                    &parent, &stat.startTime) != 3)
+        return std::nullopt;
+    stat.parent = parent;
+    return stat;
+}
+
+}  // namespace
+
+std::vector<ProcessId> ProcessTree(pid_t root) {
+    std::map<pid_t, std::vector<pid_t>> children;
+    std::map<pid_t, unsigned long long> started;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        const pid_t pid = std::stoi(name);
+        if (const auto stat = ReadStat(entry.path() / "stat")) {
+            children[stat->parent].push_back(pid);
+            started[pid] = stat->startTime;
+        }
+    }
+    std::vector<ProcessId> tree;
+    if (!started.count(root)) return tree;
+    std::vector<pid_t> pending{root};
+    while (!pending.empty()) {
+        const pid_t pid = pending.back();
+        pending.pop_back();
+        tree.push_back({pid, started[pid]});
+        for (pid_t child : children[pid]) pending.push_back(child);
+    }
+    return tree;
+}
+
+bool AllEnded(const std::vector<ProcessId>& processes) {
+    for (const auto& p : processes) {
+        const std::filesystem::path proc = "/proc/" + std::to_string(p.pid);
+        const auto stat = ReadStat(proc / "stat");
+        if (!stat || stat->startTime != p.startTime) continue;
+        // A process has ended once every thread of it has: its first thread
+        // may be a zombie while the others still tear down its memory.
+        std::error_code error;
+        for (const auto& task : std::filesystem::directory_iterator(proc / "task", error)) {
+            const auto thread = ReadStat(task.path() / "stat");
+            if (thread && thread->state != 'Z' && thread->state != 'X') return false;
+        }
+    }
+    return true;
+}
+
+bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {
+    if (!x.WaitViewable(title, 20000)) return false;
+    const auto dialog = x.FindViewable(title);
+    if (!dialog) return false;
+    const std::string id = std::to_string(dialog->id);
+    Xdotool("windowactivate --sync " + id);
+    Xdotool("windowfocus --sync " + id);
+    Sleep(300);
+    Xdotool("key --clearmodifiers ctrl+a");
+    Xdotool("type --delay 15 '" + path + "'");
+    Sleep(300);
+    // The first Return may only close the name completer.
+    for (int i = 0; i < 3 && x.FindViewable(title); ++i) {
+        Xdotool("key Return");
+        if (x.WaitGone(title, 2000)) return true;
+    }
+    return !x.FindViewable(title);
+}
+
 bool HaveCommand(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -187,7 +280,8 @@ std::vector<std::string> CopyEnvironment(const std::filesystem::path& runtimeDir
 }
 }  // namespace
 
-ProgramCopy::ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv)
-    : ChildProcess({ProgramPath().string()}, CopyEnvironment(runtimeDir, extraEnv)) {}
+ProgramCopy::ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv,
+                         const std::filesystem::path& program)
+    : ChildProcess({program.string()}, CopyEnvironment(runtimeDir, extraEnv)) {}
 
 }  // namespace zx::test

@@ -14,6 +14,8 @@
 
 namespace zx::test {
 
+class X11Probe;
+
 struct ChildOptions {
     // A process group of its own, so that a browser and the helpers it starts
     // are signalled and ended together.
@@ -81,11 +83,26 @@ std::unique_ptr<ChildProcess> StartChild(const std::vector<std::string>& argv, c
 bool WaitUntil(const std::function<bool()>& done, int ms);
 void Sleep(int ms);
 
+// A process as it ran: its id and its start time, so that a later process
+// given the same id is not taken for it.
+struct ProcessId {
+    pid_t pid = 0;
+    unsigned long long startTime = 0;
+};
+// `root` and every process below it (the web engine's helpers of the program).
+std::vector<ProcessId> ProcessTree(pid_t root);
+// True when none of them runs any more: each is gone or a zombie whose every
+// thread has ended (a zombie nobody reaps has ended).
+bool AllEnded(const std::vector<ProcessId>& processes);
+
 // Whether the shell finds a command of this name.
 bool HaveCommand(const std::string& name);
 // Runs xdotool with `args` (shell words) on the X server of $DISPLAY; false
 // when it failed. Its output is dropped, its complaints stay in the log.
 bool Xdotool(const std::string& args);
+// Types `path` into the toolkit's file dialog titled `title` and confirms it;
+// false when the dialog did not show or did not go.
+bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path);
 // The first lines (up to 1000) a shell command writes to standard output;
 // its standard error is dropped.
 std::string ShellOutput(const std::string& command);
@@ -107,11 +124,13 @@ private:
 std::filesystem::path ProgramPath();
 bool ProgramBuilt();
 
-// A copy of the program on the X server of $DISPLAY, with its named objects in
-// `runtimeDir`, so that a program the user runs is never met.
+// A copy of the program (or of a changed `program`) on the X server of
+// $DISPLAY, with its named objects in `runtimeDir`, so that a program the
+// user runs is never met.
 class ProgramCopy : public ChildProcess {
 public:
-    explicit ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv = {});
+    explicit ProgramCopy(const std::filesystem::path& runtimeDir, const std::vector<std::string>& extraEnv = {},
+                         const std::filesystem::path& program = ProgramPath());
 };
 
 }  // namespace zx::test

@@ -106,6 +106,8 @@ MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
     PlacedDialog<QMessageBox> box(nullptr);
     MarkSecondaryWindow(box, nullptr);
     box.setWindowTitle(ToQString(request.caption));
+    // The text may carry outside text (a file name, an address): never markup.
+    box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(request.text));
     switch (request.icon) {
         case MsgIcon::None:
