@@ -62,7 +62,7 @@ class BrowserDropTest : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         browser_ = GetParam();
-        if (!HaveCommand(browser_)) GTEST_SKIP() << browser_ << " is not installed";
+        ASSERT_TRUE(HaveCommand(browser_)) << browser_ << " is not installed";
         for (const char* tool : {"Xvfb", "xdotool"}) ASSERT_TRUE(HaveCommand(tool)) << tool;
         ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
 
