@@ -55,10 +55,10 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
 
     SingleInstance instance;
     try {
-        // 1. Another copy runs or is starting: it was notified; end quietly.
+        // Another copy runs or is starting: it was notified; end quietly.
         if (!instance.StartupTest()) return 0;
 
-        // 2-5. The splash, painted at once, then 1.5 s without handling messages.
+        // The splash, painted at once, then 1.5 s without handling messages.
         auto splash = std::make_unique<TfrmSplashScreen>();
         MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
         // The X server redraws the picture itself while this thread sleeps
@@ -67,10 +67,10 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         splash->ShowPainted();
         std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
 
-        // 6. The title is the caption of the error boxes.
+        // The title is the caption of the error boxes.
         app.SetTitle("Zeltrix");
 
-        // 7-9. The windows, in this order; the bar hides the splash.
+        // The windows, in this order; the bar hides the splash.
         auto form1 = std::make_unique<TForm1>(splash.get());
         auto popup = std::make_unique<TfrmPopupForm>();
         popup->SetCells(&form1->Cells);
@@ -91,17 +91,17 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         });
         WatchTerminationSignals(&app);
 
-        // 10. Publish the bar's window handle. The toolkit may replace the
+        // Publish the bar's window handle. The toolkit may replace the
         // native window when the web views first show (another surface type),
         // so the handle is published again whenever it changes.
         instance.Publish(static_cast<WindowHandle>(form1->winId()));
         form1->OnWindowHandleChanged = [&](WindowHandle handle) { RunHandler([&] { instance.Publish(handle); }); };
 
-        // 11. The GUI loop; the bar is shown once, off screen.
+        // The GUI loop; the bar is shown once, off screen.
         form1->show();
         app.exec();
 
-        // 12. Withdraw the handle.
+        // Withdraw the handle.
         form1->OnWindowHandleChanged = nullptr;
         instance.Withdraw();
         form2.reset();
