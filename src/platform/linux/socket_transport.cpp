@@ -221,7 +221,11 @@ bool TIdSocketTransport::HasIncoming() {
     return ::poll(&p, 1, 0) > 0;
 }
 
-void SetTransferAbortDescriptor(int fd) { g_abortFd.store(fd); }
-int TransferAbortDescriptor() { return g_abortFd.load(); }
+void SetTransferAbortDescriptor(int fd) {
+    g_abortFd.store(fd);
+}
+int TransferAbortDescriptor() {
+    return g_abortFd.load();
+}
 
 }  // namespace zx
