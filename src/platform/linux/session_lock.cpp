@@ -4,10 +4,6 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QDBusObjectPath>
-#include <QDBusPendingCallWatcher>
-#include <QDBusPendingReply>
-#include <QDBusVariant>
 
 namespace zx {
 namespace {
@@ -15,57 +11,47 @@ namespace {
 constexpr char kLogind[] = "org.freedesktop.login1";
 constexpr char kProperties[] = "org.freedesktop.DBus.Properties";
 constexpr char kScreenSaver[] = "org.freedesktop.ScreenSaver";
-
-// Sends `call` on `bus` and hands its answer to `slot` of `owner` when it comes.
-void Ask(const QDBusConnection& bus, const QDBusMessage& call, QObject* owner, const char* slot) {
-    auto* pending = new QDBusPendingCallWatcher(bus.asyncCall(call), owner);
-    QObject::connect(pending, SIGNAL(finished(QDBusPendingCallWatcher*)), owner, slot);
-}
+constexpr char kScreenSaverPath[] = "/org/freedesktop/ScreenSaver";
 
 }  // namespace
 
+// Every call goes out with a callback and returns at once; the answers come
+// through the event loop.
 SessionLockWatcher::SessionLockWatcher() {
     QDBusConnection system = QDBusConnection::systemBus();
     if (system.isConnected()) {
         QDBusMessage call = QDBusMessage::createMethodCall(kLogind, "/org/freedesktop/login1",
                                                            "org.freedesktop.login1.Manager", "GetSessionByPID");
         call << static_cast<uint>(getpid());
-        Ask(system, call, this, SLOT(OnSessionPath(QDBusPendingCallWatcher*)));
+        system.callWithCallback(call, this, SLOT(OnSessionPath(QDBusObjectPath)));
     }
     QDBusConnection session = QDBusConnection::sessionBus();
     if (session.isConnected()) {
         // Listening before asking, so that no change between the two is lost.
-        session.connect(kScreenSaver, "/org/freedesktop/ScreenSaver", kScreenSaver, "ActiveChanged", this,
+        session.connect(kScreenSaver, kScreenSaverPath, kScreenSaver, "ActiveChanged", this,
                         SLOT(OnScreenSaverActive(bool)));
-        Ask(session,
-            QDBusMessage::createMethodCall(kScreenSaver, "/org/freedesktop/ScreenSaver", kScreenSaver, "GetActive"),
-            this, SLOT(OnScreenSaverAnswer(QDBusPendingCallWatcher*)));
+        session.callWithCallback(
+            QDBusMessage::createMethodCall(kScreenSaver, kScreenSaverPath, kScreenSaver, "GetActive"), this,
+            SLOT(OnScreenSaverAnswer(bool)));
     }
 }
 
-void SessionLockWatcher::OnSessionPath(QDBusPendingCallWatcher* call) {
-    call->deleteLater();
-    QDBusPendingReply<QDBusObjectPath> reply = *call;
-    if (reply.isError()) return;
-    sessionPath_ = reply.value().path();
+void SessionLockWatcher::OnSessionPath(const QDBusObjectPath& path) {
+    sessionPath_ = path.path();
     QDBusConnection system = QDBusConnection::systemBus();
     system.connect(kLogind, sessionPath_, kProperties, "PropertiesChanged", this,
                    SLOT(OnLogindProperties(QString, QVariantMap, QStringList)));
     QDBusMessage get = QDBusMessage::createMethodCall(kLogind, sessionPath_, kProperties, "Get");
     get << QString("org.freedesktop.login1.Session") << QString("LockedHint");
-    Ask(system, get, this, SLOT(OnLockedHint(QDBusPendingCallWatcher*)));
+    system.callWithCallback(get, this, SLOT(OnLockedHint(QDBusVariant)));
 }
 
-void SessionLockWatcher::OnLockedHint(QDBusPendingCallWatcher* call) {
-    call->deleteLater();
-    QDBusPendingReply<QDBusVariant> reply = *call;
-    if (!reply.isError() && !logindSignalled_) logindLocked_ = reply.value().variant().toBool();
+void SessionLockWatcher::OnLockedHint(const QDBusVariant& hint) {
+    if (!logindSignalled_) logindLocked_ = hint.variant().toBool();
 }
 
-void SessionLockWatcher::OnScreenSaverAnswer(QDBusPendingCallWatcher* call) {
-    call->deleteLater();
-    QDBusPendingReply<bool> reply = *call;
-    if (!reply.isError() && !screenSaverSignalled_) screenSaverActive_ = reply.value();
+void SessionLockWatcher::OnScreenSaverAnswer(bool active) {
+    if (!screenSaverSignalled_) screenSaverActive_ = active;
 }
 
 void SessionLockWatcher::OnLogindProperties(const QString&, const QVariantMap& changed, const QStringList&) {

@@ -3,12 +3,12 @@
 // desktop's screen saver over D-Bus. Both are asked without waiting for the
 // answer, then kept up to date from their change signals, so that start-up
 // never blocks on the bus and a 200 ms poll costs nothing.
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 #include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVariantMap>
-
-class QDBusPendingCallWatcher;
 
 namespace zx {
 
@@ -20,9 +20,10 @@ public:
     bool Locked() const { return logindLocked_ || screenSaverActive_; }
 
 private slots:
-    void OnSessionPath(QDBusPendingCallWatcher* call);
-    void OnLockedHint(QDBusPendingCallWatcher* call);
-    void OnScreenSaverAnswer(QDBusPendingCallWatcher* call);
+    // The answers; a call that fails leaves its service counted as unlocked.
+    void OnSessionPath(const QDBusObjectPath& path);
+    void OnLockedHint(const QDBusVariant& hint);
+    void OnScreenSaverAnswer(bool active);
     void OnLogindProperties(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
     void OnScreenSaverActive(bool active);
 
