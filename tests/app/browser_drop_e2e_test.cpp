@@ -246,9 +246,9 @@ TEST_P(BrowserDropTest, DraggedImagesLandInTheCellsTheyAreDroppedOn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Browsers, BrowserDropTest, testing::Values("chromium", "firefox-esr"),
-                         [](const testing::TestParamInfo<const char*>& info) {
-                             return std::string(info.param) == "chromium" ? std::string("Chromium")
-                                                                          : std::string("FirefoxEsr");
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param) == "chromium" ? std::string("Chromium")
+                                                                           : std::string("FirefoxEsr");
                          });
 
 }  // namespace
