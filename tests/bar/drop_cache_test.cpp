@@ -65,6 +65,9 @@ TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
     ASSERT_EQ(setxattr(path.c_str(), "user.xdg.origin.url", origin.data(), origin.size(), 0), 0) << errno;
     const std::string plain = dir / "plain.png";
     std::ofstream(plain) << "x";
+    const std::string other = dir / "other.jpg", otherOrigin = "http://images.example/other.jpg";
+    std::ofstream(other) << "x";
+    ASSERT_EQ(setxattr(other.c_str(), "user.xdg.origin.url", otherOrigin.data(), otherOrigin.size(), 0), 0) << errno;
 
     BarFixture f;
     LinuxPlatform linuxPlatform;
@@ -74,15 +77,14 @@ TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
     Drop(f, 4, "file://" + path);  // the file: form
     Drop(f, 5, path + "/");        // no such file
     // The attribute belongs to the file, so any path to it finds it.
-    const std::string doubled = dir.Path() + "//tabby.jpg";
-    EXPECT_FALSE(Drop(f, 6, doubled));
+    EXPECT_FALSE(Drop(f, 6, dir.Path() + "//other.jpg"));
     SetPlatform(previous);
 
     EXPECT_EQ(f.cell(2).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource));
     EXPECT_EQ(f.cell(3).HTMLCode().Count(), 0);
     EXPECT_EQ(f.cell(4).HTMLCode().Count(), 0);
     EXPECT_EQ(f.cell(5).HTMLCode().Count(), 0);
-    EXPECT_EQ(f.cell(6).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource));
+    EXPECT_EQ(f.cell(6).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), otherOrigin));
     // A relative name is never looked up against the working directory.
     char* oldCwd = get_current_dir_name();
     ASSERT_EQ(chdir(dir.Path().c_str()), 0);

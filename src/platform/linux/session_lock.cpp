@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
 
 namespace zx {
 namespace {
@@ -23,7 +25,7 @@ SessionLockWatcher::SessionLockWatcher() {
         QDBusMessage call = QDBusMessage::createMethodCall(kLogind, "/org/freedesktop/login1",
                                                            "org.freedesktop.login1.Manager", "GetSessionByPID");
         call << static_cast<uint>(getpid());
-        system.callWithCallback(call, this, SLOT(OnSessionPath(QDBusObjectPath)));
+        system.callWithCallback(call, this, SLOT(OnSessionPath(QDBusMessage)), SLOT(OnNoAnswer(QDBusError)));
     }
     QDBusConnection session = QDBusConnection::sessionBus();
     if (session.isConnected()) {
@@ -32,27 +34,32 @@ SessionLockWatcher::SessionLockWatcher() {
                         SLOT(OnScreenSaverActive(bool)));
         session.callWithCallback(
             QDBusMessage::createMethodCall(kScreenSaver, kScreenSaverPath, kScreenSaver, "GetActive"), this,
-            SLOT(OnScreenSaverAnswer(bool)));
+            SLOT(OnScreenSaverAnswer(QDBusMessage)), SLOT(OnNoAnswer(QDBusError)));
     }
 }
 
-void SessionLockWatcher::OnSessionPath(const QDBusObjectPath& path) {
-    sessionPath_ = path.path();
+void SessionLockWatcher::OnSessionPath(const QDBusMessage& reply) {
+    sessionPath_ = qdbus_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
+    if (sessionPath_.isEmpty()) return;
     QDBusConnection system = QDBusConnection::systemBus();
     system.connect(kLogind, sessionPath_, kProperties, "PropertiesChanged", this,
                    SLOT(OnLogindProperties(QString, QVariantMap, QStringList)));
     QDBusMessage get = QDBusMessage::createMethodCall(kLogind, sessionPath_, kProperties, "Get");
     get << QString("org.freedesktop.login1.Session") << QString("LockedHint");
-    system.callWithCallback(get, this, SLOT(OnLockedHint(QDBusVariant)));
+    system.callWithCallback(get, this, SLOT(OnLockedHint(QDBusMessage)), SLOT(OnNoAnswer(QDBusError)));
 }
 
-void SessionLockWatcher::OnLockedHint(const QDBusVariant& hint) {
-    if (!logindSignalled_) logindLocked_ = hint.variant().toBool();
+void SessionLockWatcher::OnLockedHint(const QDBusMessage& reply) {
+    const QVariant hint = qdbus_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+    if (!logindSignalled_) logindLocked_ = hint.toBool();
 }
 
-void SessionLockWatcher::OnScreenSaverAnswer(bool active) {
-    if (!screenSaverSignalled_) screenSaverActive_ = active;
+void SessionLockWatcher::OnScreenSaverAnswer(const QDBusMessage& reply) {
+    if (!screenSaverSignalled_) screenSaverActive_ = reply.arguments().value(0).toBool();
 }
+
+// No logind or no screen saver is an ordinary desktop: nothing to report.
+void SessionLockWatcher::OnNoAnswer(const QDBusError&) {}
 
 void SessionLockWatcher::OnLogindProperties(const QString&, const QVariantMap& changed, const QStringList&) {
     auto it = changed.find("LockedHint");

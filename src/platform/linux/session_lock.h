@@ -3,8 +3,8 @@
 // desktop's screen saver over D-Bus. Both are asked without waiting for the
 // answer, then kept up to date from their change signals, so that start-up
 // never blocks on the bus and a 200 ms poll costs nothing.
-#include <QDBusObjectPath>
-#include <QDBusVariant>
+#include <QDBusError>
+#include <QDBusMessage>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -20,10 +20,11 @@ public:
     bool Locked() const { return logindLocked_ || screenSaverActive_; }
 
 private slots:
-    // The answers; a call that fails leaves its service counted as unlocked.
-    void OnSessionPath(const QDBusObjectPath& path);
-    void OnLockedHint(const QDBusVariant& hint);
-    void OnScreenSaverAnswer(bool active);
+    // The answers. A call that fails leaves its service counted as unlocked.
+    void OnSessionPath(const QDBusMessage& reply);
+    void OnLockedHint(const QDBusMessage& reply);
+    void OnScreenSaverAnswer(const QDBusMessage& reply);
+    void OnNoAnswer(const QDBusError& error);
     void OnLogindProperties(const QString& interface, const QVariantMap& changed, const QStringList& invalidated);
     void OnScreenSaverActive(bool active);
 
