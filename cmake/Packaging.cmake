@@ -17,6 +17,33 @@ execute_process(COMMAND date -u -R -d "${ZX_RELEASE_DATE} 12:00"
                 OUTPUT_VARIABLE ZX_RELEASE_DATE_RFC2822 OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
 configure_file(${PROJECT_SOURCE_DIR}/assets/${ZX_APP_ID}.metainfo.xml.in ${ZX_GENERATED}/${ZX_APP_ID}.metainfo.xml
                @ONLY)
+# The package's changelog lists this version's section of CHANGELOG.md: each
+# "### Kind" becomes an entry, its "- item" lines the entry's items, and lines
+# indented by two spaces continue the item.
+file(STRINGS ${PROJECT_SOURCE_DIR}/CHANGELOG.md zx_changelog_lines ENCODING UTF-8)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/CHANGELOG.md)
+set(ZX_CHANGES "")
+set(zx_in_release FALSE)
+foreach(line IN LISTS zx_changelog_lines)
+  if(line MATCHES "^## ")
+    string(FIND "${line}" "## [${PROJECT_VERSION}]" zx_at)
+    if(zx_at EQUAL 0)
+      set(zx_in_release TRUE)
+    else()
+      set(zx_in_release FALSE)
+    endif()
+  elseif(zx_in_release AND line MATCHES "^### (.+)$")
+    string(APPEND ZX_CHANGES "  * ${CMAKE_MATCH_1}\n")
+  elseif(zx_in_release AND line MATCHES "^- (.+)$")
+    string(APPEND ZX_CHANGES "    - ${CMAKE_MATCH_1}\n")
+  elseif(zx_in_release AND line MATCHES "^  (.+)$")
+    string(APPEND ZX_CHANGES "      ${CMAKE_MATCH_1}\n")
+  endif()
+endforeach()
+if(ZX_CHANGES STREQUAL "")
+  message(FATAL_ERROR "CHANGELOG.md has no section for ${PROJECT_VERSION}")
+endif()
+string(REGEX REPLACE "\n$" "" ZX_CHANGES "${ZX_CHANGES}")
 # Man pages and changelogs ship compressed, without a time stamp in the gzip
 # header so that equal sources give equal packages.
 foreach(doc zeltrix.1 changelog)

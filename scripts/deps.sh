@@ -13,7 +13,7 @@ BUILD_PACKAGES=(
 )
 TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   xdotool openbox xfwm4 xfconf imagemagick
   nginx-light lighttpd apache2-bin python3 curl time attr dbus-daemon
   chromium firefox-esr

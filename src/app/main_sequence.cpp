@@ -65,13 +65,13 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         // reported like any failure of the main sequence.
         ApplySkin(app);
 
-        // 1. Another copy runs or is starting: it was notified; end quietly.
+        // Another copy runs or is starting: it was notified; end quietly.
         if (!instance.StartupTest()) return 0;
         // When a library ends the process itself (the toolkit does when the X
         // connection breaks), the handle is withdrawn on the way out.
         ExitFromLibraryGuard withdrawOnExit([&] { instance.Withdraw(); });
 
-        // 2-5. The splash, painted at once, then 1.5 s without handling messages.
+        // The splash, painted at once, then 1.5 s without handling messages.
         auto splash = std::make_unique<TfrmSplashScreen>();
         MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
         // The X server redraws the picture itself while this thread sleeps
@@ -80,10 +80,10 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         splash->ShowPainted();
         std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
 
-        // 6. The title is the caption of the error boxes.
+        // The title is the caption of the error boxes.
         app.SetTitle("Zeltrix");
 
-        // 7-9. The windows, in this order; the bar hides the splash.
+        // The windows, in this order; the bar hides the splash.
         auto form1 = std::make_unique<TForm1>(splash.get());
         auto popup = std::make_unique<TfrmPopupForm>();
         popup->SetCells(&form1->Cells);
@@ -103,20 +103,20 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
             });
         });
 
-        // 10. Publish the bar's window handle. The toolkit may replace the
+        // Publish the bar's window handle. The toolkit may replace the
         // native window when the web views first show (another surface type),
         // so the handle is published again whenever it changes.
         instance.Publish(static_cast<WindowHandle>(form1->winId()));
         form1->OnWindowHandleChanged = [&](WindowHandle handle) { RunHandler([&] { instance.Publish(handle); }); };
 
-        // 11. The GUI loop; the bar is shown once, off screen. A signal that
+        // The GUI loop; the bar is shown once, off screen. A signal that
         // came while the windows were built has ended the program already.
         if (!TerminationRequested()) {
             form1->show();
             app.exec();
         }
 
-        // 12. Withdraw the handle. What remains is memory and the engine's
+        // Withdraw the handle. What remains is memory and the engine's
         // teardown, which is given a few seconds: a copy that is only dying
         // must not outlive its handle for long.
         form1->OnWindowHandleChanged = nullptr;

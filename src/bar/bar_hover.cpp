@@ -91,19 +91,19 @@ bool TForm1::InputDesktopAvailable() {
 }
 
 void TForm1::Timer1Timer() {
-    // 1. Nothing while the session is locked; a pending step waits.
+    // Nothing while the session is locked; a pending step waits.
     if (!InputDesktopAvailable()) return;
 
-    // 2. The pointer; a failed read leaves (0, 0) of the primary's frame.
+    // The pointer; a failed read leaves (0, 0) of the primary's frame.
     const Rect primary = platform().PrimaryScreen();
     Point P{primary.Left, primary.Top};
     platform().GetCursorPos(P);
     P = ToFrame(QPoint(P.X, P.Y), primary);
 
-    // 3. Frozen while the pointer rests where the last step was taken.
+    // Frozen while the pointer rests where the last step was taken.
     if (P == state_.StepCursorPos && state_.KeyStep == 0) return;
 
-    // 4. An arrow-key step replaces the point by the neighbour cell's.
+    // An arrow-key step replaces the point by the neighbour cell's.
     if (state_.KeyStep != 0) {
         const int step = state_.KeyStep;
         state_.KeyStep = 0;
@@ -116,7 +116,7 @@ void TForm1::Timer1Timer() {
     const int W = primary.Width;
     const int H = kBarHeight;
 
-    // 5. Reveal at the top edge, unless a mouse button is held on one of ours.
+    // Reveal at the top edge, unless a mouse button is held on one of ours.
     if (P.Y < 1 && !platform().GuiThreadHoldsCapture()) {
         PlaceIfMoved(sLabel1, W - 142, 57);
         PrepareReveal(primary);
@@ -125,7 +125,7 @@ void TForm1::Timer1Timer() {
         SetFormShown(this, true);
     }
 
-    // 6. Below the bar: both hide, unless the pointer is in the popup.
+    // Below the bar: both hide, unless the pointer is in the popup.
     if (P.Y > H) {
         if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(ToGlobal(P.X, P.Y, primary)))
             return;
@@ -135,7 +135,7 @@ void TForm1::Timer1Timer() {
         return;
     }
 
-    // 7. Resting: count the dwell down, then update the preview.
+    // Resting: count the dwell down, then update the preview.
     if (P == state_.LastCursorPos) {
         if (Timer1->Tag > 0 || !ShownOnScreen(*this, primary)) {
             if (Timer1->Tag > INT_MIN) --Timer1->Tag;
@@ -145,7 +145,7 @@ void TForm1::Timer1Timer() {
         return;
     }
 
-    // 8. Moved: an open preview follows at once, else the dwell starts.
+    // Moved: an open preview follows at once, else the dwell starts.
     state_.LastCursorPos = P;
     if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this, primary))
         HoverUpdate(P, primary);
@@ -179,26 +179,26 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     if (!frmPopupForm) return;
     const int W = primary.Width;
 
-    // 1. The right zone, over the buttons, closes the preview.
+    // The right zone, over the buttons, closes the preview.
     if (InRightZone(P.X, W)) {
         SetFormShown(frmPopupForm, false);
         state_.HoverIndex = -1;
         return;
     }
 
-    // 2. The hovered cell. The revealed bar lies at (0, 0) of the frame, so
+    // The hovered cell. The revealed bar lies at (0, 0) of the frame, so
     // frame coordinates serve directly.
     const int hovered = CellAt(P, state_.VisibleCellCount);
     if (hovered < 0) return;
     TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
 
-    // 3. Under the cell, pulled back to stay on the primary monitor.
+    // Under the cell, pulled back to stay on the primary monitor.
     int left = cell->x();
     if (W < left + frmPopupForm->width()) left = W - frmPopupForm->width();
     const QPoint place = ToGlobal(left, kBarHeight, primary);
     PlaceIfMoved(frmPopupForm, place.x(), place.y());
 
-    // 4. Copy the page only where it differs; the actual-size view follows wb1.
+    // Copy the page only where it differs; the actual-size view follows wb1.
     const std::string text = cell->HTMLCode().Text();
     if (!SameText(*frmPopupForm->wb1, text)) {
         frmPopupForm->wb1->HTMLCode().SetLines(cell->HTMLCode().Lines());

@@ -72,7 +72,7 @@ protected:
     void SetUp() override {
         browser_ = GetParam().browser;
         const std::string wm = GetParam().windowManager;
-        if (!HaveCommand(browser_)) GTEST_SKIP() << browser_ << " is not installed";
+        ASSERT_TRUE(HaveCommand(browser_)) << browser_ << " is not installed";
         for (const char* tool : {"Xvfb", "xdotool", "xprop", wm.c_str()}) ASSERT_TRUE(HaveCommand(tool)) << tool;
         ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
 

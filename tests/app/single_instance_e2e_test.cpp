@@ -66,8 +66,8 @@ std::vector<std::string> Describe(std::vector<XWindowInfo> windows) {
 class SingleInstanceE2ETest : public testing::Test {
 protected:
     void SetUp() override {
-        if (!std::getenv("DISPLAY")) GTEST_SKIP() << "needs the X server that ./test starts";
-        if (!fs::exists(ProgramPath())) GTEST_SKIP() << "the program is not built";
+        ASSERT_TRUE(std::getenv("DISPLAY")) << "needs the X server that ./test starts";
+        ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
         // This process's view of the instance text lives in the same place.
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
     }

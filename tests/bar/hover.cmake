@@ -5,4 +5,4 @@ zx_add_test(bar_hover_test QT
     ${CMAKE_CURRENT_LIST_DIR}/hover_reveal_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hover_preview_test.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hover_keys_test.cpp
-  LIBS zx_bar zx_platform_fake zx_platform_linux Qt6::Test)
+  LIBS zx_bar zx_platform_fake Qt6::Test)

@@ -16,6 +16,7 @@
 
 #include "support/http_test_util.h"
 #include "support/temp_dir.h"
+#include "support/machine_limits.h"
 
 namespace zx {
 namespace {
@@ -98,13 +99,9 @@ TEST(HttpConnection, AnotherHostGetsItsOwnConnection) {
 }
 
 TEST(HttpConnection, BracketedHostConnectsOverIPv6) {
-    std::unique_ptr<ScriptedHttpServer> server;
-    try {
-        server = std::make_unique<ScriptedHttpServer>(std::vector<test::ScriptedConversation>{{Answer(Ok("six"))}},
-                                                      20000, true);
-    } catch (const std::runtime_error&) {
-        GTEST_SKIP() << "no IPv6 loopback here";
-    }
+    if (auto why = test::MachineLacks(test::MachineLimit::kIpv6Loopback)) GTEST_SKIP() << *why;
+    auto server =
+        std::make_unique<ScriptedHttpServer>(std::vector<test::ScriptedConversation>{{Answer(Ok("six"))}}, 20000, true);
     auto http = test::MakeClient();
     TMemoryStream t;
     http->Get(server->Url("/a.jpg"), t);

@@ -2,53 +2,75 @@
 
 #include <unistd.h>
 
+#include <QDBusArgument>
 #include <QDBusConnection>
-#include <QDBusInterface>
 #include <QDBusObjectPath>
-#include <QDBusReply>
 #include <QDBusVariant>
 
 namespace zx {
 namespace {
-constexpr int kCallTimeoutMs = 500;
-}
 
+constexpr char kLogind[] = "org.freedesktop.login1";
+constexpr char kProperties[] = "org.freedesktop.DBus.Properties";
+constexpr char kScreenSaver[] = "org.freedesktop.ScreenSaver";
+constexpr char kScreenSaverPath[] = "/org/freedesktop/ScreenSaver";
+
+}  // namespace
+
+// Every call goes out with a callback and returns at once; the answers come
+// through the event loop.
 SessionLockWatcher::SessionLockWatcher() {
     QDBusConnection system = QDBusConnection::systemBus();
     if (system.isConnected()) {
-        QDBusInterface manager("org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager",
-                               system);
-        manager.setTimeout(kCallTimeoutMs);
-        QDBusReply<QDBusObjectPath> session = manager.call("GetSessionByPID", static_cast<uint>(getpid()));
-        if (session.isValid()) {
-            sessionPath_ = session.value().path();
-            QDBusInterface props("org.freedesktop.login1", sessionPath_, "org.freedesktop.DBus.Properties", system);
-            props.setTimeout(kCallTimeoutMs);
-            QDBusReply<QDBusVariant> hint = props.call("Get", "org.freedesktop.login1.Session", "LockedHint");
-            if (hint.isValid()) logindLocked_ = hint.value().variant().toBool();
-            system.connect("org.freedesktop.login1", sessionPath_, "org.freedesktop.DBus.Properties",
-                           "PropertiesChanged", this, SLOT(OnLogindProperties(QString, QVariantMap, QStringList)));
-        }
+        QDBusMessage call = QDBusMessage::createMethodCall(kLogind, "/org/freedesktop/login1",
+                                                           "org.freedesktop.login1.Manager", "GetSessionByPID");
+        call << static_cast<uint>(getpid());
+        system.callWithCallback(call, this, SLOT(OnSessionPath(QDBusMessage)), SLOT(OnNoAnswer(QDBusError)));
     }
     QDBusConnection session = QDBusConnection::sessionBus();
     if (session.isConnected()) {
-        QDBusInterface saver("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver",
-                             "org.freedesktop.ScreenSaver", session);
-        saver.setTimeout(kCallTimeoutMs);
-        QDBusReply<bool> active = saver.call("GetActive");
-        if (active.isValid()) screenSaverActive_ = active.value();
-        session.connect("org.freedesktop.ScreenSaver", "/org/freedesktop/ScreenSaver", "org.freedesktop.ScreenSaver",
-                        "ActiveChanged", this, SLOT(OnScreenSaverActive(bool)));
+        // Listening before asking, so that no change between the two is lost.
+        session.connect(kScreenSaver, kScreenSaverPath, kScreenSaver, "ActiveChanged", this,
+                        SLOT(OnScreenSaverActive(bool)));
+        session.callWithCallback(
+            QDBusMessage::createMethodCall(kScreenSaver, kScreenSaverPath, kScreenSaver, "GetActive"), this,
+            SLOT(OnScreenSaverAnswer(QDBusMessage)), SLOT(OnNoAnswer(QDBusError)));
     }
 }
 
+void SessionLockWatcher::OnSessionPath(const QDBusMessage& reply) {
+    sessionPath_ = qdbus_cast<QDBusObjectPath>(reply.arguments().value(0)).path();
+    if (sessionPath_.isEmpty()) return;
+    QDBusConnection system = QDBusConnection::systemBus();
+    system.connect(kLogind, sessionPath_, kProperties, "PropertiesChanged", this,
+                   SLOT(OnLogindProperties(QString, QVariantMap, QStringList)));
+    QDBusMessage get = QDBusMessage::createMethodCall(kLogind, sessionPath_, kProperties, "Get");
+    get << QString("org.freedesktop.login1.Session") << QString("LockedHint");
+    system.callWithCallback(get, this, SLOT(OnLockedHint(QDBusMessage)), SLOT(OnNoAnswer(QDBusError)));
+}
+
+void SessionLockWatcher::OnLockedHint(const QDBusMessage& reply) {
+    const QVariant hint = qdbus_cast<QDBusVariant>(reply.arguments().value(0)).variant();
+    if (!logindSignalled_) logindLocked_ = hint.toBool();
+}
+
+void SessionLockWatcher::OnScreenSaverAnswer(const QDBusMessage& reply) {
+    if (!screenSaverSignalled_) screenSaverActive_ = reply.arguments().value(0).toBool();
+}
+
+// No logind or no screen saver is an ordinary desktop: nothing to report.
+void SessionLockWatcher::OnNoAnswer(const QDBusError&) {}
+
 void SessionLockWatcher::OnLogindProperties(const QString&, const QVariantMap& changed, const QStringList&) {
     auto it = changed.find("LockedHint");
-    if (it != changed.end()) logindLocked_ = it->toBool();
+    if (it == changed.end()) return;
+    logindLocked_ = it->toBool();
+    logindSignalled_ = true;
 }
 
 void SessionLockWatcher::OnScreenSaverActive(bool active) {
     screenSaverActive_ = active;
+    screenSaverSignalled_ = true;
 }
 
 }  // namespace zx
