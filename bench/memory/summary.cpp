@@ -33,10 +33,10 @@ std::string Others(const std::vector<Mapper>& others) {
 }
 
 // A figure that PSS sharing with other programs would falsify shows "-".
-std::string Cell(bool shown, double value, const char* format = "%.1f") {
+std::string Cell(bool shown, double value) {
     if (!shown) return "-";
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, format, value);
+    std::snprintf(buffer, sizeof buffer, "%.1f", value);
     return buffer;
 }
 

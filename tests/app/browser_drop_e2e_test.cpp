@@ -292,10 +292,10 @@ TEST_P(BrowserDropTest, DraggedImagesLandInTheCellsTheyAreDroppedOn) {
 INSTANTIATE_TEST_SUITE_P(Desktops, BrowserDropTest,
                          testing::Values(Desktop{"chromium", "openbox"}, Desktop{"chromium", "xfwm4"},
                                          Desktop{"firefox-esr", "openbox"}, Desktop{"firefox-esr", "xfwm4"}),
-                         [](const testing::TestParamInfo<Desktop>& info) {
+                         [](const testing::TestParamInfo<Desktop>& param) {
                              std::string name =
-                                 std::string(info.param.browser) == "chromium" ? "Chromium" : "FirefoxEsr";
-                             return name + (std::string(info.param.windowManager) == "openbox" ? "Openbox" : "Xfwm4");
+                                 std::string(param.param.browser) == "chromium" ? "Chromium" : "FirefoxEsr";
+                             return name + (std::string(param.param.windowManager) == "openbox" ? "Openbox" : "Xfwm4");
                          });
 
 }  // namespace

@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "support/http_test_util.h"
-#include "support/temp_dir.h"
 #include "support/machine_limits.h"
+#include "support/temp_dir.h"
 
 namespace zx {
 namespace {
