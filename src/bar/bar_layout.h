@@ -3,11 +3,11 @@
 // revealed bar lies at the top-left corner of the primary monitor): where a
 // cell stands, how many cells a screen width shows, and which cell a point
 // hovers. The layout pass, the hover and the tests all read it from here.
+#include "base/cell_document.h"
 #include "platform/platform.h"
 
 namespace zx {
 
-inline constexpr int kCellCount = 20;
 inline constexpr int kBarHeight = 70;
 inline constexpr int kCellWidth = 71;
 inline constexpr int kCellHeight = 51;

@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "base/cell_document.h"
+
 namespace zx {
 
-inline constexpr int kListLineCount = 20;
+inline constexpr int kListLineCount = kCellCount;
 // Reading stops at the twentieth line break; the text before it may be at
 // most this long, or the file is refused as too large.
 inline constexpr size_t kMaxListReadBytes = size_t{4} * 1024 * 1024;

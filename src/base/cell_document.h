@@ -10,6 +10,9 @@
 
 namespace zx {
 
+// The bar holds twenty cells; the list file has a line for each of them.
+inline constexpr int kCellCount = 20;
+
 // The 40 lines of the cell page template; "####" stands for the address.
 const std::vector<std::string>& CellPageTemplate();
 
