@@ -60,12 +60,9 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
     for (int i = 0; i < kCellCount; ++i) {
         TStringList& code = Cells[static_cast<size_t>(i)]->HTMLCode();
         if (code.Count() == 0 || code[0] != N[0]) continue;
-        MessageBoxRequest question;
-        question.text = "The same image is in cell " + std::to_string(i) + ". Do you want to move it to this cell?";
-        question.caption = "Confirm";
-        question.buttons = MsgButtons::YesNo;
-        question.icon = MsgIcon::Question;
-        if (platform().MessageBox(question) != MsgAnswer::Yes) return;
+        if (!Confirm("The same image is in cell " + std::to_string(i) + ". Do you want to move it to this cell?",
+                     MsgButtons::YesNo))
+            return;
         code.SetText("");
     }
     ASender->HTMLCode().SetText(JoinLinesCRLF(N));

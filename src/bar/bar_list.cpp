@@ -19,12 +19,7 @@ void TForm1::Button2Click() {
     if (!chosen) return;
     const std::string& F = *chosen;
     if (ListFileExists(F)) {
-        MessageBoxRequest question;
-        question.text = "The file you specified exists. Do you want to overwrite it?";
-        question.caption = "Confirm";
-        question.buttons = MsgButtons::YesCancel;
-        question.icon = MsgIcon::Question;
-        if (platform().MessageBox(question) != MsgAnswer::Yes) return;
+        if (!Confirm("The file you specified exists. Do you want to overwrite it?", MsgButtons::YesCancel)) return;
     }
     std::vector<std::string> lines;
     lines.reserve(kListLineCount);

@@ -22,6 +22,17 @@ Platform* SetPlatform(Platform* p) {
     return old;
 }
 
+bool Confirm(const std::string& text, MsgButtons buttons, MsgAnswer defaultButton, MsgAnswer escapeButton) {
+    MessageBoxRequest question;
+    question.text = text;
+    question.caption = "Confirm";
+    question.buttons = buttons;
+    question.icon = MsgIcon::Question;
+    question.defaultButton = defaultButton;
+    question.escapeButton = escapeButton;
+    return platform().MessageBox(question) == MsgAnswer::Yes;
+}
+
 std::string ShellAddress(const std::string& address) {
     if (address.find("://") != std::string::npos || address.rfind("mailto:", 0) == 0) return address;
     return "http://" + address;

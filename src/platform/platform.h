@@ -135,6 +135,11 @@ Platform& platform();
 // Installs `p` (not owned); returns the previous one.
 Platform* SetPlatform(Platform* p);
 
+// The program's questions: a box captioned "Confirm" with the question icon
+// and Yes/No or Yes/Cancel; true only when the answer is Yes.
+bool Confirm(const std::string& text, MsgButtons buttons, MsgAnswer defaultButton = MsgAnswer::None,
+             MsgAnswer escapeButton = MsgAnswer::None);
+
 // Shell "open" takes a bare host name as http://host.
 std::string ShellAddress(const std::string& address);
 
