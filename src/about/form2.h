@@ -18,6 +18,8 @@ inline constexpr int mrCancel = 2;
 inline constexpr const char* kMakerSite = "http://www.brightfold.example";
 
 class TForm2 : public QDialog {
+    Q_OBJECT
+
 public:
     // `splash` is closed again each time the window is shown.
     explicit TForm2(QWidget* splash = nullptr);

@@ -5,24 +5,13 @@
 #include <exception>
 #include <string>
 
-#include "base/handler_guard.h"
+#include "app/guarded_application.h"
 
 namespace zx {
 
-// Exceptions must not cross the toolkit's event loop: every event it
-// dispatches, and so every handler of every window, runs inside RunHandler,
-// the program's one exception net. The tests' application is one too.
-class TGuardedApplication : public QApplication {
-public:
-    using QApplication::QApplication;
-    bool notify(QObject* receiver, QEvent* event) override {
-        bool handled = false;
-        RunHandler([&] { handled = QApplication::notify(receiver, event); });
-        return handled;
-    }
-};
-
 class TApplication : public TGuardedApplication {
+    Q_OBJECT
+
 public:
     TApplication(int& argc, char** argv);
     ~TApplication() override;

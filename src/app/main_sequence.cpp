@@ -107,7 +107,8 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         // native window when the web views first show (another surface type),
         // so the handle is published again whenever it changes.
         instance.Publish(static_cast<WindowHandle>(form1->winId()));
-        form1->OnWindowHandleChanged = [&](WindowHandle handle) { RunHandler([&] { instance.Publish(handle); }); };
+        const QMetaObject::Connection republish = QObject::connect(
+            form1.get(), &TForm1::WindowHandleChanged, [&](WindowHandle handle) { instance.Publish(handle); });
 
         // The GUI loop; the bar is shown once, off screen. A signal that
         // came while the windows were built has ended the program already.
@@ -119,7 +120,7 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         // Withdraw the handle. What remains is memory and the engine's
         // teardown, which is given a few seconds: a copy that is only dying
         // must not outlive its handle for long.
-        form1->OnWindowHandleChanged = nullptr;
+        QObject::disconnect(republish);
         instance.Withdraw();
         EndProcessWithin(kTeardownLimit, 0);
         form2.reset();

@@ -7,6 +7,8 @@ class QLabel;
 namespace zx {
 
 class TfrmSplashScreen : public QWidget {
+    Q_OBJECT
+
 public:
     TfrmSplashScreen();
     QLabel* Image1 = nullptr;

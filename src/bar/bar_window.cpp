@@ -155,14 +155,9 @@ void TForm1::Button1Click() {
 }
 
 bool TForm1::FormCloseQuery() {
-    MessageBoxRequest box;
-    box.caption = "Confirm";
-    box.text = "You are about to close Zeltrix. Are you sure you want to do that.";
-    box.buttons = MsgButtons::YesCancel;
-    box.icon = MsgIcon::Question;
-    box.defaultButton = MsgAnswer::Yes;
-    box.escapeButton = MsgAnswer::Cancel;
-    if (platform().MessageBox(box) != MsgAnswer::Yes) return false;
+    if (!Confirm("You are about to close Zeltrix. Are you sure you want to do that.", MsgButtons::YesCancel,
+                 MsgAnswer::Yes, MsgAnswer::Cancel))
+        return false;
     // The loop ends when it reaches this; exit, not quit, which would ask the
     // windows to close once more.
     QMetaObject::invokeMethod(
@@ -194,8 +189,8 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 
 bool TForm1::event(QEvent* event) {
     const bool handled = QWidget::event(event);
-    if (event->type() == QEvent::WinIdChange && OnWindowHandleChanged && internalWinId() != 0)
-        OnWindowHandleChanged(static_cast<WindowHandle>(internalWinId()));
+    if (event->type() == QEvent::WinIdChange && internalWinId() != 0)
+        emit WindowHandleChanged(static_cast<WindowHandle>(internalWinId()));
     return handled;
 }
 

@@ -28,6 +28,8 @@ class TIdHTTP;
 
 // A timer with the integer Tag the bar uses as its dwell countdown.
 class TTimer : public QTimer {
+    Q_OBJECT
+
 public:
     using QTimer::QTimer;
     int Tag = 0;
@@ -43,6 +45,8 @@ struct TBarState {
 };
 
 class TForm1 : public QWidget {
+    Q_OBJECT
+
 public:
     // `splash` is hidden by FormCreate.
     explicit TForm1(QWidget* splash = nullptr);
@@ -100,8 +104,9 @@ public:
     TfrmPopupForm* frmPopupForm = nullptr;
     TForm2* Form2 = nullptr;
 
-    // Called when the bar's native window is replaced, with its new handle.
-    std::function<void(WindowHandle)> OnWindowHandleChanged;
+signals:
+    // The bar's native window was replaced; `handle` is the new one.
+    void WindowHandleChanged(zx::WindowHandle handle);
 
 protected:
     void showEvent(QShowEvent* event) override;

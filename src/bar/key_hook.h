@@ -13,6 +13,8 @@ class QWidget;
 namespace zx {
 
 class ArrowKeyHook : public QObject {
+    Q_OBJECT
+
 public:
     // `onKey` gets Qt::Key_Left or Qt::Key_Right and returns Handled.
     // `windows` yields the windows whose keys are taken; asked at each key.

@@ -62,6 +62,8 @@ std::string DecodeReferences(std::string_view text) {
 
 // Looks at every drag the program starts, once it is under way.
 class DragWatcher : public QObject {
+    Q_OBJECT
+
 public:
     using QObject::QObject;
 
@@ -137,3 +139,5 @@ void RecordDraggedImageOrigins() {
 }
 
 }  // namespace zx
+
+#include "drag_origin.moc"

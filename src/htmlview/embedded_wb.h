@@ -13,6 +13,8 @@
 namespace zx {
 
 class TEmbeddedWB : public QWidget {
+    Q_OBJECT
+
 public:
     // Cancel is false on entry; a handler that sets it vetoes the navigation.
     using TBeforeNavigate2 = std::function<void(TEmbeddedWB* ASender, const std::string& URL, bool& Cancel)>;

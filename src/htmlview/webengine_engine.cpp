@@ -19,6 +19,8 @@ namespace {
 
 // Every request asks for a fresh copy, so images come from their server.
 class NoCacheInterceptor : public QWebEngineUrlRequestInterceptor {
+    Q_OBJECT
+
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
@@ -167,3 +169,5 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
 }
 
 }  // namespace zx
+
+#include "webengine_engine.moc"

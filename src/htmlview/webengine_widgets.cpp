@@ -44,6 +44,8 @@ QString OwnKey(const QUrl& url) {
 // drops the engine handles itself). It shows nothing: its first navigation is
 // announced by the view it belongs to and, when let pass, happens there.
 class WindowCatcher : public QWebEnginePage {
+    Q_OBJECT
+
 public:
     WindowCatcher(QWebEngineProfile* profile, WebEnginePage* owner) : QWebEnginePage(profile, owner), owner_(owner) {}
 
@@ -249,3 +251,5 @@ void WebEngineView::dropEvent(QDropEvent* event) {
 }
 
 }  // namespace zx
+
+#include "webengine_widgets.moc"

@@ -24,6 +24,8 @@ bool IsDisabledCtrlShortcut(int qtKey, Qt::KeyboardModifiers modifiers, const st
 int RemoveDisabledMenuActions(QMenu& menu, QWebEnginePage& page);
 
 class WebEnginePage : public QWebEnginePage {
+    Q_OBJECT
+
 public:
     // Called with the address of every navigation the view did not start;
     // returns false to refuse it.
@@ -63,6 +65,8 @@ private:
 };
 
 class WebEngineView : public QWebEngineView {
+    Q_OBJECT
+
 public:
     WebEngineView(const std::string& disabledCtrlKeys, QWidget* parent = nullptr);
 

@@ -7,6 +7,8 @@
 #include <array>
 #include <string>
 
+#include "base/cell_document.h"
+
 class QAction;
 class QMenu;
 class QTimer;
@@ -18,11 +20,13 @@ class TsLabel;
 class TsMemo;
 
 class TfrmPopupForm : public QWidget {
+    Q_OBJECT
+
 public:
     TfrmPopupForm();
 
     // The bar's cells, which FillActualView reads.
-    void SetCells(const std::array<TEmbeddedWB*, 20>* cells) { cells_ = cells; }
+    void SetCells(const std::array<TEmbeddedWB*, kCellCount>* cells) { cells_ = cells; }
 
     // Controls, in the order of the design.
     TEmbeddedWB* wb1 = nullptr;
@@ -46,7 +50,7 @@ public:
 private:
     void CreateControls();
 
-    const std::array<TEmbeddedWB*, 20>* cells_ = nullptr;
+    const std::array<TEmbeddedWB*, kCellCount>* cells_ = nullptr;
     // What the memo was last given, so that a tick that would give the same
     // text again leaves it (and its selection) alone.
     QString memoText_;

@@ -9,6 +9,8 @@
 namespace zx {
 
 class TsMemo : public QPlainTextEdit {
+    Q_OBJECT
+
 public:
     using TContextPopupEvent = std::function<void(TsMemo* Sender, QPoint MousePos, bool& Handled)>;
 

@@ -2,7 +2,7 @@
 // timers and views work and an exception in a handler is reported as in the program.
 #include <gtest/gtest.h>
 
-#include "app/application.h"
+#include "app/guarded_application.h"
 
 int main(int argc, char** argv) {
     zx::TGuardedApplication app(argc, argv);

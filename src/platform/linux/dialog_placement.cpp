@@ -40,6 +40,8 @@ bool StaysOnTop(const QWidget& w) {
 // open: not every window manager keeps a dialog above a window of its group
 // that is raised.
 class RaiseAfterOthers : public QObject {
+    Q_OBJECT
+
 public:
     explicit RaiseAfterOthers(QWidget& dialog) : QObject(&dialog), dialog_(dialog) { qApp->installEventFilter(this); }
     ~RaiseAfterOthers() override { qApp->removeEventFilter(this); }
@@ -131,3 +133,5 @@ void PlaceOnPrimary(QWidget& dialog) {
 }
 
 }  // namespace zx
+
+#include "dialog_placement.moc"

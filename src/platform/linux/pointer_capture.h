@@ -14,6 +14,8 @@ class QWindow;
 namespace zx {
 
 class PointerCapture : public QObject {
+    Q_OBJECT
+
 public:
     // Watches the presses and releases of the whole application.
     PointerCapture();

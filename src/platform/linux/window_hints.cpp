@@ -65,6 +65,8 @@ bool Rgb32Layout(xcb_connection_t* c, uint8_t depth) {
 }
 
 class SecondaryWindowHints : public QObject {
+    Q_OBJECT
+
 public:
     SecondaryWindowHints(QWidget& window, QWidget* owner) : QObject(&window), window_(&window), owner_(owner) {
         window.installEventFilter(this);
@@ -200,3 +202,5 @@ void KeepLookOnScreen(QWidget& window) {
 }
 
 }  // namespace zx
+
+#include "window_hints.moc"

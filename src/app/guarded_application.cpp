@@ -1,0 +1,11 @@
+#include "app/guarded_application.h"
+
+namespace zx {
+
+bool TGuardedApplication::notify(QObject* receiver, QEvent* event) {
+    bool handled = false;
+    RunHandler([&] { handled = QApplication::notify(receiver, event); });
+    return handled;
+}
+
+}  // namespace zx
