@@ -45,8 +45,10 @@ if [ "$what" != format ]; then
     status=1
   fi
   # A finding placed in a system header is the analyzer not knowing Qt's
-  # parent-owns-child rule (a widget made with new and a parent "leaks").
-  if cat "$logs"/*.log | grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' | grep -v '^/usr/'; then
+  # parent-owns-child rule (a widget made with new and a parent "leaks"); one
+  # in the meta-object code moc writes for a class declared in a source file
+  # (included at that file's end) is the toolkit's, not ours.
+  if cat "$logs"/*.log | grep -E '^[^ ]+:[0-9]+:[0-9]+: (warning|error):' | grep -v -E '^/usr/|_autogen/include/[^/]+\.moc:'; then
     echo "lint: clang-tidy's findings above" >&2
     status=1
   fi
