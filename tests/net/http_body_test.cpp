@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <optional>
 
 #include "support/http_test_util.h"
 #include "support/temp_dir.h"
@@ -21,6 +22,30 @@ std::string GetBody(const std::string& response, bool closeAfter = true) {
     TMemoryStream target;
     http->Get(server.Url("/a.jpg"), target);
     return target.ToString();
+}
+
+// What a GET of /a.jpg from a server that answers `response` left behind: the
+// E the client threw (none when it did not throw) and whether it kept the
+// connection. Any other exception fails the test.
+template <class E>
+struct Failed {
+    std::optional<E> error;
+    bool connected = false;
+};
+template <class E>
+Failed<E> GetFailing(const std::string& response, bool closeAfter = true, uint64_t maxBodySize = 0) {
+    ScriptedHttpServer server({{Answer(response, closeAfter)}});
+    auto http = test::MakeClient();
+    if (maxBodySize > 0) http->SetMaxBodySize(maxBodySize);
+    TMemoryStream target;
+    Failed<E> out;
+    try {
+        http->Get(server.Url("/a.jpg"), target);
+    } catch (const E& e) {
+        out.error = e;
+    }
+    out.connected = http->Connected();
+    return out;
 }
 
 TEST(HttpBody, ChunkedWithExtensionsAndTrailers) {
@@ -78,16 +103,10 @@ TEST(HttpBody, CutOrUnframedAnswersFailGracefully) {
     };
     for (const std::string& response : responses) {
         SCOPED_TRACE(response);
-        ScriptedHttpServer server({{Answer(response, true)}});
-        auto http = test::MakeClient();
-        TMemoryStream target;
-        try {
-            http->Get(server.Url("/a.jpg"), target);
-            FAIL() << "no exception";
-        } catch (const EIdConnClosedGracefully& e) {
-            EXPECT_STREQ(e.what(), "Connection Closed Gracefully.");
-        }
-        EXPECT_FALSE(http->Connected());
+        const auto failed = GetFailing<EIdConnClosedGracefully>(response);
+        ASSERT_TRUE(failed.error) << "no exception";
+        EXPECT_STREQ(failed.error->what(), "Connection Closed Gracefully.");
+        EXPECT_FALSE(failed.connected);
     }
 }
 
@@ -100,15 +119,9 @@ TEST(HttpLimits, OversizeLinesFail) {
     for (const std::string& response :
          {"HTTP/1.1 200 " + longLine + "\r\n\r\n", "HTTP/1.1 200 OK\r\nX-Long: " + longLine + "\r\n\r\n",
           "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n" + longLine}) {
-        ScriptedHttpServer server({{Answer(response)}});
-        auto http = test::MakeClient();
-        TMemoryStream target;
-        try {
-            http->Get(server.Url("/a.jpg"), target);
-            FAIL() << "no exception";
-        } catch (const EIdReadLnMaxLineLengthExceeded& e) {
-            EXPECT_STREQ(e.what(), "Max line length exceeded.");
-        }
+        const auto failed = GetFailing<EIdReadLnMaxLineLengthExceeded>(response, false);
+        ASSERT_TRUE(failed.error) << "no exception";
+        EXPECT_STREQ(failed.error->what(), "Max line length exceeded.");
     }
     // Exactly the limit is still a line.
     const std::string limit(TIdIOHandler::kMaxLineLength - 6, 'b');
@@ -124,15 +137,9 @@ TEST(HttpLimits, ExactlyTheBoundOfHeaderLinesIsRead) {
 TEST(HttpLimits, HeaderLinesBeyondTheBoundFailClearly) {
     std::string many = "HTTP/1.1 200 OK\r\n";
     for (int i = 0; i < TIdHTTP::kMaxHeaderLines + 1; ++i) many += "X-H: " + std::to_string(i) + "\r\n";
-    ScriptedHttpServer server({{Answer(many + "\r\n")}});
-    auto http = test::MakeClient();
-    TMemoryStream target;
-    try {
-        http->Get(server.Url("/a.jpg"), target);
-        FAIL();
-    } catch (const EIdResponseLimitExceeded& e) {
-        EXPECT_STREQ(e.what(), "Too many header lines (more than 255).");
-    }
+    const auto failed = GetFailing<EIdResponseLimitExceeded>(many + "\r\n", false);
+    ASSERT_TRUE(failed.error);
+    EXPECT_STREQ(failed.error->what(), "Too many header lines (more than 255).");
 }
 
 TEST(HttpLimits, ChunkSizeOverflowAndBodyCapFail) {
@@ -151,17 +158,10 @@ TEST(HttpLimits, ChunkSizeOverflowAndBodyCapFail) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        ScriptedHttpServer server({{Answer(c.response, true)}});
-        auto http = test::MakeClient();
-        http->SetMaxBodySize(1000);
-        TMemoryStream target;
-        try {
-            http->Get(server.Url("/a.jpg"), target);
-            FAIL();
-        } catch (const EIdResponseLimitExceeded& e) {
-            EXPECT_STREQ(e.what(), c.message);
-        }
-        EXPECT_FALSE(http->Connected());
+        const auto failed = GetFailing<EIdResponseLimitExceeded>(c.response, true, 1000);
+        ASSERT_TRUE(failed.error);
+        EXPECT_STREQ(failed.error->what(), c.message);
+        EXPECT_FALSE(failed.connected);
     }
 }
 
@@ -228,16 +228,10 @@ TEST(HttpLimits, RefusedAnswersAreReadOnlyToABoundInTimeAndMemory) {
         EXPECT_EQ(target.ToString(), "next");
     }
     // A body cap below the bound keeps the refused part below it too.
-    ScriptedHttpServer server({{Answer("HTTP/1.1 404 Not Found\r\n\r\n" + std::string(1001, 'x'), true)}});
-    auto http = test::MakeClient();
-    http->SetMaxBodySize(1000);
-    TMemoryStream target;
-    try {
-        http->Get(server.Url("/a.jpg"), target);
-        FAIL();
-    } catch (const EIdHTTPProtocolException& e) {
-        EXPECT_EQ(e.ErrorMessage(), std::string(1000, 'x'));
-    }
+    const auto failed =
+        GetFailing<EIdHTTPProtocolException>("HTTP/1.1 404 Not Found\r\n\r\n" + std::string(1001, 'x'), true, 1000);
+    ASSERT_TRUE(failed.error);
+    EXPECT_EQ(failed.error->ErrorMessage(), std::string(1000, 'x'));
 }
 
 }  // namespace
