@@ -17,8 +17,7 @@ namespace {
 // its whole window group.
 QWindow* RootWindow() {
     static QWindow* root = []() -> QWindow* {
-        auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-        xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+        xcb_connection_t* c = X11Connection();
         if (!c) return nullptr;
         const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
         return screen ? QWindow::fromWinId(screen->root) : nullptr;

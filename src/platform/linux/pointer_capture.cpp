@@ -8,11 +8,12 @@
 #include <QWindow>
 #include <cstdlib>
 
+#include "platform/linux/window_hints.h"
+
 namespace zx {
 
 std::optional<bool> ServerReportsButtonDown() {
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    xcb_connection_t* c = X11Connection();
     if (!c) return std::nullopt;
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
     if (!screen) return std::nullopt;

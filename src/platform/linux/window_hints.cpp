@@ -49,10 +49,14 @@ void AddSkipStates(xcb_connection_t* c, xcb_window_t window) {
                         atoms.data());
 }
 
+}  // namespace
+
 xcb_connection_t* X11Connection() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     return x11 ? x11->connection() : nullptr;
 }
+
+namespace {
 
 // True when the server stores depth-24 images as 32-bit little-endian
 // pixels, the layout of QImage::Format_RGB32.

@@ -7,7 +7,12 @@
 
 class QWidget;
 
+struct xcb_connection_t;
+
 namespace zx {
+
+// The toolkit's connection to the X server; nullptr off X11.
+xcb_connection_t* X11Connection();
 
 // Marks `window` as a secondary window of the program: no taskbar or pager
 // entry of its own and, when `owner` is given, a transient of the owner's
