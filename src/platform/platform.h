@@ -128,6 +128,11 @@ public:
     // started, and waits for its answer; false when the window does not
     // exist or did not answer in time.
     virtual bool NotifyRunningCopy(WindowHandle window) = 0;
+
+    // Hands back to the system the memory of code and constant data that
+    // the program has run and may not need again (start-up, a burst of page
+    // loads); what is used again comes back by itself.
+    virtual void TrimWorkingSet() = 0;
 };
 
 // The installed implementation. The program installs the Linux one in main.

@@ -44,6 +44,7 @@ public:
     int clipboardWrites = 0;
     std::vector<WindowHandle> notified;  // running copies notified
     int cursorReads = 0;
+    int trims = 0;  // working-set trims asked for
 
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override { return capture; }
@@ -70,6 +71,7 @@ public:
         notified.push_back(window);
         return false;
     }
+    void TrimWorkingSet() override { ++trims; }
 };
 
 // Installs a platform for the life of a scope and restores the previous one.

@@ -24,6 +24,7 @@
 #include "platform/linux/session_lock.h"
 #include "platform/linux/window_hints.h"
 #include "platform/linux/window_message.h"
+#include "platform/linux/working_set.h"
 #include "qtext/qt_text.h"
 
 namespace zx {
@@ -214,6 +215,10 @@ std::unique_ptr<ProcessSharedMemory> LinuxPlatform::OpenSharedMemory(const std::
 
 bool LinuxPlatform::NotifyRunningCopy(WindowHandle window) {
     return SendInstanceNotification(window).has_value();
+}
+
+void LinuxPlatform::TrimWorkingSet() {
+    HandBackLibraryPages();
 }
 
 }  // namespace zx

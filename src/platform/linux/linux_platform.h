@@ -34,6 +34,7 @@ public:
     std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) override;
     std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) override;
     bool NotifyRunningCopy(WindowHandle window) override;
+    void TrimWorkingSet() override;
 
 private:
     std::unique_ptr<SessionLockWatcher> lock_;
