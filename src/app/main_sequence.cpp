@@ -12,6 +12,7 @@
 #include "app/error_text.h"
 #include "app/logout_query.h"
 #include "app/splash_form.h"
+#include "app/working_set_trim.h"
 #include "bar/form1.h"
 #include "base/handler_guard.h"
 #include "htmlview/webengine_engine.h"
@@ -92,6 +93,13 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         auto form2 = std::make_unique<TForm2>(splash.get());
         form1->SetAbout(form2.get());
         MarkSecondaryWindow(*form2, form1.get());
+
+        // What start-up ran is handed back once it is over, and so is what
+        // each burst of page loads ran, and what showing bar or preview did.
+        WorkingSetTrim trim;
+        trim.Watch(*form1);
+        trim.Watch(*popup);
+        trim.Poke();
 
         // A log-out asks the same question as closing the bar, when the
         // session manager lets the program ask.

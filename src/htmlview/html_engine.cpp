@@ -8,6 +8,10 @@ HtmlEngineFactory& Factory() {
     static HtmlEngineFactory factory;
     return factory;
 }
+std::function<void()>& LoadedHook() {
+    static std::function<void()> hook;
+    return hook;
+}
 }  // namespace
 
 void SetHtmlEngineFactory(HtmlEngineFactory factory) {
@@ -19,6 +23,14 @@ std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOp
     // one would stay blank, so this is an error, never a silent fallback.
     if (!Factory()) throw Exception("No web engine is installed");
     return Factory()(view, options);
+}
+
+void SetPageLoadedHook(std::function<void()> hook) {
+    LoadedHook() = std::move(hook);
+}
+
+void PageLoaded() {
+    if (LoadedHook()) LoadedHook()();
 }
 
 }  // namespace zx

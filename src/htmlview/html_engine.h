@@ -49,4 +49,10 @@ using HtmlEngineFactory = std::function<std::unique_ptr<HtmlEngine>(TEmbeddedWB&
 void SetHtmlEngineFactory(HtmlEngineFactory factory);
 std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOptions& options);
 
+// One hook for all views, called after any of them finished loading a page
+// (the program then hands back what the load no longer needs). Engines call
+// PageLoaded.
+void SetPageLoadedHook(std::function<void()> hook);
+void PageLoaded();
+
 }  // namespace zx

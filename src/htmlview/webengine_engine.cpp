@@ -140,6 +140,7 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
     ApplySettings(page_->settings(), options);
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
+    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [] { PageLoaded(); });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
     RecordDraggedImageOrigins();
 }
