@@ -2,7 +2,8 @@
 // twenty images loaded through the Load button from nginx on loopback, the
 // preview open on a resting pointer. Prints the PSS of the program and its
 // engine processes with the bar hidden and nothing loaded, the time until
-// every view painted, and the PSS then. Run as root, it measures the program
+// every view painted, the PSS then and once more after the preview showed
+// every image. Run as root, it measures the program
 // as root (the engine's sandbox off, the pages rendered in the program) and
 // as an ordinary user (the sandbox on), and prints both side by side.
 //
@@ -73,6 +74,7 @@ double ColouredShare(zx::test::X11Probe& screen, const ScreenRect& rect) {
 }
 
 constexpr const char* kEngineLibrary = "libQt6WebEngineCore";
+constexpr int kSettleMs = 5000;
 
 // The tree's memory, and who else mapped the engine's library before or
 // after it was read.
@@ -151,7 +153,8 @@ struct Options {
 
 // One run: starts the program as `account`, takes its memory hidden and
 // empty, loads the list, opens the preview, waits until all 24 views have
-// painted and takes it again.
+// painted and takes it again, and once more after the preview showed every
+// image.
 Measurement MeasureOnce(const Options& options, const Account& account, int run, LoopbackSite& site,
                         zx::test::X11Probe& screen) {
     Measurement m;
@@ -217,10 +220,22 @@ Measurement MeasureOnce(const Options& options, const Account& account, int run,
     m.paintSeconds = std::chrono::duration<double>(Clock::now() - loaded).count();
     std::printf("views painted: %zu of %zu, %.1f s after the list was confirmed\n", done, rects.size(), m.paintSeconds);
     if (done != rects.size()) return m;
-    Sleep(3000);
+    // The program hands back what the loads ran 2 s after the last one.
+    Sleep(kSettleMs);
     m.full = Take(pid, options.detail);
     PrintSnapshot("twenty images, preview open:", m.full);
     if (!options.shots.empty()) SaveShot(screen, *popup, options.shots + "/" + tag + ".png");
+
+    // Use: the pointer rests on every cell in turn, so that the preview
+    // loads every image, and back on the first one.
+    for (int i = 1; i <= zx::kCellCount; ++i) {
+        const int cell = i % zx::kCellCount;
+        Xdotool("mousemove " + std::to_string(zx::CellLeft(cell) + zx::kCellWidth / 2) + " 33");
+        Sleep(1200);
+    }
+    Sleep(kSettleMs);
+    m.used = Take(pid, options.detail);
+    PrintSnapshot("after the preview showed every image:", m.used);
     m.measured = true;
     return m;
 }
@@ -250,6 +265,7 @@ int Run(const Options& options) {
         for (int run = 1; run <= options.runs; ++run) {
             runs.push_back(MeasureOnce(options, account, run, site, screen));
             measured = measured && runs.back().measured;
+            WaitGone(runs.back().used.processes);
             WaitGone(runs.back().full.processes);
             WaitGone(runs.back().empty.processes);
         }

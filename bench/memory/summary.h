@@ -22,6 +22,7 @@ struct Measurement {
     bool measured = false;
     Snapshot empty;  // bar hidden, nothing loaded
     Snapshot full;   // twenty images, preview open
+    Snapshot used;   // then the preview showed every image, back on the first
     double paintSeconds = 0;
 };
 
