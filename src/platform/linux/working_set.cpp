@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace zx {
@@ -22,25 +24,31 @@ struct Range {
 // which the kernel counts as anonymous): unmapping such a page would bring
 // back the file's content instead. A debugger's breakpoint or a library
 // with relocations in its code makes them in read-only segments.
-std::vector<Range> MappingsWithOwnPages() {
+// Nothing when they cannot be read.
+std::optional<std::vector<Range>> MappingsWithOwnPages() {
     std::vector<Range> own;
     FILE* smaps = std::fopen("/proc/self/smaps", "re");
-    if (!smaps) return own;
+    if (!smaps) return std::nullopt;
     char* line = nullptr;
     size_t capacity = 0;
     Range current;
     // A mapping's first line starts with its address range; the lines of
     // its figures start with a name and a colon.
     while (getline(&line, &capacity, smaps) > 0) {
-        unsigned long begin = 0, end = 0;
-        if (std::sscanf(line, "%lx-%lx ", &begin, &end) == 2) {
+        char* dash = nullptr;
+        char* blank = nullptr;
+        const uintptr_t begin = std::strtoul(line, &dash, 16);
+        const uintptr_t end = *dash == '-' ? std::strtoul(dash + 1, &blank, 16) : 0;
+        if (blank && blank > dash + 1 && *blank == ' ') {
             current = Range{begin, end};
         } else if (std::strncmp(line, "Anonymous:", 10) == 0 && std::strtol(line + 10, nullptr, 10) > 0) {
             own.push_back(current);
         }
     }
     std::free(line);
+    const bool complete = !std::ferror(smaps);
     std::fclose(smaps);
+    if (!complete) return std::nullopt;
     return own;
 }
 
@@ -94,7 +102,9 @@ size_t HandBackLibraryPages() {
     Walk walk;
     walk.page = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
     walk.vdso = getauxval(AT_SYSINFO_EHDR);
-    walk.own = MappingsWithOwnPages();
+    auto own = MappingsWithOwnPages();
+    if (!own) return 0;
+    walk.own = std::move(*own);
     dl_iterate_phdr(HandBackObject, &walk);
     return walk.bytes;
 }

@@ -14,7 +14,8 @@ namespace zx {
 // (no copy-on-write copy, no text relocation) are touched, so no content is
 // lost: each page reads back exactly as it was. Writable segments, the heap
 // and all other mappings stay as they are. Safe from any thread; libraries
-// cannot be loaded or unloaded meanwhile. Returns the bytes handed back.
+// cannot be loaded or unloaded meanwhile. Returns the bytes handed back
+// (none when the process cannot read its own mappings).
 size_t HandBackLibraryPages();
 
 }  // namespace zx
