@@ -242,9 +242,13 @@ bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& 
     // The first Return may only close the name completer.
     for (int i = 0; i < 3 && x.FindViewable(title); ++i) {
         Xdotool("key Return");
-        if (x.WaitGone(title, 2000)) return true;
+        if (x.WaitGone(title, 2000)) break;
     }
-    return !x.FindViewable(title);
+    if (x.FindViewable(title)) return false;
+    // A Return that takes the path while the completer is open leaves its
+    // popup holding the pointer until the program has done with the dialog:
+    // a click before then goes to the popup and is lost.
+    return WaitUntil([&] { return !x.PointerGrabbed(); }, 10000);
 }
 
 bool HaveCommand(const std::string& name) {

@@ -101,7 +101,8 @@ bool HaveCommand(const std::string& name);
 // when it failed. Its output is dropped, its complaints stay in the log.
 bool Xdotool(const std::string& args);
 // Types `path` into the toolkit's file dialog titled `title` and confirms it;
-// false when the dialog did not show or did not go.
+// false when the dialog did not show or did not go, or the program did not
+// let go of the pointer afterwards.
 bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path);
 // The first lines (up to 1000) a shell command writes to standard output;
 // its standard error is dropped.

@@ -133,6 +133,23 @@ std::optional<XWindowInfo> X11Probe::WaitExists(const std::string& title, int ti
     return std::nullopt;
 }
 
+bool X11Probe::PointerGrabbed() {
+    if (!conn_) return false;
+    // The server refuses a grab of its own while another is held; one that
+    // it grants is let go at once.
+    auto* reply = xcb_grab_pointer_reply(conn_,
+                                         xcb_grab_pointer(conn_, 0, root_, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                          XCB_NONE, XCB_NONE, XCB_CURRENT_TIME),
+                                         nullptr);
+    const bool granted = reply && reply->status == XCB_GRAB_STATUS_SUCCESS;
+    std::free(reply);
+    if (granted) {
+        xcb_ungrab_pointer(conn_, XCB_CURRENT_TIME);
+        xcb_flush(conn_);
+    }
+    return !granted;
+}
+
 uint32_t X11Probe::Atom(const std::string& name) {
     return conn_ ? InternAtom(conn_, name.c_str()) : 0;
 }

@@ -40,6 +40,11 @@ public:
     // Waits until a window with this title exists, mapped or not.
     std::optional<XWindowInfo> WaitExists(const std::string& title, int timeoutMs);
 
+    // True while a client holds the pointer grabbed (a popup of the program,
+    // a dialog that is going): a press then goes to the holder's window, not
+    // to the one under the pointer.
+    bool PointerGrabbed();
+
     uint32_t Root() const { return root_; }
     uint32_t Atom(const std::string& name);
     // The values of a property of 32-bit items (windows, atoms, cardinals).
