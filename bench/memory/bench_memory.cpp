@@ -3,9 +3,9 @@
 // preview open on a resting pointer. Prints the PSS of the program and its
 // engine processes with the bar hidden and nothing loaded, the time until
 // every view painted, the PSS then and once more after the preview showed
-// every image. Run as root, it measures the program
-// as root (the engine's sandbox off, the pages rendered in the program) and
-// as an ordinary user (the sandbox on), and prints both side by side.
+// every image. Run as root, it measures the program as root (the engine's
+// sandbox off, the pages rendered in the program) and as an ordinary user
+// (the sandbox on), and prints both side by side.
 //
 //   bench_memory <path to zeltrix> [--as NAMES] [--runs N] [--shots DIR] [--detail]
 //

@@ -28,8 +28,8 @@ void WorkingSetTrim::Watch(QWidget& window) {
 }
 
 bool WorkingSetTrim::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::Hide && watched->isWidgetType()) Poke();
-    return false;
+    if (event->type() == QEvent::Hide) Poke();
+    return QObject::eventFilter(watched, event);
 }
 
 }  // namespace zx

@@ -1,20 +1,21 @@
 // A library the working-set test loads and unloads: four pages of constant
 // data with a known pattern, and a function.
+#include "working_set_probe.h"
+
 #include <array>
-#include <cstddef>
 
 namespace {
-constexpr size_t kPage = 4096;
-constexpr std::array<unsigned char, 4 * kPage> Pattern() {
-    std::array<unsigned char, 4 * kPage> bytes{};
-    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(i * 7 + 1);
+using zx::test::kProbeSize;
+constexpr std::array<unsigned char, kProbeSize> Pattern() {
+    std::array<unsigned char, kProbeSize> bytes{};
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = zx::test::ProbeByte(i);
     return bytes;
 }
 }  // namespace
 
 extern "C" {
-alignas(4096) extern const std::array<unsigned char, 4 * kPage> zx_probe_pages;
-alignas(4096) const std::array<unsigned char, 4 * kPage> zx_probe_pages = Pattern();
+alignas(4096) extern const std::array<unsigned char, kProbeSize> zx_probe_pages;
+alignas(4096) const std::array<unsigned char, kProbeSize> zx_probe_pages = Pattern();
 int zx_probe_sum(int n);
 int zx_probe_sum(int n) {
     int sum = 0;

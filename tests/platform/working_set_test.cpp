@@ -14,10 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "working_set_probe.h"
+
 namespace zx {
 namespace {
 
-constexpr size_t kPage = 4096, kProbeSize = 4 * kPage;
+using test::kProbeSize;
+constexpr size_t kPage = test::kProbePage;
 
 // How many of the `count` pages from `address` on are mapped in the
 // process now (the page map's present bit).
@@ -34,8 +37,8 @@ int PresentPages(const void* address, size_t count) {
     return read ? present : -1;
 }
 
-unsigned char Expected(size_t i) {
-    return static_cast<unsigned char>(i * 7 + 1);
+constexpr unsigned char Expected(size_t i) {
+    return test::ProbeByte(i);
 }
 
 struct Probe {
