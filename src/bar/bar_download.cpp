@@ -13,7 +13,7 @@
 #include "htmlview/embedded_wb.h"
 #include "net/id_http.h"
 #include "net/memory_stream.h"
-#include "platform/socket_transport.h"
+#include "platform/tls_transport.h"
 
 namespace zx {
 namespace {
@@ -39,7 +39,7 @@ public:
 }  // namespace
 
 void TForm1::CreateHttpClient() {
-    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TIdSocketTransport>());
+    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TIdTLSTransport>());
     IdHTTP1->SetConnectTimeout(kConnectTimeoutMs);
     IdHTTP1->SetReadTimeout(kReadTimeoutMs);
 }

@@ -70,6 +70,13 @@ TEST(HttpConnection, Http10KeepsOnlyWhenAskedAndAKeptConnectionClosedUnderTheReq
     EXPECT_EQ(c.ToString(), "three");
     EXPECT_EQ(http->ConnectCount(), 3);
     EXPECT_EQ(server.Requests().size(), 4u);
+    // Once part of an answer has come, the request is never sent again.
+    ScriptedHttpServer partial(
+        {{Answer(Ok("one")), Answer("HTTP/1.1 200 OK\r\nContent-Le", true)}, {Answer(Ok("sent twice"))}});
+    http->Get(partial.Url("/a.jpg"), a);
+    EXPECT_THROW(http->Get(partial.Url("/b.jpg"), b), EIdConnClosedGracefully);
+    EXPECT_EQ(partial.Requests().size(), 2u);
+    EXPECT_EQ(partial.Accepted(), 1);
 }
 
 TEST(HttpConnection, BytesBeyondTheAnnouncedBodyAreNotTakenForTheNextAnswer) {
@@ -321,10 +328,39 @@ TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
         }
         return c;
     };
+    // A server that thinks longer than a window before its first byte, then
+    // sends at the rate: the window starts with the first byte.
+    test::ScriptedConversation thinker = paced(6, 2000, 100);
+    thinker[0].delayMs = 600;
+    // Framing is no image: chunks of one byte behind long size lines.
+    test::ScriptedConversation framing = {Answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n")};
+    std::string chunks;
+    for (int i = 0; i < 20; ++i) chunks += "1;" + std::string(2000, 'e') + "\r\nx\r\n";
+    for (int i = 0; i < 12; ++i) {
+        test::ScriptedExchange e = Answer(chunks);
+        e.expectRequest = false;
+        e.delayMs = 100;
+        framing.push_back(e);
+    }
+    // A fast start does not pay for a trickle later: each window counts anew.
+    test::ScriptedConversation fastStart = {
+        Answer("HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(10000, 'b'))};
+    for (int i = 0; i < 100; ++i) {
+        test::ScriptedExchange e = Answer(std::string(100, 'b'));
+        e.expectRequest = false;
+        e.delayMs = 100;
+        fastStart.push_back(e);
+    }
+    // Over TLS: a handshake never answered, and a trickle of records.
+    test::ScriptedExchange silentHandshake;
+    silentHandshake.silentHandshake = true;
+    const auto& certs = test::TestCertificates::Get();
     struct Case {
         const char* name;
         test::ScriptedConversation conversation;
         bool completes;
+        bool tls = false;
+        int readTimeoutMs = 300;
     } cases[] = {
         {"silent", {silent}, false},
         {"stalled", {stalled}, false},
@@ -333,12 +369,19 @@ TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
         // More than 1 KiB in every window, still below the rate.
         {"bursts", paced(10, 1100, 200), false},
         {"slow but steady", paced(6, 2000, 100), true},
+        {"thinks, then steady", thinker, true, false, 700},
+        {"framing without data", framing, false},
+        {"fast start, then trickle", fastStart, false},
+        {"TLS: handshake never answered", {silentHandshake}, false, true},
+        {"TLS: trickle", {trickle}, false, true},
+        {"TLS: slow but steady", paced(6, 2000, 100), true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedHttpServer server({c.conversation});
-        auto http = test::MakeClient();
-        http->SetReadTimeout(300);
+        ScriptedHttpServer server({c.conversation}, 20000, false, c.tls ? &certs.good : nullptr);
+        auto http = test::MakeClient(c.tls);
+        http->SetConnectTimeout(300);
+        http->SetReadTimeout(c.readTimeoutMs);
         http->SetLowSpeedLimit(8192, 500);
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
