@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "base/text.h"
 #include "net/id_location.h"
@@ -69,6 +70,8 @@ std::string TIdHTTP::CurrentAddress() const {
 
 bool TIdHTTP::ClosedUnderUs(const Exception& e) {
     if (dynamic_cast<const EIdConnClosedGracefully*>(&e)) return true;
+    // Over TLS a server that drops an idle connection may skip the secure close.
+    if (dynamic_cast<const EIdTLSError*>(&e)) return std::string_view(e.what()) == EIdTLSError::kCutWithoutClose;
     const auto* socket = dynamic_cast<const EIdSocketError*>(&e);
     if (!socket) return false;
     const int code = socket->LastError();

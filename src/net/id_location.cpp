@@ -70,11 +70,8 @@ std::string RemoveDotSegments(std::string_view path) {
 
 std::string ResolveLocation(std::string_view base, std::string_view location) {
     location = TrimBlanks(location);
+    if (base.size() > kMaxAddressLength) return {};
     if (location.empty() || location.size() > kMaxAddressLength) return {};
-    for (const char c : location) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u == 0x7f) return {};
-    }
     Absolute b;
     if (!SplitAbsolute(base, b)) return {};
 
@@ -112,6 +109,11 @@ std::string ResolveLocation(std::string_view base, std::string_view location) {
     std::string out = scheme + "://" + authority + RemoveDotSegments(std::string_view(rest).substr(0, queryAt)) +
                       rest.substr(queryAt);
     if (out.size() > kMaxAddressLength) return {};
+    // Nothing that a request line could not carry, from either side.
+    for (const char c : out) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u <= 0x20 || u == 0x7f) return {};
+    }
     return out;
 }
 

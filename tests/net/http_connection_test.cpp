@@ -168,7 +168,7 @@ private:
 };
 
 // A server for each wait of a transfer, none of which ever ends it: one
-// that sends part of a head and then nothing, one that never reads (a large
+// that sends part of a head and then nothing (plain and over TLS), one that never reads (a large
 // request fills the socket buffers), one that never accepts, and a name
 // lookup that never answers, which leaves its process id in a file.
 struct StuckServers {
@@ -177,7 +177,7 @@ struct StuckServers {
         ::chmod(lookup.c_str(), 0700);
     }
     TIdHTTP Client() const {
-        return TIdHTTP(std::make_unique<TIdSocketTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
+        return TIdHTTP(std::make_unique<TIdTLSTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
             return ResolveWithProgram(lookup, host, v, ms);
         }));
     }
@@ -188,6 +188,7 @@ struct StuckServers {
     };
     std::vector<Wait> Waits() const {
         return {{"receive", receiving.Url("/a.jpg"), false},
+                {"TLS receive", "https://127.0.0.1:" + std::to_string(receivingTls.Port()) + "/a.jpg", false},
                 {"send", neverReads.Url(), true},
                 {"connect", full.Url(), false},
                 {"lookup", full.Url("slow.name"), false}};
@@ -197,6 +198,8 @@ struct StuckServers {
     // Part of a head that would make a whole empty answer if the server
     // closed; then silence until the client goes.
     ScriptedHttpServer receiving{{{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n")}}, 40000};
+    ScriptedHttpServer receivingTls{
+        {{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n")}}, 40000, false, &test::TestCertificates::Get().good};
     Unaccepted neverReads, full;
     const test::TempDir dir;
     const std::string lookup = dir.WriteFile("lookup", "#!/bin/sh\necho $$ > " + (dir / "pid") + "\nexec sleep 60\n");
@@ -207,7 +210,7 @@ struct StuckServers {
 TEST(HttpConnection, SendConnectAndLookupRunIntoTheirLimitsAndLeaveNothingRunning) {
     const StuckServers stuck;
     for (const auto& wait : stuck.Waits()) {
-        if (std::string(wait.name) == "receive") continue;  // the read limit has a test of its own
+        if (std::string(wait.name).find("receive") != std::string::npos) continue;  // the read limit's own test
         SCOPED_TRACE(wait.name);
         TIdHTTP http = stuck.Client();
         // Long enough for the lookup program to start under load.
