@@ -120,9 +120,9 @@ void TIdHTTP::Execute(const std::string& requestTarget, TMemoryStream& target) {
     if (!AcceptAnswer(target)) RefuseAnswer();
 }
 
-void TIdHTTP::RefuseAnswer() {
+std::string TIdHTTP::ReadNote() {
     // A body cut short or too long to read whole leaves the connection out
-    // of step: it is dropped. The status line is the failure either way.
+    // of step: it is dropped.
     TMemoryStream body;
     bool whole = false;
     try {
@@ -131,7 +131,13 @@ void TIdHTTP::RefuseAnswer() {
     } catch (const EIdHTTPFramingError&) {
     }
     if (!whole) Disconnect();
-    throw EIdHTTPProtocolException(response_.ResponseText, response_.ResponseCode, body.ToString());
+    return body.ToString();
+}
+
+void TIdHTTP::RefuseAnswer() {
+    // The status line is the failure, however the body ended.
+    const std::string body = ReadNote();
+    throw EIdHTTPProtocolException(response_.ResponseText, response_.ResponseCode, body);
 }
 
 bool TIdHTTP::FollowRedirect() {
@@ -140,16 +146,7 @@ bool TIdHTTP::FollowRedirect() {
     if (!moved || redirectCount_ > kRedirectsFollowed) return false;
     const std::string next = ResolveLocation(CurrentAddress(), response_.Location);
     if (next.empty()) return false;
-    // The redirect's body is only a note: a bounded part is read so that the
-    // connection stays in step, and dropped.
-    TMemoryStream note;
-    bool whole = false;
-    try {
-        whole = ReadBody(note, std::min(kMaxRefusedBodySize, maxBodySize_), true);
-    } catch (const EIdConnClosedGracefully&) {
-    } catch (const EIdHTTPFramingError&) {
-    }
-    if (!whole) Disconnect();
+    ReadNote();  // the redirect's own page is dropped
     redirectTo_ = next;
     return true;
 }

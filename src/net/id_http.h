@@ -158,6 +158,9 @@ private:
     bool ReadChunked(TMemoryStream& target, uint64_t limit, bool keepPart);
     // True when the answer is accepted; then its body is in target.
     bool AcceptAnswer(TMemoryStream& target);
+    // Reads a bounded part of a refused or redirecting answer's body; drops
+    // the connection when that was not the whole body.
+    std::string ReadNote();
     // Reads a bounded part of a refused answer's body and fails with it.
     [[noreturn]] void RefuseAnswer();
     void Execute(const std::string& target, TMemoryStream& stream);
