@@ -7,7 +7,7 @@
 namespace zx {
 
 // The longest address the client follows or the bar keeps.
-constexpr size_t kMaxAddressLength = 32 * 1024;
+constexpr size_t kMaxAddressLength = size_t{32} * 1024;
 
 // The absolute http or https address that location names when read against
 // base (itself an absolute http or https address): a full address stays as
