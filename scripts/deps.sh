@@ -6,7 +6,7 @@
 set -euo pipefail
 
 BUILD_PACKAGES=(
-  cmake g++ make pkg-config
+  cmake g++ make pkg-config libssl-dev
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev libqt6webenginecore6-bin libgl-dev
   libxcb1-dev zlib1g-dev libjpeg62-turbo-dev
   fonts-dejavu-core fonts-wine xvfb xauth x11-utils
@@ -15,7 +15,7 @@ TEST_PACKAGES=(
   libgtest-dev libgmock-dev googletest
   clang libclang-rt-14-dev clang-format clang-tidy
   xdotool openbox xfwm4 xfconf imagemagick
-  nginx-light lighttpd apache2-bin python3 curl time attr dbus-daemon
+  nginx-light lighttpd apache2-bin python3 curl time attr dbus-daemon openssl
   chromium firefox-esr
 )
 # scripts/package.sh: cpack's DEB generator (dpkg-shlibdeps, file) and the

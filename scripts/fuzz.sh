@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang in build-fuzz and runs one of them.
-#   scripts/fuzz.sh <fuzz_uri|fuzz_response|fuzz_cookie|fuzz_cookie_jar> [seconds, default 600]
+#   scripts/fuzz.sh <fuzz_uri|fuzz_response|fuzz_cookie|fuzz_cookie_jar|fuzz_location|fuzz_transfer_coding> [seconds, default 600]
 # The run works on a copy of the target's corpus in build-fuzz/corpus/<target>;
 # crashes land in build-fuzz/artifacts/<target>/.
 set -euo pipefail

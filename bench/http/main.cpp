@@ -3,7 +3,8 @@
 //       one client, sequential GETs into memory, each body written to
 //       OUTDIR/<document part>, as the download does.
 //   bench_http compare ROUNDS OUTDIR SMALL_URLS_FILE LARGE_URLS_FILE
-//       runs "fetch" and curl over both sets, alternating, ROUNDS times,
+//                      [HTTPS_SMALL_URLS_FILE HTTPS_LARGE_URLS_FILE]
+//       runs "fetch" and curl over the sets, alternating, ROUNDS times,
 //       and prints wall-time and CPU-time ratios (ours/curl) of the totals
 //       over all rounds, and peak memory. Totals, not medians: a round's time
 //       can fall into one of two modes (the large set's buffer gets huge pages
@@ -24,7 +25,7 @@
 #include <vector>
 
 #include "net/id_http.h"
-#include "platform/socket_transport.h"
+#include "platform/tls_transport.h"
 
 namespace {
 
@@ -44,7 +45,7 @@ void WriteFile(const std::string& path, const zx::TMemoryStream& data) {
 }
 
 int Fetch(const std::string& outDir, const std::vector<std::string>& urls) {
-    zx::TIdHTTP http(std::make_unique<zx::TIdSocketTransport>());
+    zx::TIdHTTP http(std::make_unique<zx::TIdTLSTransport>());
     for (const auto& url : urls) {
         http.URL().SetURI(url);
         const std::string name = http.URL().Document();
@@ -96,8 +97,13 @@ std::string DocumentOf(const std::string& url) {
     return zx::TIdURI(url).Document();
 }
 
-int Compare(int rounds, const std::string& outDir, const std::vector<std::string>& small,
-            const std::vector<std::string>& large) {
+struct Set {
+    std::string name;
+    std::vector<std::string> urls;
+    Run ours{}, curl{};  // totals; maxRssKiB is the peak
+};
+
+int Compare(int rounds, const std::string& outDir, std::vector<Set> sets) {
     const std::string self = "/proc/self/exe";
     char exe[4096] = {0};
     if (::readlink(self.c_str(), exe, sizeof exe - 1) <= 0) throw std::runtime_error("no /proc/self/exe");
@@ -105,18 +111,12 @@ int Compare(int rounds, const std::string& outDir, const std::vector<std::string
     ::mkdir(oursDir.c_str(), 0755);
     ::mkdir(curlDir.c_str(), 0755);
 
-    struct Set {
-        const char* name;
-        const std::vector<std::string>* urls;
-        Run ours{}, curl{};  // totals; maxRssKiB is the peak
-    } sets[] = {{"small", &small, {}, {}}, {"large", &large, {}, {}}};
-
     // Round 0 warms up the server, the page cache and the output files, and is not counted.
     for (int r = 0; r <= rounds; ++r) {
         for (auto& set : sets) {
             std::vector<std::string> oursArgs{exe, "fetch", oursDir};
             std::vector<std::string> curlArgs{"curl", "-s", "--fail"};
-            for (const auto& u : *set.urls) {
+            for (const auto& u : set.urls) {
                 oursArgs.push_back(u);
                 curlArgs.push_back("-o");
                 curlArgs.push_back(curlDir + "/" + DocumentOf(u));
@@ -137,16 +137,17 @@ int Compare(int rounds, const std::string& outDir, const std::vector<std::string
                 total->cpuSeconds += run.cpuSeconds;
                 total->maxRssKiB = std::max(total->maxRssKiB, run.maxRssKiB);
             }
-            std::printf("round %d %-5s ours %.3f s (cpu %.3f)  curl %.3f s (cpu %.3f)  ratio %.2f\n", r, set.name,
-                        ours.seconds, ours.cpuSeconds, curl.seconds, curl.cpuSeconds, ours.seconds / curl.seconds);
+            std::printf("round %d %-11s ours %.3f s (cpu %.3f)  curl %.3f s (cpu %.3f)  ratio %.2f\n", r,
+                        set.name.c_str(), ours.seconds, ours.cpuSeconds, curl.seconds, curl.cpuSeconds,
+                        ours.seconds / curl.seconds);
         }
     }
     for (auto& set : sets) {
-        std::printf("%s: mean ours %.3f s, curl %.3f s; peak memory ours %ld KiB, curl %ld KiB\n", set.name,
+        std::printf("%s: mean ours %.3f s, curl %.3f s; peak memory ours %ld KiB, curl %ld KiB\n", set.name.c_str(),
                     set.ours.seconds / rounds, set.curl.seconds / rounds, set.ours.maxRssKiB, set.curl.maxRssKiB);
     }
     for (auto& set : sets)
-        std::printf("%s: ours/curl = %.2f (cpu time %.2f)\n", set.name, set.ours.seconds / set.curl.seconds,
+        std::printf("%s: ours/curl = %.2f (cpu time %.2f)\n", set.name.c_str(), set.ours.seconds / set.curl.seconds,
                     set.ours.cpuSeconds / set.curl.cpuSeconds);
     return 0;
 }
@@ -158,11 +159,18 @@ int main(int argc, char** argv) {
         const std::vector<std::string> args(argv + 1, argv + argc);
         if (args.size() >= 2 && args[0] == "fetch")
             return Fetch(args[1], std::vector<std::string>(args.begin() + 2, args.end()));
-        if (args.size() == 5 && args[0] == "compare")
-            return Compare(std::stoi(args[1]), args[2], ReadLines(args[3]), ReadLines(args[4]));
+        if ((args.size() == 5 || args.size() == 7) && args[0] == "compare") {
+            std::vector<Set> sets = {{"small", ReadLines(args[3])}, {"large", ReadLines(args[4])}};
+            if (args.size() == 7) {
+                sets.push_back({"https small", ReadLines(args[5])});
+                sets.push_back({"https large", ReadLines(args[6])});
+            }
+            return Compare(std::stoi(args[1]), args[2], std::move(sets));
+        }
         std::fprintf(stderr,
                      "usage: bench_http fetch OUTDIR URL...\n"
-                     "       bench_http compare ROUNDS OUTDIR SMALL_URLS_FILE LARGE_URLS_FILE\n");
+                     "       bench_http compare ROUNDS OUTDIR SMALL_URLS_FILE LARGE_URLS_FILE "
+                     "[HTTPS_SMALL_URLS_FILE HTTPS_LARGE_URLS_FILE]\n");
         return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_http: %s\n", e.what());

@@ -13,7 +13,7 @@
 #include "htmlview/embedded_wb.h"
 #include "net/id_http.h"
 #include "net/memory_stream.h"
-#include "platform/socket_transport.h"
+#include "platform/tls_transport.h"
 
 namespace zx {
 namespace {
@@ -39,7 +39,7 @@ public:
 }  // namespace
 
 void TForm1::CreateHttpClient() {
-    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TIdSocketTransport>());
+    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TIdTLSTransport>());
     IdHTTP1->SetConnectTimeout(kConnectTimeoutMs);
     IdHTTP1->SetReadTimeout(kReadTimeoutMs);
 }
@@ -51,6 +51,10 @@ void TForm1::Button4Click() {
     if (!folder || folder->empty()) return;
 
     const BusyPointer busy;
+    // Opened once: every file lands in the folder the user picked, even when
+    // its path is made to point elsewhere while a download runs.
+    const OpenFolder dir = OpenFolder::Open(*folder);
+    const ExistsTest exists = TImageFile::ExistsIn(dir);
     for (TEmbeddedWB* cell : Cells) {
         const TStringList& code = cell->HTMLCode();
         if (!IsImagePage(code)) continue;
@@ -59,14 +63,14 @@ void TForm1::Button4Click() {
         // The client's own splitter names the file after the document part.
         IdHTTP1->URL().SetURI(address);
         const std::string document = IdHTTP1->URL().Document();
-        const std::string name = UniqueFileName(*folder, document);
+        const std::string name = UniqueFileName(*folder, document, exists);
 
         // Fetched whole before the file is made: a failed fetch leaves nothing.
         TMemoryStream stream;
         IdHTTP1->Get(address, stream);
         stream.SetPosition(0);
 
-        TImageFile file = TImageFile::Create(*folder, name, document);
+        TImageFile file = TImageFile::Create(dir, name, document);
         file.Write(stream.Data(), stream.Size());
         file.Close();
     }

@@ -38,20 +38,35 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
     Cancel = true;
     if (!ASender) return;
 
-    const std::string& A = URL;
+    if (!IdHTTP1) CreateHttpClient();
+    // The document part (the name a download is saved under) has an image
+    // extension.
+    const auto namesImage = [this](const std::string& address) {
+        IdHTTP1->URL().SetURI(address);
+        return IsImageExtension(DroppedFileExtension(IdHTTP1->URL().Document()));
+    };
     // Control characters, and web addresses whose server the engine and the
     // download would read differently, are ignored like any non-image drop.
-    if (!IsAcceptableAddress(A)) return;
-    if (!IdHTTP1) CreateHttpClient();
-    IdHTTP1->URL().SetURI(A);
-    if (!IsImageExtension(DroppedFileExtension(IdHTTP1->URL().Document()))) return;
+    const auto isImageAddress = [&](const std::string& address) {
+        return IsAcceptableAddress(address) && namesImage(address);
+    };
+    // A thumbnail inside a link is dropped as the link's page; the drag's
+    // markup still names the image, which the cell takes instead.
+    std::string A = URL;
+    if (!isImageAddress(A)) {
+        const std::string& image = ASender->Engine().DroppedImage;
+        if (!IsWebAddress(image) || !isImageAddress(image)) return;
+        A = image;
+    }
 
     std::string S;
     if (IsWebAddress(A)) {
         S = A;
     } else {
+        // The address a file's origin names passes the same tests as a
+        // dropped one: it is what a download fetches and names its file after.
         S = SourceUrlFromCache(A);
-        if (S.empty() || !IsAcceptableAddress(S)) return;
+        if (!IsWebAddress(S) || !IsAcceptableAddress(S) || !namesImage(S)) return;
     }
 
     const std::vector<std::string> N = MakeImagePage(CellPageTemplate(), S);

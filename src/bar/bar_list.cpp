@@ -1,4 +1,8 @@
 // Saving the cells' addresses to a bar list file and filling the cells from one.
+#include <QUrl>
+#include <algorithm>
+#include <string_view>
+
 #include "bar/form1.h"
 #include "bar/list_file.h"
 #include "base/cell_document.h"
@@ -10,6 +14,25 @@ namespace {
 
 FileDialogRequest ListFileDialog() {
     return FileDialogRequest{"txt", "Text Files|*.txt|All Files|*.*"};
+}
+
+// A web address whose host is written in Unicode, with the host in the
+// ASCII form a browser's drop hands over; anything else as it is.
+std::string WithAsciiHost(const std::string& line) {
+    const size_t start = line.find("://");
+    if (start == std::string::npos) return line;
+    const size_t hostStart = start + 3;
+    const size_t end = std::min(line.find_first_of("/?#\\", hostStart), line.size());
+    std::string_view authority = std::string_view(line).substr(hostStart, end - hostStart);
+    const size_t at = authority.rfind('@');
+    const size_t from = at == std::string_view::npos ? 0 : at + 1;
+    const size_t colon = authority.find(':', from);
+    const std::string_view host =
+        authority.substr(from, colon == std::string_view::npos ? std::string_view::npos : colon - from);
+    if (std::all_of(host.begin(), host.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return line;
+    const QByteArray ace = QUrl::toAce(QString::fromUtf8(host.data(), static_cast<qsizetype>(host.size())));
+    if (ace.isEmpty()) return line;
+    return line.substr(0, hostStart + from) + ace.toStdString() + line.substr(hostStart + from + host.size());
 }
 
 }  // namespace
@@ -42,9 +65,9 @@ void TForm1::Button3Click() {
             cell->HTMLCode().Clear();
             continue;
         }
-        // Handed over untrimmed, exactly as read.
+        // Handed over untrimmed, as read; a Unicode host as a drop gives it.
         bool cancel = false;
-        EmbeddedWB1BeforeNavigate2(cell, T, cancel);
+        EmbeddedWB1BeforeNavigate2(cell, WithAsciiHost(T), cancel);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/text.h"
+#include "net/id_location.h"
 
 namespace zx {
 namespace {
@@ -64,8 +65,11 @@ std::string DroppedFileExtension(std::string_view name) {
 bool IsImageExtension(std::string_view extension) {
     static constexpr std::array<std::string_view, 9> kImageExtensions = {".jpg", ".jpeg", ".png",  ".gif", ".bmp",
                                                                          ".ico", ".webp", ".avif", ".svg"};
+    // A real image is never refused for the case of its extension: servers
+    // and cameras write .JPG as often as .jpg.
+    const std::string lower = AsciiLower(extension);
     for (std::string_view e : kImageExtensions)
-        if (extension == e) return true;
+        if (lower == e) return true;
     return false;
 }
 
@@ -125,7 +129,8 @@ bool HostReadsAlike(std::string_view address) {
 }
 
 bool IsAcceptableAddress(std::string_view address) {
-    return !HasControlCharacter(address) && (!IsWebAddress(address) || HostReadsAlike(address));
+    return address.size() <= kMaxAddressLength && !HasControlCharacter(address) &&
+           (!IsWebAddress(address) || HostReadsAlike(address));
 }
 
 }  // namespace zx

@@ -10,8 +10,7 @@ namespace zx {
 // when there is none.
 std::string DroppedFileExtension(std::string_view name);
 
-// One of .jpg .jpeg .png .gif .bmp .ico .webp .avif .svg, in exactly that
-// letter case.
+// One of .jpg .jpeg .png .gif .bmp .ico .webp .avif .svg, in any letter case.
 bool IsImageExtension(std::string_view extension);
 
 // The first four characters, ASCII-lowered, are "http" (so https and HTTP
@@ -34,8 +33,8 @@ bool HasControlCharacter(std::string_view text);
 // IPv6 address, and a port of at most five digits up to 65535.
 bool HostReadsAlike(std::string_view address);
 
-// What may become a cell's image address at all: no control character, and
-// a web address only when its host reads alike.
+// What may become a cell's image address at all: at most 32 KiB, no control
+// character, and a web address only when its host reads alike.
 bool IsAcceptableAddress(std::string_view address);
 
 }  // namespace zx

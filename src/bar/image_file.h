@@ -23,6 +23,11 @@ public:
     static TImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,
                              const ExistsTest& exists = FileExists);
     static TImageFile Create(const std::string& folder, const std::string& name) { return Create(folder, name, name); }
+    // The same in a folder opened once: names are looked up and the file is
+    // made in that folder, never through a link its path has become since.
+    static TImageFile Create(const OpenFolder& folder, const std::string& name, const std::string& baseName);
+    // The ExistsTest of paths in an opened folder, for UniqueFileName.
+    static ExistsTest ExistsIn(const OpenFolder& folder);
 
     const std::string& Path() const { return file_.Path(); }
 

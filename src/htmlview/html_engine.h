@@ -28,6 +28,9 @@ public:
     // (link clicks, script, drops) with the target address; it returns false
     // when the navigation is vetoed.
     std::function<bool(const std::string& url)> BeforeNavigate;
+    // While a drop is announced: the web address of the image the drag
+    // carries in its markup (a gallery thumbnail inside a link), else empty.
+    std::string DroppedImage;
 };
 
 // Options shared by all views of the program; `silent` differs per view.

@@ -138,7 +138,12 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
       page_(new WebEnginePage(profile, view_, options.silent)),
       fitImage_(options.fitImage) {
     ApplySettings(page_->settings(), options);
-    page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
+    page_->announce = [this](const std::string& url) {
+        DroppedImage = page_->DroppedImage();
+        const bool pass = !BeforeNavigate || BeforeNavigate(url);
+        DroppedImage.clear();
+        return pass;
+    };
     view_->setPage(page_);
     QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [] { PageLoaded(); });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);

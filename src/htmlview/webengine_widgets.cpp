@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <cctype>
 
+#include "htmlview/drag_origin.h"
 #include "qtext/qt_text.h"
 
 namespace zx {
@@ -135,8 +136,11 @@ void WebEnginePage::SetContentOwn(const QByteArray& html) {
     setContent(html, QStringLiteral("text/html;charset=utf-8"), ContentBaseUrl());
 }
 
-void WebEnginePage::NavigateAnnounced(const std::string& announced, const QUrl& url) {
-    if (announce && !announce(announced)) return;
+void WebEnginePage::NavigateAnnounced(const std::string& announced, const QUrl& url, const std::string& image) {
+    droppedImage_ = image;
+    const bool pass = !announce || announce(announced);
+    droppedImage_.clear();
+    if (!pass) return;
     LoadOwn(url);
 }
 
@@ -247,7 +251,9 @@ void WebEngineView::dropEvent(QDropEvent* event) {
     }
     event->acceptProposedAction();
     const QUrl& url = urls.first();
-    Page()->NavigateAnnounced(DroppedAddress(url), url);
+    const std::string image =
+        event->mimeData()->hasHtml() ? DraggedImageAddress(ToStdString(event->mimeData()->html())) : std::string();
+    Page()->NavigateAnnounced(DroppedAddress(url), url, image);
 }
 
 }  // namespace zx

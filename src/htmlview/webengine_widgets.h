@@ -39,7 +39,9 @@ public:
     void SetContentOwn(const QByteArray& html);
     // A navigation that came from outside the page (a drop): announced with
     // `announced` as the address; loaded when let pass.
-    void NavigateAnnounced(const std::string& announced, const QUrl& url);
+    void NavigateAnnounced(const std::string& announced, const QUrl& url, const std::string& image = {});
+    // The image address of the drop being announced, else empty.
+    const std::string& DroppedImage() const { return droppedImage_; }
 
     Announce announce;
 
@@ -59,6 +61,7 @@ private:
     bool TakeOwn(const QUrl& url);
 
     bool silent_;
+    std::string droppedImage_;
     // Navigations started through LoadOwn/SetContentOwn that the engine has
     // not asked about yet, oldest first.
     std::deque<QUrl> own_;

@@ -63,6 +63,25 @@ public:
     const char* ClassName() const noexcept override { return "EIdReadLnMaxLineLengthExceeded"; }
 };
 
+// An answer whose head frames its body in a way that cannot be trusted:
+// lengths that disagree, a coding the client cannot undo, a part that no
+// request asked for.
+class EIdHTTPFramingError : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EIdHTTPFramingError"; }
+};
+
+// A secure connection could not be made or kept: the certificate failed its
+// check ("Certificate verify failed: <reason>"), the handshake failed, or
+// the server cut the connection without the secure close.
+class EIdTLSError : public Exception {
+public:
+    using Exception::Exception;
+    const char* ClassName() const noexcept override { return "EIdTLSError"; }
+    static constexpr const char* kCutWithoutClose = "Connection cut without the secure close.";
+};
+
 // A server sent more than the client is willing to hold: too many header
 // lines, an impossible chunk size, or a body above the memory limit.
 class EIdResponseLimitExceeded : public Exception {

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string_view>
 
 #include "base/text.h"
+#include "net/id_location.h"
 
 namespace zx {
 
@@ -22,10 +24,15 @@ bool TIdHTTP::KeepAlive() const {
 
 void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     redirectCount_ = 0;
-    const std::string requestTarget = PrepareRequest(url);
-    // There is no secure transport: refuse before anything is sent.
-    if (EqualsAsciiCaseless(url_.Protocol(), "https")) throw EIdIOHandlerPropInvalid();
+    std::string address = url;
+    do {
+        redirectTo_.clear();
+        GetOnce(PrepareRequest(address), target);
+        address = redirectTo_;
+    } while (!address.empty());
+}
 
+void TIdHTTP::GetOnce(const std::string& requestTarget, TMemoryStream& target) {
     try {
         const bool fresh = ConnectIfNeeded();
         if (request_.AcceptEncoding.find("identity") == std::string::npos)
@@ -56,8 +63,15 @@ void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     if (!KeepAlive()) Disconnect();
 }
 
+std::string TIdHTTP::CurrentAddress() const {
+    const std::string host = url_.IPVersion() == Id_IPv6 ? "[" + url_.Host() + "]" : url_.Host();
+    return url_.Protocol() + "://" + host + ":" + url_.Port() + url_.Path() + url_.Document() + url_.Params();
+}
+
 bool TIdHTTP::ClosedUnderUs(const Exception& e) {
     if (dynamic_cast<const EIdConnClosedGracefully*>(&e)) return true;
+    // Over TLS a server that drops an idle connection may skip the secure close.
+    if (dynamic_cast<const EIdTLSError*>(&e)) return std::string_view(e.what()) == EIdTLSError::kCutWithoutClose;
     const auto* socket = dynamic_cast<const EIdSocketError*>(&e);
     if (!socket) return false;
     const int code = socket->LastError();
@@ -70,10 +84,11 @@ bool TIdHTTP::ConnectIfNeeded() {
     // The port is a decimal number; any other text means the standard port.
     int32_t port = 80;
     if (!ReadDecimal32(url_.Port(), port)) port = 80;
+    const bool secure = EqualsAsciiCaseless(url_.Protocol(), "https");
     bool fresh = false;
     if (transport_->IsOpen()) {
         if (connVersion_ != url_.IPVersion() || !EqualsAsciiCaseless(connHost_, url_.Host()) ||
-            connPort_ != std::to_string(port))
+            connPort_ != std::to_string(port) || connSecure_ != secure)
             Disconnect();
     }
     // A kept-alive connection is reused only when it is quiet. The server may
@@ -82,8 +97,12 @@ bool TIdHTTP::ConnectIfNeeded() {
     if (transport_->IsOpen() && (io_.HasBuffered() || transport_->HasIncoming())) Disconnect();
     if (!transport_->IsOpen()) {
         io_.Reset();
-        transport_->Connect(url_.Host(), port, url_.IPVersion(), connectTimeoutMs_);
+        if (secure)
+            transport_->ConnectSecure(url_.Host(), port, url_.IPVersion(), connectTimeoutMs_);
+        else
+            transport_->Connect(url_.Host(), port, url_.IPVersion(), connectTimeoutMs_);
         ++connectCount_;
+        connSecure_ = secure;
         connHost_ = url_.Host();
         connPort_ = std::to_string(port);
         connVersion_ = url_.IPVersion();
@@ -101,26 +120,46 @@ void TIdHTTP::Execute(const std::string& requestTarget, TMemoryStream& target) {
     if (!AcceptAnswer(target)) RefuseAnswer();
 }
 
-void TIdHTTP::RefuseAnswer() {
+std::string TIdHTTP::ReadNote() {
     // A body cut short or too long to read whole leaves the connection out
-    // of step: it is dropped. The status line is the failure either way.
+    // of step: it is dropped.
     TMemoryStream body;
     bool whole = false;
     try {
         whole = ReadBody(body, std::min(kMaxRefusedBodySize, maxBodySize_), true);
     } catch (const EIdConnClosedGracefully&) {
+    } catch (const EIdHTTPFramingError&) {
     }
     if (!whole) Disconnect();
-    throw EIdHTTPProtocolException(response_.ResponseText, response_.ResponseCode, body.ToString());
+    return body.ToString();
+}
+
+void TIdHTTP::RefuseAnswer() {
+    // The status line is the failure, however the body ended.
+    const std::string body = ReadNote();
+    throw EIdHTTPProtocolException(response_.ResponseText, response_.ResponseCode, body);
+}
+
+bool TIdHTTP::FollowRedirect() {
+    const int code = response_.ResponseCode;
+    const bool moved = code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
+    if (!moved || redirectCount_ > kRedirectsFollowed) return false;
+    const std::string next = ResolveLocation(CurrentAddress(), response_.Location);
+    if (next.empty()) return false;
+    ReadNote();  // the redirect's own page is dropped
+    redirectTo_ = next;
+    return true;
 }
 
 bool TIdHTTP::AcceptAnswer(TMemoryStream& target) {
     const int code = response_.ResponseCode;
     if (!response_.Location.empty() || (code / 100 == 3 && code != 304)) {
-        // Redirects are reported, never followed.
         ++redirectCount_;
-        return false;
+        return FollowRedirect();
     }
+    // A part of the image is never the image: only a request for a range
+    // may take one.
+    if (code == 206 && request_.Range.empty()) return false;
     if (code / 100 == 2 && code != 204) {
         ReadBody(target, maxBodySize_, false);
         return true;

@@ -11,6 +11,7 @@
 #include "net/id_exceptions.h"
 #include "net/id_header_list.h"
 #include "net/id_io_handler.h"
+#include "net/id_response_framing.h"
 #include "net/id_transport.h"
 #include "net/id_uri.h"
 #include "net/memory_stream.h"
@@ -69,7 +70,10 @@ struct TIdHTTPResponse : TIdEntityHeaderFields {
     std::string Location;
     std::string Server;
     std::string ProxyConnection;
-    std::string TransferEncoding;
+    std::string TransferEncoding;  // the first line's value
+    TIdTransferCoding TransferCoding = TIdTransferCoding::None;
+    // Why the head's framing cannot be trusted; empty when it can.
+    std::string FramingError;
     TIdHeaderList WWWAuthenticate;
     TIdHeaderList ProxyAuthenticate;
     std::string AcceptRanges;
@@ -94,9 +98,11 @@ public:
     // Fetches url and writes the body into target from its current position.
     // Only a 2xx answer is accepted, and only with its whole body: one cut
     // short by the server's close fails with EIdConnClosedGracefully.
-    // Everything else throws. A GET on a kept connection that the server
-    // closed before any byte of an answer came is sent once more on a new
-    // connection.
+    // Redirects (301, 302, 303, 307, 308 with a Location) are followed up to
+    // kRedirectsFollowed times, from http to https too; one more fails with
+    // its status line. Everything else throws. A GET on a kept connection
+    // that the server closed before any byte of an answer came is sent once
+    // more on a new connection. https needs a transport with TLS.
     void Get(const std::string& url, TMemoryStream& target);
 
     TIdURI& URL() { return url_; }
@@ -107,6 +113,7 @@ public:
 
     static constexpr int kMaxHeaderLines = 255;
     static constexpr int kRedirectMaximum = 15;
+    static constexpr int kRedirectsFollowed = 5;
     // A refused answer's body is only its message: this much of it is read,
     // the rest is dropped with the connection.
     static constexpr uint64_t kMaxRefusedBodySize = uint64_t{64} * 1024;
@@ -151,9 +158,19 @@ private:
     bool ReadChunked(TMemoryStream& target, uint64_t limit, bool keepPart);
     // True when the answer is accepted; then its body is in target.
     bool AcceptAnswer(TMemoryStream& target);
+    // Reads a bounded part of a refused or redirecting answer's body; drops
+    // the connection when that was not the whole body.
+    std::string ReadNote();
     // Reads a bounded part of a refused answer's body and fails with it.
     [[noreturn]] void RefuseAnswer();
     void Execute(const std::string& target, TMemoryStream& stream);
+    // One request and its answer, sent once more when a kept connection was
+    // closed under it; a followed redirect leaves its address in redirectTo_.
+    void GetOnce(const std::string& requestTarget, TMemoryStream& target);
+    // Takes a redirect's address into redirectTo_ when it is to be followed.
+    bool FollowRedirect();
+    // The client URL as an absolute address, the base of a relative Location.
+    std::string CurrentAddress() const;
     bool KeepAlive() const;
 
     std::unique_ptr<TIdTransport> transport_;
@@ -167,11 +184,13 @@ private:
     std::string connHost_;
     std::string connPort_;
     TIdIPVersion connVersion_ = Id_IPv4;
+    bool connSecure_ = false;
 
     int connectTimeoutMs_ = 30000;
     int readTimeoutMs_ = 60000;
     uint64_t maxBodySize_ = 512ull * 1024 * 1024;
     int redirectCount_ = 0;
+    std::string redirectTo_;
     int connectCount_ = 0;
 };
 

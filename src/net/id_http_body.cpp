@@ -35,7 +35,8 @@ bool TIdHTTP::ReadBody(TMemoryStream& target, uint64_t limit, bool keepPart) {
     // These answers never carry a body, whatever their headers say.
     if (code == 204 || code == 304 || (code >= 100 && code < 200)) return true;
 
-    if (response_.TransferEncoding.find("chunked") != std::string::npos) return ReadChunked(target, limit, keepPart);
+    if (!response_.FramingError.empty()) throw EIdHTTPFramingError(response_.FramingError);
+    if (response_.TransferCoding == TIdTransferCoding::Chunked) return ReadChunked(target, limit, keepPart);
     if (response_.HasContentLength && response_.ContentLength > 0) {
         const uint64_t length = static_cast<uint64_t>(response_.ContentLength);
         if (length > limit) {

@@ -3,6 +3,7 @@
 #include "base/exception.h"
 #include "base/text.h"
 #include "net/id_http.h"
+#include "net/id_response_framing.h"
 
 namespace zx {
 
@@ -18,16 +19,13 @@ int StatusCode(const std::string& statusLine) {
     return ReadDecimal32(rest, code) ? code : -1;
 }
 
-// A 32-bit signed decimal number, leading zeros allowed; -1 for anything
-// else or a negative value ("-0" is 0).
-int64_t ContentLengthValue(std::string_view text) {
-    text = TrimControl(text);
-    int32_t v = -1;
-    if (!ReadDecimal32(text, v)) return -1;
-    return v < 0 ? -1 : v;
-}
-
 constexpr int kMaxInterimAnswers = 16;
+
+std::string JoinValues(const std::vector<std::string>& values) {
+    std::string out;
+    for (const auto& v : values) out += (out.empty() ? "" : ", ") + v;
+    return out.substr(0, 200);
+}
 
 }  // namespace
 
@@ -58,8 +56,19 @@ void TIdHTTPResponse::ParseHeaders() {
     ContentEncoding = h.Values("Content-Encoding");
     ContentLanguage = h.Values("Content-Language");
     ContentType = h.Values("Content-Type");
-    ContentLength = h.Has("Content-Length") ? ContentLengthValue(h.Values("Content-Length")) : -1;
+    // A head that frames its body two ways is kept as a failure for the body
+    // reader: the status and the cookies still count.
+    FramingError.clear();
+    try {
+        ContentLength = ParseContentLengths(h.AllValues("Content-Length"));
+    } catch (const EIdHTTPFramingError& e) {
+        ContentLength = -1;
+        FramingError = e.what();
+    }
     HasContentLength = ContentLength >= 0;
+    TransferCoding = ParseTransferCodings(h.AllValues("Transfer-Encoding"));
+    if (TransferCoding == TIdTransferCoding::Unsupported && FramingError.empty())
+        FramingError = "Unsupported transfer coding: " + JoinValues(h.AllValues("Transfer-Encoding")) + ".";
     ContentRange = h.Values("Content-Range");
     Date = h.Values("Date");
     LastModified = h.Values("Last-Modified");
@@ -98,18 +107,14 @@ void TIdHTTP::ReadResponseHead() {
         if (interim > kMaxInterimAnswers) throw EIdResponseLimitExceeded("Too many interim responses.");
         response_.Clear();
         response_.ResponseText = io_.ReadLn();
-        try {
-            int lines = 0;
-            for (std::string line = io_.ReadLn(); !line.empty(); line = io_.ReadLn()) {
-                if (++lines > kMaxHeaderLines)
-                    throw EIdResponseLimitExceeded("Too many header lines (more than " +
-                                                   std::to_string(kMaxHeaderLines) + ").");
-                response_.RawHeaders.AddLine(line);
-            }
-        } catch (const EIdConnClosedGracefully&) {
-            // The server closed within the head: what came is the whole head.
-            // A transfer stopped from this side is no such close.
-            if (!io_.ClosedGracefully()) throw;
+        // A head that the server's close cuts before its empty line is no
+        // whole answer: the close fails the GET.
+        int lines = 0;
+        for (std::string line = io_.ReadLn(); !line.empty(); line = io_.ReadLn()) {
+            if (++lines > kMaxHeaderLines)
+                throw EIdResponseLimitExceeded("Too many header lines (more than " + std::to_string(kMaxHeaderLines) +
+                                               ").");
+            response_.RawHeaders.AddLine(line);
         }
         response_.ParseHeaders();
         if (!cookies_) cookies_ = std::make_unique<TIdCookieManager>();

@@ -17,7 +17,7 @@ void TIdIOHandler::Reset() {
 void TIdIOHandler::StartReading(int readTimeoutMs) {
     readTimeoutMs_ = readTimeoutMs;
     received_ = 0;
-    windowStart_ = std::chrono::steady_clock::now();
+    windowStarted_ = false;
     windowBytes_ = 0;
 }
 
@@ -28,7 +28,9 @@ void TIdIOHandler::SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs) {
 
 size_t TIdIOHandler::Receive(char* dest, size_t size) {
     int wait = readTimeoutMs_;
-    if (lowSpeedWindowMs_ > 0) {
+    // The wait for the first byte has only the silence limit: a server may
+    // think before it answers.
+    if (lowSpeedWindowMs_ > 0 && windowStarted_) {
         const auto window = std::chrono::milliseconds(lowSpeedWindowMs_);
         const uint64_t need = lowSpeedBytesPerSecond_ * static_cast<uint64_t>(lowSpeedWindowMs_) / 1000;
         const auto now = std::chrono::steady_clock::now();
@@ -47,7 +49,10 @@ size_t TIdIOHandler::Receive(char* dest, size_t size) {
     }
     const size_t n = transport_.Recv(dest, size, wait);
     received_ += n;
-    windowBytes_ += n;
+    if (n > 0 && !windowStarted_) {
+        windowStarted_ = true;
+        windowStart_ = std::chrono::steady_clock::now();
+    }
     return n;
 }
 
@@ -97,6 +102,7 @@ uint64_t TIdIOHandler::ReadBytes(TMemoryStream& target, uint64_t count) {
         target.Write(buffer_.get() + start_, take);
         start_ += take;
         done += take;
+        windowBytes_ += take;
     }
     // The rest goes from the socket straight into the stream.
     if (done < count && !closed_) {
@@ -114,6 +120,7 @@ uint64_t TIdIOHandler::ReadBytes(TMemoryStream& target, uint64_t count) {
         }
         target.CommitWrite(n);
         done += n;
+        windowBytes_ += n;
     }
     return done;
 }
@@ -128,6 +135,7 @@ uint64_t TIdIOHandler::ReadToClose(TMemoryStream& target, uint64_t limit) {
             target.Write(buffer_.get() + start_, take);
             start_ = end_ = 0;
             done += take;
+            windowBytes_ += take;
         }
         if (!Fill()) return done;
     }

@@ -21,11 +21,12 @@ public:
     // The start of a new request, with its silence limit in ms (0: none):
     // a receive that waits longer for a byte fails with the time-out error.
     void StartReading(int readTimeoutMs);
-    // The low-speed rule: from StartReading on, each window of windowMs must
-    // bring at least bytesPerSecond on average while the answer lasts, or
-    // reading fails with the time-out error, in the head and the body alike.
-    // A trickle that is never silent for long cannot hold the caller for
-    // hours. windowMs 0: no such rule.
+    // The low-speed rule: from the answer's first byte on, each window of
+    // windowMs must bring at least bytesPerSecond of body on average while
+    // the answer lasts, or reading fails with the time-out error. Only body
+    // bytes count, never the head or the chunk framing: a trickle that is
+    // never silent for long, or framing without data, cannot hold the caller
+    // for hours. windowMs 0: no such rule.
     void SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs);
     static constexpr uint64_t kLowSpeedBytesPerSecond = 1024;
     static constexpr int kLowSpeedWindowMs = 30000;
@@ -63,6 +64,7 @@ private:
     uint64_t lowSpeedBytesPerSecond_ = kLowSpeedBytesPerSecond;
     int lowSpeedWindowMs_ = kLowSpeedWindowMs;
     uint64_t received_ = 0;
+    bool windowStarted_ = false;
     std::chrono::steady_clock::time_point windowStart_;
     uint64_t windowBytes_ = 0;
 };

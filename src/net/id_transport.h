@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "net/id_exceptions.h"
 #include "net/id_uri.h"
 
 namespace zx {
@@ -14,10 +15,19 @@ public:
 
     // Opens a connection; throws EIdSocketError. timeoutMs <= 0: no limit.
     virtual void Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) = 0;
+    // Opens a connection and runs TLS over it: the server's certificate
+    // chain is checked against the system's trust store and its name against
+    // host, which is also sent as the server name. Throws EIdTLSError when the
+    // check or the handshake fails, EIdIOHandlerPropInvalid before anything is
+    // sent when the transport has no TLS.
+    virtual void ConnectSecure(const std::string& /*host*/, int /*port*/, TIdIPVersion /*version*/, int /*timeoutMs*/) {
+        throw EIdIOHandlerPropInvalid();
+    }
     // Sends all bytes within timeoutMs (<= 0: no limit) or throws
     // EIdSocketError, with code 10060 when the peer took too long to take them.
     virtual void Send(const char* data, size_t size, int timeoutMs) = 0;
-    // Receives up to size bytes; 0 when the peer has closed. Throws
+    // Receives up to size bytes; 0 when the peer has closed (over TLS: with
+    // the secure close; a cut without it throws EIdTLSError). Throws
     // EIdSocketError, with code 10060 when nothing came for timeoutMs.
     virtual size_t Recv(char* buffer, size_t size, int timeoutMs) = 0;
     virtual void Close() = 0;

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <utility>
 
 namespace zx {
 
@@ -69,7 +70,40 @@ public:
     void Close();
 
 private:
+    friend class OpenFolder;
     NewFile(int fd, std::string path);
+    // Creates `name` relative to the folder descriptor dirFd; path names it
+    // in messages.
+    static std::optional<NewFile> CreateAt(int dirFd, const std::string& name, const std::string& path);
+
+    int fd_ = -1;
+    std::string path_;
+};
+
+// A folder opened once. Names are looked up and files made in the folder
+// that was opened, whatever becomes of its path meanwhile (renamed, or
+// swapped for a link to somewhere else).
+class OpenFolder {
+public:
+    // EFCreateError "Cannot create file "<path>". <reason>" when path is no
+    // folder that can be opened.
+    static OpenFolder Open(const std::string& path);
+
+    OpenFolder(OpenFolder&& other) noexcept;
+    OpenFolder& operator=(OpenFolder&&) = delete;
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder();
+
+    const std::string& Path() const { return path_; }
+    // FileExists for a name in this folder.
+    bool Exists(const std::string& name) const;
+    // NewFile::Create for a name in this folder; its path reads Path() + "/"
+    // + name.
+    std::optional<NewFile> Create(const std::string& name) const;
+
+private:
+    OpenFolder(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
 
     int fd_ = -1;
     std::string path_;

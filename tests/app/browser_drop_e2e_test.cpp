@@ -51,7 +51,7 @@ struct Spot {
 };
 constexpr Spot kRed{250, 250};    // plain image
 constexpr Spot kBlue{650, 250};   // image inside a link to the full-size image
-constexpr Spot kGreen{250, 500};  // image inside a link to a web page
+constexpr Spot kGreen{250, 500};  // image inside a link to a web page: the image is taken
 
 // The page, with "@" for the server's address. It is opened as a local file
 // (the test server serves only images with their own types).
@@ -284,7 +284,8 @@ TEST_P(BrowserDropTest, DraggedImagesLandInTheCellsTheyAreDroppedOn) {
     EXPECT_EQ(lines[2], "") << "the image moved";
     // Inside a link the drop carries the link's address, not the image's.
     EXPECT_EQ(lines[3], nginx_->Url("/blue.png"));
-    EXPECT_EQ(lines[4], "") << "a link to a web page is no image";
+    // A thumbnail inside a link to a web page gives the thumbnail's image.
+    EXPECT_EQ(lines[4], nginx_->Url("/green.png"));
     for (int i : {0, 1, 5, 7, 19}) EXPECT_EQ(lines[static_cast<size_t>(i)], "") << i;
     EXPECT_TRUE(app_->Running());
 }

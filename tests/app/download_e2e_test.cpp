@@ -1,6 +1,8 @@
 // The real program on the test X server: a list of image addresses is loaded
 // into the bar through the Load button, then the Download button saves every
 // image from a real nginx into a folder, driven by the pointer and keyboard.
+// The images come over https, some after a redirect from http; the program
+// trusts the tests' own certificate authority only.
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -49,13 +51,23 @@ TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
     root.WriteFile("one/pic.jpg", a);
     root.WriteFile("two/pic.jpg", b);
     root.WriteFile("shot.png", c);
-    NginxServer nginx(root.Path());
+    // Made before the program starts, which inherits SSL_CERT_FILE.
+    const CertificateFiles& cert = TestCertificates::Get().good;
+    NginxServer secure(root.Path(), WebServer::Kind::Nginx, &cert);
+    const std::string https = "https://localhost:" + std::to_string(secure.Port());
+    NginxServer nginx(root.Path(), WebServer::Kind::Nginx, nullptr,
+                      "    location /r/ { rewrite ^/r/(.*)$ " + https +
+                          "/$1 permanent; }\n"
+                          "    location = /moved.png { return 302 " +
+                          https + "/shot.png; }\n");
 
     TempDir work;
     std::vector<std::string> lines(20);
-    lines[0] = nginx.Url("/one/pic.jpg");
-    lines[4] = nginx.Url("/shot.png?w=10");
-    lines[7] = nginx.Url("/two/pic.jpg");
+    lines[0] = https + "/one/pic.jpg";
+    lines[4] = https + "/shot.png?w=10";
+    lines[7] = nginx.Url("/r/two/pic.jpg");
+    // Named after the cell's address, not the one it redirects to.
+    lines[9] = nginx.Url("/moved.png");
     std::string list;
     for (const auto& l : lines) list += l + "\r\n";
     const std::string listPath = work.WriteFile("bar.txt", list);
@@ -91,15 +103,16 @@ TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
     ASSERT_FALSE(x.FindViewable("Zeltrix")) << "Load reported an error";
     ASSERT_TRUE(AnswerFileDialog(x, kFolderTitle, folder.string())) << "the folder dialog did not take the path";
 
-    const std::set<std::string> expected{"pic.jpg", "pic(1).jpg", "shot.png"};
+    const std::set<std::string> expected{"pic.jpg", "pic(1).jpg", "shot.png", "moved.png"};
     std::set<std::string> names;
     bool failed = false;
     auto complete = [&] {
         failed = failed || x.FindViewable("Zeltrix");
         names.clear();
         for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
-        return failed || (names == expected && ReadAll(folder / "pic.jpg") == a &&
-                          ReadAll(folder / "pic(1).jpg") == b && ReadAll(folder / "shot.png") == c);
+        return failed ||
+               (names == expected && ReadAll(folder / "pic.jpg") == a && ReadAll(folder / "pic(1).jpg") == b &&
+                ReadAll(folder / "shot.png") == c && ReadAll(folder / "moved.png") == c);
     };
     WaitUntil(complete, 20000);
     ASSERT_FALSE(failed) << "the download reported an error";
@@ -107,6 +120,7 @@ TEST_F(DownloadE2E, LoadedImagesAreSavedIntoThePickedFolder) {
     EXPECT_EQ(ReadAll(folder / "pic.jpg"), a);
     EXPECT_EQ(ReadAll(folder / "shot.png"), c);
     EXPECT_EQ(ReadAll(folder / "pic(1).jpg"), b);
+    EXPECT_EQ(ReadAll(folder / "moved.png"), c);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The Download button against real servers on loopback: nginx and the other
-// real servers for ordinary images, a scripted server for order, odd answers
-// and failures. Errors reach
+// real servers for ordinary images, a scripted server (plain or TLS) for
+// order, odd answers and failures. Errors reach
 // the same reporter the application installs; here it records the box text.
 #include <gtest/gtest.h>
 #include <sys/mount.h>
@@ -201,25 +201,55 @@ TEST_F(Download, TheFirstFailureEndsTheRunAndKeepsEarlierFiles) {
     EXPECT_EQ(File("c4.jpg"), "cell 4");
     EXPECT_EQ(later.Accepted(), 0);
 
-    // A redirect is not followed; its status line is the message.
-    test::ScriptedHttpServer moved({{Answer("HTTP/1.1 302 Found\r\nLocation: /x.jpg\r\nContent-Length: 0\r\n\r\n")}},
-                                   10000);
+    // A redirect is followed; the file is named after the cell's address.
+    test::ScriptedHttpServer moved(
+        {{Answer("HTTP/1.1 302 Found\r\nLocation: /x.png\r\nContent-Length: 0\r\n\r\n"), Answer(Ok("moved"))}}, 10000);
     for (int i = 0; i < kCellCount; ++i) bar.cell(i).HTMLCode().Clear();
     bar.fill(2, moved.Url("/moved.jpg"));
     Run();
-    EXPECT_EQ(boxes.back(), "HTTP/1.1 302 Found.");
-    EXPECT_FALSE(fs::exists(target.Path() + "/moved.jpg"));
+    EXPECT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(File("moved.jpg"), "moved");
+    EXPECT_FALSE(fs::exists(target.Path() + "/x.png"));
+}
+
+// The folder is opened once: swapping its path for a link while a slow
+// answer comes sends no file elsewhere.
+TEST_F(Download, FilesLandInThePickedFolderWhenItsPathBecomesALink) {
+    test::ScriptedExchange slow = Answer(Ok("slow"));
+    slow.delayMs = 500;
+    test::ScriptedHttpServer server({{slow, Answer(Ok("next"))}}, 10000);
+    bar.fill(0, server.Url("/slow.jpg"));
+    bar.fill(1, server.Url("/next.jpg"));
+    test::TempDir elsewhere;
+    const std::string picked = target.Path() + "/picked", moved = target.Path() + "/moved";
+    fs::create_directory(picked);
+    std::thread swap([&] {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (server.Requests().empty() && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        fs::rename(picked, moved);
+        fs::create_directory_symlink(elsewhere.Path(), picked);
+    });
+    Run(picked);
+    swap.join();
+    EXPECT_TRUE(boxes.empty()) << boxes.front();
+    EXPECT_TRUE(fs::is_empty(elsewhere.Path()));
+    EXPECT_EQ(ReadAll(moved + "/slow.jpg"), "slow");
+    EXPECT_EQ(ReadAll(moved + "/next.jpg"), "next");
 }
 
 TEST_F(Download, TransportFailuresAreShownAndWriteNothing) {
     test::ScriptedHttpServer later({{Answer(Ok("never"))}, {Answer(Ok("never"))}}, 20000);
-    bar.fill(0, "https://127.0.0.1:" + std::to_string(later.Port()) + "/secure.jpg");
+    test::ScriptedHttpServer selfSigned({{Answer(Ok("never"))}}, 20000, false,
+                                        &test::TestCertificates::Get().selfSigned);
+    bar.fill(0, "https://127.0.0.1:" + std::to_string(selfSigned.Port()) + "/secure.jpg");
     bar.fill(1, later.Url("/later.jpg"));
     Run();
     bar.fill(0, "http://127.0.0.1:" + std::to_string(test::FreeLoopbackPort()) + "/refused.jpg");
     Run();
     ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0], "IOHandler value is not valid.");
+    EXPECT_EQ(boxes[0], "Certificate verify failed: self-signed certificate.");
+    EXPECT_TRUE(selfSigned.Requests().empty());
     EXPECT_EQ(boxes[1], "Socket Error # 10061\r\nConnection refused.");
     EXPECT_EQ(later.Accepted(), 0);
     EXPECT_TRUE(fs::is_empty(target.Path()));

@@ -41,7 +41,7 @@ TEST(DropCache, NearMissesAreIgnored) {
         "/HOME/u/.cache/browser/Cache/f_00a1b2.jpg",         // other letter case
         "file:///home/u/.cache/browser/Cache/f_00a1b2.jpg",  // the file: form
         " /home/u/.cache/browser/Cache/f_00a1b2.jpg",        // a leading blank
-        "/home/u/.cache/browser/Cache/f_00a1b2.JPG",         // extension in capitals
+        "/home/u/.cache/browser/Cache/f_00a1b2.JPG",         // the extension in other letter case
     };
     for (const std::string& path : misses) {
         SCOPED_TRACE(path);
@@ -49,8 +49,9 @@ TEST(DropCache, NearMissesAreIgnored) {
         EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
     }
     // An entry without a web address gives nothing either, nor one that is
-    // no address to show.
-    for (const char* source : {"", "http://h/x.jpg\n<img src=x onerror=alert(1)>", "http://a?@b/x.jpg"}) {
+    // no image address: the download would fetch it and name a file after it.
+    for (const char* source : {"", "http://h/x.jpg\n<img src=x onerror=alert(1)>", "http://a?@b/x.jpg",
+                               "http://host/.profile", "http://h/show.php?img=a.jpg", "ftp://h/x.jpg", "/etc/x.jpg"}) {
         f.fake->urlCache = {{kCached, source}};
         Drop(f, 1, kCached);
         EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0) << source;

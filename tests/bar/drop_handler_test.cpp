@@ -1,10 +1,12 @@
 // What a drop on a cell takes, what it ignores, and the Busy pass-through.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <stdexcept>
 
 #include "base/text.h"
 #include "net/id_http.h"
+#include "net/id_location.h"
 #include "support/bar_fixture.h"
 
 namespace zx {
@@ -21,11 +23,14 @@ std::vector<std::string> PageFor(const std::string& address) {
     return MakeImagePage(CellPageTemplate(), address);
 }
 
-TEST(DropHandler, TakesOnlyTheImageExtensionsInLowerCase) {
+TEST(DropHandler, TakesOnlyTheImageExtensionsInAnyCase) {
     BarFixture f;
     const std::vector<std::string> taken = {"http://h/a.jpg", "http://h/a.jpeg", "http://h/a.png", "http://h/a.gif",
                                             "http://h/a.bmp", "http://h/a.ico", "http://h/a.webp", "http://h/a.avif",
-                                            "http://h/a.svg",
+                                            "http://h/a.svg", "http://h/a.JPG", "http://h/a.Jpeg", "http://h/a.SVG",
+                                            "http://h/a.Png",
+                                            // The longest address there may be.
+                                            "http://h/" + std::string(kMaxAddressLength - 13, 'a') + ".png",
                                             // The query is split off the document part but stays in the address.
                                             "http://h/dir/pic.png?w=10&h=5", "http://h/x.jpg#top"};
     for (const std::string& url : taken) {
@@ -34,12 +39,17 @@ TEST(DropHandler, TakesOnlyTheImageExtensionsInLowerCase) {
         EXPECT_EQ(f.cell(2).HTMLCode().Lines(), PageFor(url));
     }
     f.fill(2, "http://h/keep.png");
-    const std::vector<std::string> ignored = {"http://h/a.JPG",      "http://h/a.Jpeg",
-                                              "http://h/a.jpe",      "http://h/a.png ",
-                                              "http://h/a.SVG",      "http://h/gallery/",
-                                              "http://h/noext",      "http://h/show.php?img=a/b.jpg",
-                                              "http://host?x=1.png", "http://h/img/id=42/pic.jpg",
-                                              "http://h/a.png:1",    "",
+    const std::vector<std::string> ignored = {"http://h/" + std::string(kMaxAddressLength - 12, 'a') + ".png",
+                                              "http://h/a.jpe",
+                                              "http://h/a.png ",
+                                              "http://h/a.jpg.exe",
+                                              "http://h/gallery/",
+                                              "http://h/noext",
+                                              "http://h/show.php?img=a/b.jpg",
+                                              "http://host?x=1.png",
+                                              "http://h/img/id=42/pic.jpg",
+                                              "http://h/a.png:1",
+                                              "",
                                               "about:blank"};
     for (const std::string& url : ignored) {
         SCOPED_TRACE(url);
@@ -47,6 +57,34 @@ TEST(DropHandler, TakesOnlyTheImageExtensionsInLowerCase) {
         EXPECT_EQ(f.cell(2).HTMLCode().Lines(), PageFor("http://h/keep.png"));
     }
     EXPECT_TRUE(f.fake->shownBoxes.empty());
+}
+
+// A thumbnail inside a link drops as the link's page; the image that the
+// drag's markup names is taken instead, when it is an image address itself.
+TEST(DropHandler, TheImageOfALinkedThumbnailIsTakenForTheLinksPage) {
+    BarFixture f;
+    const struct {
+        std::string link, image, taken;
+    } rows[] = {
+        {"https://gallery.example/photo/123", "https://img.example/t/123.jpg", "https://img.example/t/123.jpg"},
+        {"http://h/page.html", "http://h/IMG.PNG?w=1", "http://h/IMG.PNG?w=1"},
+        {"http://h/a.png", "http://h/other.jpg", "http://h/a.png"},  // an image itself: the drop's own address
+        {"http://h/page", "http://h/page2", ""},
+        {"http://h/page", "ftp://h/x.jpg", ""},
+        {"http://h/page", "http://h/x.jpg\n<b>.jpg", ""},
+        {"http://h/page", "http://a@b@evil/x.jpg", ""},
+        {"http://h/page", "", ""},
+    };
+    for (size_t i = 0; i < std::size(rows); ++i) {
+        SCOPED_TRACE(rows[i].link + " " + rows[i].image);
+        const int cell = static_cast<int>(i);
+        EXPECT_FALSE(f.engine(f.cell(cell)).SimulateNavigation(rows[i].link, rows[i].image));
+        if (rows[i].taken.empty())
+            EXPECT_EQ(f.cell(cell).HTMLCode().Count(), 0);
+        else
+            EXPECT_EQ(f.cell(cell).HTMLCode().Lines(), PageFor(rows[i].taken));
+    }
+    EXPECT_EQ(f.engine(f.cell(0)).DroppedImage, "") << "known only while the drop is announced";
 }
 
 // The engine shows the image from the server it reads; Download fetches from

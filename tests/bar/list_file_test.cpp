@@ -105,7 +105,7 @@ TEST(ListFileWrite, FailedWriteKeepsTheOldFileAndIsReported) {
     EXPECT_THROW(WriteListFile("/dev/full", lines), EWriteError);
 }
 
-TEST(ListFileWrite, ThroughASymbolicLinkTheLinkStays) {
+TEST(ListFileWrite, ThroughASymbolicOrHardLinkTheLinkStays) {
     TempDir dir;
     const std::string target = dir / "real.txt";
     const std::string link = dir / "link.txt";
@@ -115,6 +115,12 @@ TEST(ListFileWrite, ThroughASymbolicLinkTheLinkStays) {
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadAll(target), "a\r\n\r\nb\r\n");
     EXPECT_EQ(ReadListFile(link), (std::vector<std::string>{"a", "", "b"}));
+    // A file with a second name is written in place: both names see the list.
+    const std::string hard = dir / "hard.txt";
+    std::filesystem::create_hard_link(target, hard);
+    WriteListFile(target, {"c"});
+    EXPECT_EQ(ReadAll(hard), "c\r\n");
+    EXPECT_EQ(std::filesystem::hard_link_count(target), 2u);
 }
 
 TEST(ListFileWrite, ReadOnlyFilesAreRefusedOthersFilesKeepTheirOwnerAndLongNamesWork) {

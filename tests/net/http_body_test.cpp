@@ -31,6 +31,7 @@ template <class E>
 struct Failed {
     std::optional<E> error;
     bool connected = false;
+    std::string body;
 };
 template <class E>
 Failed<E> GetFailing(const std::string& response, bool closeAfter = true, uint64_t maxBodySize = 0) {
@@ -45,6 +46,7 @@ Failed<E> GetFailing(const std::string& response, bool closeAfter = true, uint64
         out.error = e;
     }
     out.connected = http->Connected();
+    out.body = target.ToString();
     return out;
 }
 
@@ -58,6 +60,14 @@ TEST(HttpBody, ChunkedWithExtensionsAndTrailers) {
                           "0\r\nX-Trailer: 1\r\nX-Other: 2\r\n\r\n",
                       false),
               body26 + "XYZ");
+    // Coding names in any case, identity codings and parameters aside.
+    for (const char* coding : {"Chunked", "CHUNKED", "identity, chunked", "chunked;x=1"}) {
+        EXPECT_EQ(GetBody(std::string("HTTP/1.1 200 OK\r\nTransfer-Encoding: ") + coding +
+                              "\r\nContent-Length: 99\r\n\r\n4\r\nfour\r\n0\r\n\r\n",
+                          false),
+                  "four")
+            << coding;
+    }
 }
 
 TEST(HttpBody, ReadToCloseShortLengthAndZeroLength) {
@@ -71,6 +81,8 @@ TEST(HttpBody, ReadToCloseShortLengthAndZeroLength) {
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: 00000000005\r\n\r\nfive and more", false), "five ");
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: -0\r\n\r\nnot body", false), "");
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: 0x5\r\n\r\nrest"), "rest");
+    // The same length said more than once is one length.
+    EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nContent-Length: 4\r\ncontent-length: 4, 04\r\n\r\nfour!", false), "four");
 }
 
 TEST(HttpBody, BodyIsWrittenFromTheStreamPosition) {
@@ -84,9 +96,33 @@ TEST(HttpBody, BodyIsWrittenFromTheStreamPosition) {
     EXPECT_EQ(target.Position(), 5u);
 }
 
-// A cut or unframed answer is never a shorter image.
+// A cut or unframed answer is never a shorter image, nor one whose framing
+// contradicts itself: the GET fails and the target stays empty.
 TEST(HttpBody, CutOrUnframedAnswersFailGracefully) {
     const std::string chunked = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
+    const std::string closed = "Connection Closed Gracefully.";
+    const std::pair<std::string, std::string> framing[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 100\r\nContent-Length: 200\r\n\r\n" + std::string(200, 'x'),
+         "Conflicting Content-Length values."},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 4, 5\r\n\r\nfour!", "Conflicting Content-Length values."},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: gzip, chunked\r\n\r\n4\r\nfour\r\n0\r\n\r\n",
+         "Unsupported transfer coding: gzip, chunked."},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked, chunked\r\n\r\n0\r\n\r\n",
+         "Unsupported transfer coding: chunked, chunked."},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\nTransfer-Encoding: x-zip\r\n\r\n0\r\n\r\n",
+         "Unsupported transfer coding: chunked, x-zip."},
+        // A head cut before its empty line is no whole answer.
+        {"HTTP/1.1 200 OK\r\nContent-Type: image/jpeg\r\n", closed},
+        {"HTTP/1.1 200 OK\r\nX-A: 1\r\n", closed},
+    };
+    for (const auto& [response, message] : framing) {
+        SCOPED_TRACE(response.substr(0, 80));
+        const auto failed = GetFailing<Exception>(response);
+        ASSERT_TRUE(failed.error) << "no exception";
+        EXPECT_EQ(failed.error->what(), message);
+        EXPECT_EQ(failed.body, "");
+        EXPECT_FALSE(failed.connected);
+    }
     const std::string responses[] = {
         "",
         "HTTP/1.1 20",
@@ -108,10 +144,6 @@ TEST(HttpBody, CutOrUnframedAnswersFailGracefully) {
         EXPECT_STREQ(failed.error->what(), "Connection Closed Gracefully.");
         EXPECT_FALSE(failed.connected);
     }
-}
-
-TEST(HttpBody, CloseWithinHeadersCountsAsEndOfHead) {
-    EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nX-A: 1\r\n"), "");
 }
 
 TEST(HttpLimits, OversizeLinesFail) {
@@ -162,6 +194,38 @@ TEST(HttpLimits, ChunkSizeOverflowAndBodyCapFail) {
         ASSERT_TRUE(failed.error);
         EXPECT_STREQ(failed.error->what(), c.message);
         EXPECT_FALSE(failed.connected);
+    }
+    // Exactly the cap is still a whole body, however it is framed.
+    const std::string cap(1000, 'c');
+    for (const std::string& response :
+         {"HTTP/1.1 200 OK\r\nContent-Length: 1000\r\n\r\n" + cap,
+          "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3e8\r\n" + cap + "\r\n0\r\n\r\n",
+          "HTTP/1.1 200 OK\r\n\r\n" + cap}) {
+        const auto whole = GetFailing<Exception>(response, true, 1000);
+        EXPECT_FALSE(whole.error) << whole.error->what();
+        EXPECT_EQ(whole.body, cap);
+    }
+}
+
+// Over TLS only the secure close ends a body read to the close; a bare cut
+// may be an attacker's, and fails.
+TEST(HttpBody, OverTlsOnlyTheSecureCloseEndsABody) {
+    const auto& certs = test::TestCertificates::Get();
+    for (const bool cut : {false, true}) {
+        test::ScriptedExchange answer = Answer("HTTP/1.1 200 OK\r\n\r\nuntil the close", !cut);
+        answer.cutTls = cut;
+        ScriptedHttpServer server({{answer}}, 20000, false, &certs.good);
+        auto http = test::MakeClient(true);
+        TMemoryStream target;
+        try {
+            http->Get(server.Url("/a.jpg"), target);
+            EXPECT_FALSE(cut) << "a cut answer was taken";
+            EXPECT_EQ(target.ToString(), "until the close");
+        } catch (const EIdTLSError& e) {
+            EXPECT_TRUE(cut) << e.what();
+            EXPECT_STREQ(e.what(), "Connection cut without the secure close.");
+        }
+        EXPECT_FALSE(http->Connected());
     }
 }
 

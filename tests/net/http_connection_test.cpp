@@ -70,6 +70,13 @@ TEST(HttpConnection, Http10KeepsOnlyWhenAskedAndAKeptConnectionClosedUnderTheReq
     EXPECT_EQ(c.ToString(), "three");
     EXPECT_EQ(http->ConnectCount(), 3);
     EXPECT_EQ(server.Requests().size(), 4u);
+    // Once part of an answer has come, the request is never sent again.
+    ScriptedHttpServer partial(
+        {{Answer(Ok("one")), Answer("HTTP/1.1 200 OK\r\nContent-Le", true)}, {Answer(Ok("sent twice"))}});
+    http->Get(partial.Url("/a.jpg"), a);
+    EXPECT_THROW(http->Get(partial.Url("/b.jpg"), b), EIdConnClosedGracefully);
+    EXPECT_EQ(partial.Requests().size(), 2u);
+    EXPECT_EQ(partial.Accepted(), 1);
 }
 
 TEST(HttpConnection, BytesBeyondTheAnnouncedBodyAreNotTakenForTheNextAnswer) {
@@ -161,7 +168,7 @@ private:
 };
 
 // A server for each wait of a transfer, none of which ever ends it: one
-// that sends part of a head and then nothing, one that never reads (a large
+// that sends part of a head and then nothing (plain and over TLS), one that never reads (a large
 // request fills the socket buffers), one that never accepts, and a name
 // lookup that never answers, which leaves its process id in a file.
 struct StuckServers {
@@ -170,7 +177,7 @@ struct StuckServers {
         ::chmod(lookup.c_str(), 0700);
     }
     TIdHTTP Client() const {
-        return TIdHTTP(std::make_unique<TIdSocketTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
+        return TIdHTTP(std::make_unique<TIdTLSTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
             return ResolveWithProgram(lookup, host, v, ms);
         }));
     }
@@ -181,6 +188,7 @@ struct StuckServers {
     };
     std::vector<Wait> Waits() const {
         return {{"receive", receiving.Url("/a.jpg"), false},
+                {"TLS receive", "https://127.0.0.1:" + std::to_string(receivingTls.Port()) + "/a.jpg", false},
                 {"send", neverReads.Url(), true},
                 {"connect", full.Url(), false},
                 {"lookup", full.Url("slow.name"), false}};
@@ -190,6 +198,8 @@ struct StuckServers {
     // Part of a head that would make a whole empty answer if the server
     // closed; then silence until the client goes.
     ScriptedHttpServer receiving{{{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n")}}, 40000};
+    ScriptedHttpServer receivingTls{
+        {{Answer("HTTP/1.1 200 OK\r\nContent-Length: 0\r\n")}}, 40000, false, &test::TestCertificates::Get().good};
     Unaccepted neverReads, full;
     const test::TempDir dir;
     const std::string lookup = dir.WriteFile("lookup", "#!/bin/sh\necho $$ > " + (dir / "pid") + "\nexec sleep 60\n");
@@ -200,7 +210,7 @@ struct StuckServers {
 TEST(HttpConnection, SendConnectAndLookupRunIntoTheirLimitsAndLeaveNothingRunning) {
     const StuckServers stuck;
     for (const auto& wait : stuck.Waits()) {
-        if (std::string(wait.name) == "receive") continue;  // the read limit has a test of its own
+        if (std::string(wait.name).find("receive") != std::string::npos) continue;  // the read limit's own test
         SCOPED_TRACE(wait.name);
         TIdHTTP http = stuck.Client();
         // Long enough for the lookup program to start under load.
@@ -321,10 +331,39 @@ TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
         }
         return c;
     };
+    // A server that thinks longer than a window before its first byte, then
+    // sends at the rate: the window starts with the first byte.
+    test::ScriptedConversation thinker = paced(6, 2000, 100);
+    thinker[0].delayMs = 600;
+    // Framing is no image: chunks of one byte behind long size lines.
+    test::ScriptedConversation framing = {Answer("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n")};
+    std::string chunks;
+    for (int i = 0; i < 20; ++i) chunks += "1;" + std::string(2000, 'e') + "\r\nx\r\n";
+    for (int i = 0; i < 12; ++i) {
+        test::ScriptedExchange e = Answer(chunks);
+        e.expectRequest = false;
+        e.delayMs = 100;
+        framing.push_back(e);
+    }
+    // A fast start does not pay for a trickle later: each window counts anew.
+    test::ScriptedConversation fastStart = {
+        Answer("HTTP/1.1 200 OK\r\nContent-Length: 20000\r\n\r\n" + std::string(10000, 'b'))};
+    for (int i = 0; i < 100; ++i) {
+        test::ScriptedExchange e = Answer(std::string(100, 'b'));
+        e.expectRequest = false;
+        e.delayMs = 100;
+        fastStart.push_back(e);
+    }
+    // Over TLS: a handshake never answered, and a trickle of records.
+    test::ScriptedExchange silentHandshake;
+    silentHandshake.silentHandshake = true;
+    const auto& certs = test::TestCertificates::Get();
     struct Case {
         const char* name;
         test::ScriptedConversation conversation;
         bool completes;
+        bool tls = false;
+        int readTimeoutMs = 300;
     } cases[] = {
         {"silent", {silent}, false},
         {"stalled", {stalled}, false},
@@ -333,12 +372,19 @@ TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
         // More than 1 KiB in every window, still below the rate.
         {"bursts", paced(10, 1100, 200), false},
         {"slow but steady", paced(6, 2000, 100), true},
+        {"thinks, then steady", thinker, true, false, 700},
+        {"framing without data", framing, false},
+        {"fast start, then trickle", fastStart, false},
+        {"TLS: handshake never answered", {silentHandshake}, false, true},
+        {"TLS: trickle", {trickle}, false, true},
+        {"TLS: slow but steady", paced(6, 2000, 100), true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        ScriptedHttpServer server({c.conversation});
-        auto http = test::MakeClient();
-        http->SetReadTimeout(300);
+        ScriptedHttpServer server({c.conversation}, 20000, false, c.tls ? &certs.good : nullptr);
+        auto http = test::MakeClient(c.tls);
+        http->SetConnectTimeout(300);
+        http->SetReadTimeout(c.readTimeoutMs);
         http->SetLowSpeedLimit(8192, 500);
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();

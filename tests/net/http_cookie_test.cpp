@@ -145,7 +145,8 @@ TEST(CookieJar, CapsDropTheOldestFirst) {
 TEST(CookieWire, CookieOfImgHostGoesBackOnlyToImgHost) {
     ScriptedHttpServer server(
         {{Answer(Ok("1", "Set-Cookie: sid=abc\r\nSet-Cookie: old=x; Max-Age=0\r\n")), Answer(Ok("2"))},
-         {Answer(Ok("3"))}});
+         {Answer(Ok("3"))},
+         {Answer(Ok("4"))}});
     auto http = test::MakeClient();
     const std::string port = std::to_string(server.Port());
     EXPECT_EQ(http->CookieManager(), nullptr);
@@ -169,6 +170,18 @@ TEST(CookieWire, CookieOfImgHostGoesBackOnlyToImgHost) {
                   "\r\n");
     EXPECT_EQ(req[2].find("Cookie:"), std::string::npos);
     EXPECT_EQ(http->CookieManager()->Count(), 1u);  // the expired one was deleted
+
+    // Across a redirect each answer's cookies belong to the host that gave
+    // them, and each request carries only its own host's.
+    ScriptedHttpServer hops({{Answer("HTTP/1.1 302 Found\r\nSet-Cookie: hop=1\r\nLocation: http://img.host:" + port +
+                                     "/dir/d.jpg\r\nContent-Length: 0\r\n\r\n")}});
+    TMemoryStream d;
+    http->Get("http://other.host:" + std::to_string(hops.Port()) + "/x.jpg", d);
+    EXPECT_EQ(d.ToString(), "4");
+    const auto after = server.Requests();
+    ASSERT_EQ(after.size(), 4u);
+    EXPECT_NE(after[3].find("Cookie: sid=abc\r\n"), std::string::npos) << after[3];
+    EXPECT_EQ(after[3].find("hop="), std::string::npos) << after[3];
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "support/http_test_util.h"
 
@@ -157,7 +158,12 @@ struct StatusCase {
 TEST(HttpStatus, UnacceptedAnswersFailWithStatusLineAndBodyAndLeaveTargetAlone) {
     const StatusCase cases[] = {
         {"HTTP/1.1 404 Not Found\r\nContent-Length: 9\r\n\r\nnot here!", 404},
-        {"HTTP/1.1 301 Moved Permanently\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n", 301},
+        // A Location that cannot be followed leaves the redirect as the answer.
+        {"HTTP/1.1 301 Moved Permanently\r\nLocation: ftp://elsewhere/b\r\nContent-Length: 0\r\n\r\n", 301},
+        {"HTTP/1.1 308 Permanent Redirect\r\nContent-Length: 0\r\n\r\n", 308},
+        {"HTTP/1.1 300 Multiple Choices\r\nLocation: /b\r\nContent-Length: 0\r\n\r\n", 300},
+        // A part of the image that no request asked for.
+        {"HTTP/1.1 206 Partial Content\r\nContent-Range: bytes 0-3/10\r\nContent-Length: 4\r\n\r\nabcd", 206},
         {"HTTP/1.1 302 Found\r\nContent-Length: 0\r\n\r\n", 302},
         {"HTTP/1.1 303 See Other\r\nContent-Length: 0\r\n\r\n", 303},
         {"HTTP/1.1 307 Temporary Redirect\r\nContent-Length: 0\r\n\r\n", 307},
@@ -188,6 +194,37 @@ TEST(HttpStatus, UnacceptedAnswersFailWithStatusLineAndBodyAndLeaveTargetAlone) 
         }
         EXPECT_EQ(target.ToString(), "keep");
     }
+}
+
+// Redirects with a Location are followed on the kept connection, five times
+// at most; a sixth fails with its own status line.
+TEST(HttpStatus, RedirectsAreFollowedFiveTimesAndNoMore) {
+    auto moved = [](int code, const std::string& to) {
+        return Answer("HTTP/1.1 " + std::to_string(code) + " Moved\r\nLocation: " + to +
+                      "\r\nContent-Length: 5\r\n\r\nnote.");
+    };
+    ScriptedHttpServer server(
+        {{moved(301, "b.jpg"), moved(302, "/x/c.jpg?q=1"), moved(303, "../d.jpg"), moved(307, "?e"),
+          moved(308, "f.jpg#top"), Answer(Ok("image")), moved(301, "/1"), moved(302, "/2"), moved(303, "/3"),
+          moved(307, "/4"), moved(308, "/5"), moved(301, "/6")}});
+    auto http = test::MakeClient();
+    TMemoryStream t;
+    http->Get(server.Url("/dir/a.jpg"), t);
+    EXPECT_EQ(t.ToString(), "image");
+    std::vector<std::string> targets;
+    for (const auto& r : server.Requests()) targets.push_back(r.substr(0, r.find("\r\n")));
+    EXPECT_EQ(targets, (std::vector<std::string>{"GET /dir/a.jpg HTTP/1.1", "GET /dir/b.jpg HTTP/1.1",
+                                                 "GET /x/c.jpg?q=1 HTTP/1.1", "GET /d.jpg HTTP/1.1",
+                                                 "GET /d.jpg?e HTTP/1.1", "GET /f.jpg HTTP/1.1"}));
+    try {
+        http->Get(server.Url("/0"), t);
+        FAIL() << "a sixth redirect was followed";
+    } catch (const EIdHTTPProtocolException& e) {
+        EXPECT_STREQ(e.what(), "HTTP/1.1 301 Moved");
+    }
+    EXPECT_EQ(server.Requests().size(), 12u);
+    EXPECT_EQ(t.ToString(), "image");
+    EXPECT_EQ(http->ConnectCount(), 1);
 }
 
 TEST(HttpStatus, ContinueIsSkippedAndNoContentSucceedsEmpty) {

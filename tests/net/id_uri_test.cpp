@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "net/id_location.h"
+
 namespace zx {
 namespace {
 
@@ -109,6 +111,45 @@ TEST(IdURI, BackslashesBecomeSlashesEverywhere) {
     EXPECT_EQ(u.URI(), "http://host/dir/pic.jpg?a=b/c");
     EXPECT_EQ(u.Path(), "/dir/");
     EXPECT_EQ(u.Params(), "?a=b/c");
+}
+
+// A redirect's Location read against the address that answered; empty
+// when it is not to be followed.
+TEST(IdLocation, ResolvesAgainstTheAddressThatAnswered) {
+    const std::string base = "http://img.host:8080/dir/sub/a.jpg?x=1#f";
+    const std::string tooLong = "/" + std::string(kMaxAddressLength, 'a');
+    const struct {
+        std::string location;
+        std::string resolved;
+    } cases[] = {
+        {"https://cdn.host/p/b.jpg", "https://cdn.host/p/b.jpg"},
+        {"HTTPS://cdn.host", "HTTPS://cdn.host/"},
+        {"//cdn.host/b.jpg?q", "http://cdn.host/b.jpg?q"},
+        {"/b.jpg", "http://img.host:8080/b.jpg"},
+        {"b.jpg", "http://img.host:8080/dir/sub/b.jpg"},
+        {"../b.jpg", "http://img.host:8080/dir/b.jpg"},
+        {"../../../../b.jpg", "http://img.host:8080/b.jpg"},
+        {"./c/./d/../e.jpg", "http://img.host:8080/dir/sub/c/e.jpg"},
+        {"..", "http://img.host:8080/dir/"},
+        {"?y=2", "http://img.host:8080/dir/sub/a.jpg?y=2"},
+        {"#g", "http://img.host:8080/dir/sub/a.jpg?x=1#g"},
+        {"  /trimmed.jpg\t", "http://img.host:8080/trimmed.jpg"},
+        {"/a.jpg?u=../x", "http://img.host:8080/a.jpg?u=../x"},
+        {"", ""},
+        {"ftp://host/b.jpg", ""},
+        {"file:///etc/passwd", ""},
+        {"javascript:alert(1)", ""},
+        {"https://", ""},
+        {"/a b.jpg", ""},
+        {"/a\r\nSet-Cookie: x=1", ""},
+        {tooLong, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.location.substr(0, 60));
+        EXPECT_EQ(ResolveLocation(base, c.location), c.resolved);
+    }
+    EXPECT_EQ(ResolveLocation("C:/Temp/a.jpg", "/b.jpg"), "");
+    EXPECT_EQ(ResolveLocation("https://[::1]:81", "b.jpg"), "https://[::1]:81/b.jpg");
 }
 
 }  // namespace

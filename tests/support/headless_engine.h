@@ -23,8 +23,13 @@ public:
     }
 
     // Returns true when the view let the navigation happen.
-    bool SimulateNavigation(const std::string& url) {
-        if (BeforeNavigate && !BeforeNavigate(url)) return false;
+    // image: the image address the drag's markup carries, as a browser's
+    // drag of a linked thumbnail does.
+    bool SimulateNavigation(const std::string& url, const std::string& image = {}) {
+        DroppedImage = image;
+        const bool pass = !BeforeNavigate || BeforeNavigate(url);
+        DroppedImage.clear();
+        if (!pass) return false;
         Navigate(url);
         return true;
     }

@@ -7,7 +7,9 @@
 #include "base/text.h"
 #include "net/id_http.h"
 #include "platform/socket_transport.h"
+#include "platform/tls_transport.h"
 #include "support/scripted_http_server.h"
+#include "support/test_certificates.h"
 
 namespace zx::test {
 
@@ -17,8 +19,16 @@ inline std::string LoopbackResolver(const std::string& host, TIdIPVersion versio
     return ResolveWithSystem(host, version, timeoutMs);
 }
 
-inline std::unique_ptr<TIdHTTP> MakeClient() {
-    auto http = std::make_unique<TIdHTTP>(std::make_unique<TIdSocketTransport>(LoopbackResolver));
+// secure: a client that speaks https too, trusting only the test authority.
+inline std::unique_ptr<TIdHTTP> MakeClient(bool secure = false) {
+    std::unique_ptr<TIdTransport> transport;
+    if (secure) {
+        TestCertificates::Get();
+        transport = std::make_unique<TIdTLSTransport>(LoopbackResolver);
+    } else {
+        transport = std::make_unique<TIdSocketTransport>(LoopbackResolver);
+    }
+    auto http = std::make_unique<TIdHTTP>(std::move(transport));
     http->SetConnectTimeout(2000);
     http->SetReadTimeout(3000);
     return http;

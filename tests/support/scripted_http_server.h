@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "support/test_certificates.h"
+
 namespace zx::test {
 
 struct ScriptedExchange {
@@ -21,6 +23,11 @@ struct ScriptedExchange {
     bool expectRequest = true;  // wait for a request head before answering
     int trickleMs = 0;          // send the response one byte at a time, this far apart
     uint64_t fillerBytes = 0;   // after the response, this many bytes made as they go out
+    // Over TLS: each byte of a trickle is a record of its own; a close
+    // without the secure close notify when cutTls; the first exchange never
+    // answers the handshake when silentHandshake.
+    bool cutTls = false;
+    bool silentHandshake = false;
 };
 
 // The exchanges of one accepted connection, in order.
@@ -29,9 +36,10 @@ using ScriptedConversation = std::vector<ScriptedExchange>;
 class ScriptedHttpServer {
 public:
     // Each accepted connection takes the next conversation.
-    // ipv6: listen on [::1] instead of 127.0.0.1.
+    // ipv6: listen on [::1] instead of 127.0.0.1. tls: speak TLS with this
+    // certificate; Url() then names https://img.host.
     explicit ScriptedHttpServer(std::vector<ScriptedConversation> conversations, int lifetimeMs = 20000,
-                                bool ipv6 = false);
+                                bool ipv6 = false, const CertificateFiles* tls = nullptr);
     ~ScriptedHttpServer();
     ScriptedHttpServer(const ScriptedHttpServer&) = delete;
     ScriptedHttpServer& operator=(const ScriptedHttpServer&) = delete;
@@ -47,15 +55,17 @@ public:
 
 private:
     void Run();
-    void Converse(int fd, const ScriptedConversation& conversation);
+    class Connection;
+    void Converse(Connection& c, const ScriptedConversation& conversation);
     // Reads one request head; false when the client closed or time ran out.
-    bool ReadRequest(int fd, std::string& pending);
+    bool ReadRequest(Connection& c, std::string& pending);
     bool Stopping() const;
 
     std::vector<ScriptedConversation> conversations_;
     int listenFd_ = -1;
     uint16_t port_ = 0;
     bool ipv6_ = false;
+    void* tlsContext_ = nullptr;  // the server's SSL_CTX, when it speaks TLS
     std::atomic<bool> stop_{false};
     std::atomic<int> accepted_{0};
     int64_t deadlineMs_ = 0;

@@ -68,8 +68,12 @@ const std::vector<WebServer::Kind>& WebServer::AllKinds() {
     return kinds;
 }
 
-WebServer::WebServer(const std::string& documentRoot, Kind kind)
-    : documentRoot_(std::filesystem::absolute(documentRoot).string()), kind_(kind), workDir_("zx-web-") {
+WebServer::WebServer(const std::string& documentRoot, Kind kind, const CertificateFiles* tls, std::string serverConfig)
+    : documentRoot_(std::filesystem::absolute(documentRoot).string()),
+      kind_(kind),
+      tls_(tls),
+      serverConfig_(std::move(serverConfig)),
+      workDir_("zx-web-") {
     // The port is free when looked at but may be taken before the server binds it: try a few.
     std::string failure;
     try {
@@ -88,6 +92,7 @@ WebServer::~WebServer() {
 }
 
 std::string WebServer::Url(const std::string& path) const {
+    if (tls_) return "https://img.host:" + std::to_string(port_) + path;
     return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
@@ -128,8 +133,11 @@ std::vector<std::string> WebServer::Configure(uint16_t port) const {
                     "  keepalive_requests 10000;\n"
                     "  server {\n"
                     "    listen 127.0.0.1:"
-                 << port << ";\n"
-                 << "    root " << root << ";\n"
+                 << port << (tls_ ? " ssl" : "") << ";\n"
+                 << "    root " << root << ";\n";
+            if (tls_)
+                conf << "    ssl_certificate " << tls_->cert << ";\n    ssl_certificate_key " << tls_->key << ";\n";
+            conf << serverConfig_
                  << "  }\n"
                     "}\n";
             return {"/usr/sbin/nginx", "-p", w, "-c", w + "/server.conf", "-e", w + "/error.log"};

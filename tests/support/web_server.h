@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/temp_dir.h"
+#include "support/test_certificates.h"
 
 namespace zx::test {
 
@@ -23,13 +24,16 @@ public:
     static const std::vector<Kind>& AllKinds();
 
     // Apache also runs files ending in ".cgi" below the root as CGI scripts.
-    explicit WebServer(const std::string& documentRoot, Kind kind = Kind::Nginx);
+    // nginx only: tls makes it speak https with that certificate (Url() then
+    // names https://img.host), and serverConfig goes into its server block.
+    explicit WebServer(const std::string& documentRoot, Kind kind = Kind::Nginx, const CertificateFiles* tls = nullptr,
+                       std::string serverConfig = {});
     ~WebServer();
     WebServer(const WebServer&) = delete;
     WebServer& operator=(const WebServer&) = delete;
 
     uint16_t Port() const { return port_; }
-    // "http://127.0.0.1:<port>" + path
+    // "http://127.0.0.1:<port>" + path, or "https://img.host:<port>" + path
     std::string Url(const std::string& path) const;
     const std::string& WorkDir() const { return workDir_.Path(); }
     // The error log, for a failing test to show.
@@ -43,6 +47,8 @@ private:
 
     std::string documentRoot_;
     Kind kind_;
+    const CertificateFiles* tls_;
+    std::string serverConfig_;
     TempDir workDir_;
     uint16_t port_ = 0;
     pid_t pid_ = -1;

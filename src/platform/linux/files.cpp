@@ -234,19 +234,51 @@ std::string ReadFileHead(const std::string& path, int lineBreaks, size_t maxByte
 std::optional<NewFile> NewFile::Create(const std::string& folder, const std::string& name) {
     const std::string path = folder + "/" + name;
     if (const int err = NameError(name)) ThrowCreate(path, err);
+    return CreateAt(AT_FDCWD, path, path);
+}
+
+std::optional<NewFile> NewFile::CreateAt(int dirFd, const std::string& name, const std::string& path) {
     for (int attempt = 0;; ++attempt) {
         // O_EXCL: never truncate or follow what is already there, so nothing
         // outside the folder and no earlier file can be written over.
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        const int fd =
+            ::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
         if (fd >= 0) return NewFile(fd, path);
         const int err = errno;
         if (err == EINTR && attempt < kCreateAttempts) continue;
         if (err != EEXIST) ThrowCreate(path, err);
         struct stat st {};
         // A folder of that name cannot take a file.
-        if (::lstat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) ThrowCreate(path, EISDIR);
+        if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode))
+            ThrowCreate(path, EISDIR);
         return std::nullopt;
     }
+}
+
+OpenFolder OpenFolder::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) ThrowCreate(path, errno);
+    return OpenFolder(fd, path);
+}
+
+OpenFolder::OpenFolder(OpenFolder&& other) noexcept
+    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+
+OpenFolder::~OpenFolder() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool OpenFolder::Exists(const std::string& name) const {
+    if (name.empty() || name.find('/') != std::string::npos) return false;
+    struct stat st {};
+    if (::fstatat(fd_, name.c_str(), &st, 0) == 0) return !S_ISDIR(st.st_mode);
+    return ::fstatat(fd_, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::optional<NewFile> OpenFolder::Create(const std::string& name) const {
+    const std::string path = path_ + "/" + name;
+    if (const int err = NameError(name)) ThrowCreate(path, err);
+    return NewFile::CreateAt(fd_, name, path);
 }
 
 NewFile::NewFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
