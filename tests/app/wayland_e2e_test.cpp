@@ -1,5 +1,5 @@
-// The real program on the XWayland of real Wayland compositors (sway, weston,
-// GNOME Shell), each nested in an X server of the test's own and run as an
+// The real program on the XWayland of real Wayland compositors (sway and
+// weston), each nested in an X server of the test's own and run as an
 // ordinary user. The outer server's pointer is the session's: touching the
 // top row reveals the bar over an empty desktop, over a native Wayland window
 // and over an X11 window; resting on a cell opens the preview under it; moving
@@ -9,12 +9,9 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
-#include <QBuffer>
-#include <QImage>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -23,20 +20,19 @@
 #include "support/child_process.h"
 #include "support/temp_dir.h"
 #include "support/wayland_session.h"
-#include "support/web_server.h"
 #include "support/x11_probe.h"
 
 namespace zx::test {
 namespace {
 
-namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kWidth = 1024;
 constexpr int kHeight = 768;
-// The time from the touch of the top row to the bar on screen, with the
-// 200 ms tick, on a loaded machine.
-constexpr int kRevealMs = 1500;
+// The longest wait for the bar after the touch of the top row: a tick of
+// 200 ms, and a compositor that may be slow on a loaded machine. The times
+// taken are printed.
+constexpr int kRevealMs = 5000;
 
 // What lies under the pointer when it touches the top row and when it leaves
 // the bar downwards.
@@ -64,14 +60,16 @@ std::unique_ptr<X11Probe> ProbeOn(const std::string& display) {
 class WaylandTest : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
+        const char* compositor = GetParam();
         ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
-        for (const char* tool : {"Xvfb", "xdotool", "xhost", "foot", "xmessage", GetParam()})
+        for (const char* tool : {"Xvfb", "xdotool", "xhost", "foot", "xmessage", compositor})
             ASSERT_TRUE(HaveCommand(tool)) << tool << " is not installed";
+        compositor_ = compositor;
         outer_ = std::make_unique<XServer>(kWidth, kHeight);
         ASSERT_TRUE(outer_->Started()) << "no X server";
         setenv("DISPLAY", outer_->Display().c_str(), 1);
         Pointer(500, 400);
-        session_ = std::make_unique<WaylandSession>(GetParam(), outer_->Display(), kWidth, kHeight);
+        session_ = std::make_unique<WaylandSession>(compositor, outer_->Display(), kWidth, kHeight);
         ASSERT_TRUE(session_->Started()) << session_->Error();
         x_ = ProbeOn(session_->XDisplay());
         ASSERT_TRUE(x_->Connected()) << "no connection to " << session_->XDisplay();
@@ -137,6 +135,14 @@ protected:
         return ms;
     }
 
+    // Ends the program in order; nothing may have reached standard error.
+    void StopProgram() {
+        EXPECT_TRUE(app_->Running());
+        EXPECT_EQ(app_->Stop(SIGTERM, 30000), 0) << "the program did not end in order";
+        EXPECT_EQ(ReadAll(stderr_), "") << "the program wrote to standard error";
+    }
+
+    const char* compositor_ = "";
     std::unique_ptr<XServer> outer_;
     std::unique_ptr<WaylandSession> session_;
     std::unique_ptr<X11Probe> x_, screen_;
@@ -158,7 +164,7 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
         const std::vector<uint32_t> top = Rows(0, kBarHeight);
         bool shown = false;
         const int ms = Reveal(300 + round, shown);
-        std::printf("%s, over %s: revealed in %d ms\n", GetParam(), c.name, ms);
+        std::printf("%s, over %s: revealed in %d ms\n", compositor_, c.name, ms);
         ASSERT_TRUE(shown) << "bar not revealed at (0, 0) across the screen within " << kRevealMs << " ms";
         EXPECT_TRUE(WaitUntil([&] { return !SameRows(top, 0, kBarHeight); }, 5000)) << "the bar is not on screen";
 
@@ -173,10 +179,15 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
             10000))
             << "preview not opened under cell 1";
         // Into the preview, once it is on screen: both stay. (Weston draws a
-        // newly mapped unmanaged window at the next motion of the pointer,
-        // which a hand on the mouse gives soon.)
-        Pointer(191 + round, 31);
-        EXPECT_TRUE(WaitUntil([&] { return !SameRows(below, kBarHeight, 100); }, 5000))
+        // newly mapped unmanaged window at a motion of the pointer, which a
+        // hand on the mouse gives soon.)
+        int nudge = 0;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                Pointer(190 + round + ++nudge % 2, 31);
+                return !SameRows(below, kBarHeight, 100);
+            },
+            5000))
             << "the preview is not on screen";
         Pointer(300, 200);
         EXPECT_FALSE(WaitUntil([&] { return !x_->FindViewable("Form1") || !x_->FindViewable("Popup Form"); }, 600))
@@ -188,20 +199,17 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
         EXPECT_TRUE(WaitUntil([&] { return !x_->FindViewable("Form1") && !x_->FindViewable("Popup Form"); }, 5000))
             << "bar and preview did not hide";
         std::printf(
-            "%s, over %s: hidden in %d ms\n", GetParam(), c.name,
+            "%s, over %s: hidden in %d ms\n", compositor_, c.name,
             static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
         clients_.clear();
         ++round;
     }
-    EXPECT_TRUE(app_->Running());
-    EXPECT_EQ(app_->Stop(SIGTERM, 30000), 0) << "the program did not end in order";
-    EXPECT_EQ(ReadAll(stderr_), "") << "the program wrote to standard error";
+    StopProgram();
 }
 
-INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston", "gnome-shell"),
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston"),
                          [](const testing::TestParamInfo<const char*>& param) {
-                             std::string name = param.param;
-                             return name == "sway" ? "Sway" : name == "weston" ? "Weston" : "GnomeShell";
+                             return std::string(param.param) == "sway" ? "Sway" : "Weston";
                          });
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace zx::test {
 namespace fs = std::filesystem;
@@ -19,14 +17,6 @@ bool OwnedFolder(const std::string& path) {
     std::error_code ec;
     fs::create_directories(path, ec);
     return pw && !ec && chown(path.c_str(), pw->pw_uid, pw->pw_gid) == 0 && chmod(path.c_str(), 0700) == 0;
-}
-
-// The command line of a process, split at its NULs.
-std::vector<std::string> CommandLine(pid_t pid) {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/cmdline");
-    std::vector<std::string> args;
-    for (std::string arg; std::getline(in, arg, '\0');) args.push_back(arg);
-    return args;
 }
 
 }  // namespace
@@ -55,8 +45,6 @@ WaylandSession::WaylandSession(const std::string& compositor, const std::string&
         up = StartSway();
     else if (compositor == "weston")
         up = StartWeston();
-    else if (compositor == "gnome-shell")
-        up = StartGnomeShell();
     else
         error_ = "unknown compositor " + compositor;
     if (up && !AdmitRoot()) error_ = "root cannot use XWayland's display " + xDisplay_;
@@ -67,20 +55,14 @@ WaylandSession::~WaylandSession() {
     process_.reset();
 }
 
-std::vector<std::string> WaylandSession::ClientEnv() const {
-    std::vector<std::string> env{"DISPLAY=" + xDisplay_, "WAYLAND_DISPLAY=" + waylandDisplay_,
-                                 "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "XDG_SESSION_TYPE=wayland"};
-    if (!xauthority_.empty()) env.push_back("XAUTHORITY=" + xauthority_);
-    return env;
-}
-
 std::unique_ptr<ChildProcess> WaylandSession::StartClient(const std::vector<std::string>& argv,
                                                           const std::vector<std::string>& extraEnv,
                                                           const std::string& stderrFile) const {
     std::vector<std::string> full{OrdinaryUserTool()};
     if (!stderrFile.empty()) full.insert(full.end(), {"--stderr", stderrFile});
     full.insert(full.end(), argv.begin(), argv.end());
-    std::vector<std::string> env = ClientEnv();
+    std::vector<std::string> env{"DISPLAY=" + xDisplay_, "WAYLAND_DISPLAY=" + waylandDisplay_,
+                                 "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "XDG_SESSION_TYPE=wayland"};
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     return StartChild(full, env, kEndGroupOnRequest);
 }
@@ -145,44 +127,6 @@ bool WaylandSession::StartWeston() {
             return true;
         },
         20000);
-}
-
-bool WaylandSession::StartGnomeShell() {
-    // GNOME Shell takes the machine's seats from /run/systemd when it finds
-    // them, and runs as a nested session of its own when it does not: a
-    // mount namespace of the session's own hides them and holds its system
-    // bus, so the machine is left as it was.
-    const std::string wrapper =
-        "mkdir -p /run/dbus && mount -t tmpfs none /run/dbus || exit 125\n"
-        "if [ -d /run/systemd ]; then mount -t tmpfs none /run/systemd || exit 125; fi\n"
-        "dbus-daemon --system --nofork &\n"
-        "i=0; while [ ! -S /run/dbus/system_bus_socket ] && [ $i -lt 200 ]; do sleep 0.05; i=$((i+1)); done\n"
-        "exec \"$@\"\n";
-    waylandDisplay_ = "wayland-0";
-    process_ =
-        StartChild({"unshare", "-m", "--propagation", "private", "/bin/sh", "-c", wrapper, "sh", OrdinaryUserTool(),
-                    "--stderr", log_, "dbus-run-session", "--", "gnome-shell", "--nested", "--wayland"},
-                   {"DISPLAY=" + outer_, "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(),
-                    "WAYLAND_DISPLAY=", "LIBGL_ALWAYS_SOFTWARE=1", "XDG_SESSION_TYPE=wayland",
-                    "MUTTER_DEBUG_DUMMY_MODE_SPECS=" + std::to_string(width_) + "x" + std::to_string(height_)},
-                   kEndGroupOnRequest);
-    // Its XWayland runs below it, with the display and cookie on its command line.
-    const bool up = WaitUntil(
-        [&] {
-            for (const ProcessId& p : ProcessTree(process_->Pid())) {
-                const std::vector<std::string> args = CommandLine(p.pid);
-                if (args.empty() || fs::path(args[0]).filename() != "Xwayland") continue;
-                for (size_t i = 1; i < args.size(); ++i) {
-                    if (args[i].rfind(":", 0) == 0) xDisplay_ = args[i];
-                    if (args[i] == "-auth" && i + 1 < args.size()) xauthority_ = args[i + 1];
-                }
-                return !xDisplay_.empty() && ReadAll(log_).find("GNOME Shell started") != std::string::npos;
-            }
-            return false;
-        },
-        60000);
-    // It starts in its overview, which Escape leaves for the desktop.
-    return up && Xdotool("mousemove " + std::to_string(width_ / 2) + " " + std::to_string(height_ / 2) + " key Escape");
 }
 
 bool WaylandSession::AdmitRoot() {

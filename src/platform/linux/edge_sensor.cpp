@@ -7,7 +7,6 @@
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
-#include <cstdlib>
 #include <cstring>
 
 #include "platform/linux/window_hints.h"
@@ -45,13 +44,11 @@ Point BelowWindows(Point p, const std::vector<Rect>& shown) {
 }
 
 bool NestedXServer() {
-    // A nested server names its outputs after itself; the session's socket
-    // is the other sign, for a server that names them otherwise.
-    if (!X11Connection()) return false;
-    if (const QScreen* s = QGuiApplication::primaryScreen(); s && s->name().startsWith(QLatin1String("XWAYLAND")))
-        return true;
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    return wayland && *wayland;
+    // A nested server names its outputs after itself. (The session's socket
+    // in the environment is no sign: a program started on another X server
+    // from a Wayland session inherits it.)
+    const QScreen* s = X11Connection() ? QGuiApplication::primaryScreen() : nullptr;
+    return s && s->name().startsWith(QLatin1String("XWAYLAND"));
 }
 
 EdgeSensor::EdgeSensor() {
