@@ -87,6 +87,11 @@ protected:
     }
 
     void Pointer(int x, int y) { ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y))); }
+    // From (x0, y0) to (x1, y1) in a hand's few steps, each seen by the
+    // compositor.
+    void Glide(int x0, int y0, int x1, int y1) {
+        for (int step = 1; step <= 6; ++step) Pointer(x0 + (x1 - x0) * step / 6, y0 + (y1 - y0) * step / 6);
+    }
 
     void StartProgram() {
         stderr_ = session_->Home() + "/stderr.txt";
@@ -123,9 +128,11 @@ protected:
     // corner across its width, drawn on screen; the time it took.
     int Reveal(int x, bool& shown) {
         const auto start = Clock::now();
-        Pointer(x, 0);
+        // The hand stays on the row, moving a little along it.
+        int nudge = 0;
         shown = WaitUntil(
             [&] {
+                Pointer(x + ++nudge % 2, 0);
                 auto bar = x_->FindViewable("Form1");
                 return bar && bar->x == 0 && bar->y == 0 && bar->width == kWidth && bar->height == kBarHeight;
             },
@@ -170,17 +177,18 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
 
         // Resting on cell 1 opens the preview under it.
         const std::vector<uint32_t> below = Rows(kBarHeight, 100);
-        Pointer(190 + round, 30);
+        Glide(300 + round, 0, 190 + round, 30);
         ASSERT_TRUE(WaitUntil(
             [&] {
                 auto p = x_->FindViewable("Popup Form");
                 return p && p->x == CellLeft(1) && p->y == kBarHeight;
             },
             10000))
-            << "preview not opened under cell 1";
-        // Into the preview, once it is on screen: both stay. (Weston draws a
-        // newly mapped unmanaged window at a motion of the pointer, which a
-        // hand on the mouse gives soon.)
+            << "preview not opened under cell 1; the bar is " << (x_->FindViewable("Form1") ? "shown" : "hidden")
+            << ", XWayland's pointer: " << ShellOutput("DISPLAY=" + session_->XDisplay() + " xdotool getmouselocation");
+        // Into the preview, once it is on screen, as a hand moves: both stay.
+        // (Weston draws a newly mapped unmanaged window at a motion of the
+        // pointer, which a hand on the mouse gives soon.)
         int nudge = 0;
         ASSERT_TRUE(WaitUntil(
             [&] {
@@ -189,7 +197,7 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
             },
             5000))
             << "the preview is not on screen";
-        Pointer(300, 200);
+        Glide(190, 31, 300, 200);
         EXPECT_FALSE(WaitUntil([&] { return !x_->FindViewable("Form1") || !x_->FindViewable("Popup Form"); }, 600))
             << "moving into the preview closed something";
 

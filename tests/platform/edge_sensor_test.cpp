@@ -1,9 +1,9 @@
 // Where the pointer is taken to be once it has left the program's windows for
 // a window the X server cannot see: below the windows that hold the last
 // point it reported.
-#include <gtest/gtest.h>
-
 #include "platform/linux/edge_sensor.h"
+
+#include <gtest/gtest.h>
 
 namespace zx {
 namespace {
