@@ -50,7 +50,8 @@ constexpr Case kCases[] = {
 
 // An X11 connection to `display`, with $DISPLAY left at the outer server's.
 std::unique_ptr<X11Probe> ProbeOn(const std::string& display) {
-    const std::string outer = std::getenv("DISPLAY");
+    const char* set = std::getenv("DISPLAY");
+    const std::string outer = set ? set : "";
     setenv("DISPLAY", display.c_str(), 1);
     auto probe = std::make_unique<X11Probe>();
     setenv("DISPLAY", outer.c_str(), 1);

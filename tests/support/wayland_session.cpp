@@ -101,7 +101,7 @@ bool WaylandSession::StartSway() {
     if (ask->WaitExit(10000) != 0) return false;
     if (!WaitUntil([&] { return ReadAll(said).size() > 1; }, 10000)) return false;
     xDisplay_ = ReadAll(said);
-    xDisplay_.erase(xDisplay_.find_last_not_of("\n") + 1);
+    xDisplay_.erase(xDisplay_.find_last_not_of('\n') + 1);
     return true;
 }
 
