@@ -129,9 +129,12 @@ void TForm1::Timer1Timer() {
     if (P.Y > H) {
         if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(ToGlobal(P.X, P.Y, primary)))
             return;
+        const bool wasShown = isVisible();
         SetFormShown(this, false);
         SetFormShown(frmPopupForm, false);
         state_.HoverIndex = -1;
+        // Whatever covers the top row now, the next touch there is seen.
+        if (wasShown) platform().WatchTopEdge();
         return;
     }
 
@@ -164,8 +167,13 @@ void TForm1::Timer1Timer() {
 // manager and so to the taskbar; switching while it is on screen would make it
 // flicker, so it keeps its kind until then. A bar never revealed yet is
 // unframed too, off screen, and gets its kind like a hidden one.
+//
+// Inside a Wayland session the bar always shows without the window manager:
+// compositors tile it, centre it or put it below their top panel, and only an
+// unmanaged window stands at the top row, above the panel, where the tick's
+// rules expect it.
 void TForm1::PrepareReveal(const Rect& primary) {
-    const bool unframed = platform().MouseButtonHeld();
+    const bool unframed = platform().DisplayNested() || platform().MouseButtonHeld();
     const bool isUnframed = windowFlags().testFlag(Qt::X11BypassWindowManagerHint);
     if (unframed == isUnframed) return;
     if (isVisible()) {
@@ -207,7 +215,11 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     if (!SameText(*frmPopupForm->wb2, text)) frmPopupForm->wb2->HTMLCode().SetLines(cell->HTMLCode().Lines());
     if (!SameText(*frmPopupForm->wb3, text)) frmPopupForm->wb3->HTMLCode().SetLines(cell->HTMLCode().Lines());
 
-    // 5, 6.
+    // Under the cell also inside a Wayland session, where a managed preview
+    // would be tiled or centred.
+    if (platform().DisplayNested() && !frmPopupForm->isVisible() &&
+        !frmPopupForm->windowFlags().testFlag(Qt::X11BypassWindowManagerHint))
+        frmPopupForm->setWindowFlag(Qt::X11BypassWindowManagerHint, true);
     SetFormShown(frmPopupForm, true);
     state_.HoverIndex = hovered;
 }

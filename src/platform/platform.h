@@ -94,6 +94,15 @@ public:
     // The primary monitor, which need not start at (0, 0): on X11 another
     // monitor may lie left of it or above it.
     virtual Rect PrimaryScreen() = 0;
+    // Makes sure that the pointer touching the primary monitor's top row is
+    // seen, over whatever window lies there: in a Wayland session the X
+    // server hears of the pointer only over X11 windows. Called whenever the
+    // bar hides; raises what watches the row above every window.
+    virtual void WatchTopEdge() = 0;
+    // True when the X server runs inside a Wayland session, whose window
+    // managers place, tile and frame windows by rules of their own: a window
+    // that must stand where the program puts it goes past the manager there.
+    virtual bool DisplayNested() = 0;
 
     // Modal dialogs.
     virtual MsgAnswer MessageBox(const MessageBoxRequest& request) = 0;

@@ -18,6 +18,13 @@ TEST_F(HoverTest, FirstTickBelowTheBarHidesTheOffScreenBar) {
     tickAt(500, 71);
     EXPECT_FALSE(form().isVisible());
     EXPECT_FALSE(popup().isVisible());
+    // The top row is watched anew each time the bar hides, not at idle ticks.
+    EXPECT_EQ(fake().topEdgeWatches, 1);
+    tickAt(500, 300);
+    tickAt(300, 0);
+    EXPECT_EQ(fake().topEdgeWatches, 1);
+    tickAt(300, 71);
+    EXPECT_EQ(fake().topEdgeWatches, 2);
 }
 
 TEST_F(HoverTest, TopRowRevealsAcrossTheScreenOnlyWithoutCapture) {
@@ -56,6 +63,16 @@ TEST_F(HoverTest, BarIsUnframedOffScreenAndWhileRevealedDuringAnotherProgramsDra
     tickAt(300, 71);
     Reveal();
     EXPECT_TRUE(form().isVisible() && !unframed());
+
+    // Inside a Wayland session every reveal and the preview go unframed.
+    fake().nested = true;
+    tickAt(300, 71);
+    Reveal();
+    EXPECT_TRUE(form().isVisible() && unframed());
+    tickAt(CellX(1), 30);
+    restTicks(3);
+    ASSERT_TRUE(popup().isVisible());
+    EXPECT_TRUE(popup().windowFlags().testFlag(Qt::X11BypassWindowManagerHint));
 }
 
 TEST_F(HoverTest, RevealFollowsAChangedScreenWidth) {

@@ -26,6 +26,7 @@ public:
     bool capture = false;
     bool buttonHeld = false;  // a button held anywhere, by us or another program
     bool inputDesktop = true;
+    bool nested = false;  // an X server inside a Wayland session
     int screenWidth = 1024;
     Point primaryOrigin;  // the primary monitor's top-left corner
     // Answers of the next message boxes; when empty, the default button.
@@ -45,12 +46,15 @@ public:
     std::vector<WindowHandle> notified;  // running copies notified
     int cursorReads = 0;
     int trims = 0;  // working-set trims asked for
+    int topEdgeWatches = 0;
 
     bool GetCursorPos(Point& p) override;
     bool GuiThreadHoldsCapture() override { return capture; }
     bool MouseButtonHeld() override { return buttonHeld || capture; }
     bool InputDesktopAvailable() override { return inputDesktop; }
     Rect PrimaryScreen() override { return Rect{primaryOrigin.X, primaryOrigin.Y, screenWidth, 768}; }
+    void WatchTopEdge() override { ++topEdgeWatches; }
+    bool DisplayNested() override { return nested; }
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;

@@ -19,6 +19,7 @@
 #include <cstdlib>
 
 #include "platform/linux/dialog_placement.h"
+#include "platform/linux/edge_sensor.h"
 #include "platform/linux/named_objects.h"
 #include "platform/linux/pointer_capture.h"
 #include "platform/linux/session_lock.h"
@@ -68,7 +69,9 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
 }  // namespace
 
 LinuxPlatform::LinuxPlatform()
-    : lock_(std::make_unique<SessionLockWatcher>()), capture_(std::make_unique<PointerCapture>()) {
+    : lock_(std::make_unique<SessionLockWatcher>()),
+      capture_(std::make_unique<PointerCapture>()),
+      edge_(std::make_unique<EdgeSensor>()) {
     // The program keeps no settings, and the toolkit's file dialogs would
     // keep theirs (history, last folder, view) in the user's configuration:
     // they are sent to a path that can never be created, so nothing is
@@ -80,7 +83,7 @@ LinuxPlatform::~LinuxPlatform() = default;
 
 bool LinuxPlatform::GetCursorPos(Point& p) {
     const QPoint pos = QCursor::pos();
-    p = Point{pos.x(), pos.y()};
+    p = edge_->Pointer(Point{pos.x(), pos.y()});
     return true;
 }
 
@@ -90,6 +93,14 @@ bool LinuxPlatform::GuiThreadHoldsCapture() {
 
 bool LinuxPlatform::MouseButtonHeld() {
     return ServerReportsButtonDown().value_or(false);
+}
+
+bool LinuxPlatform::DisplayNested() {
+    return NestedXServer();
+}
+
+void LinuxPlatform::WatchTopEdge() {
+    edge_->Raise(PrimaryScreen());
 }
 
 bool LinuxPlatform::InputDesktopAvailable() {

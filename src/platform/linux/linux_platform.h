@@ -9,6 +9,7 @@
 
 namespace zx {
 
+class EdgeSensor;
 class PointerCapture;
 class SessionLockWatcher;
 
@@ -22,6 +23,8 @@ public:
     bool MouseButtonHeld() override;
     bool InputDesktopAvailable() override;
     Rect PrimaryScreen() override;
+    void WatchTopEdge() override;
+    bool DisplayNested() override;
     MsgAnswer MessageBox(const MessageBoxRequest& request) override;
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
@@ -39,6 +42,7 @@ public:
 private:
     std::unique_ptr<SessionLockWatcher> lock_;
     std::unique_ptr<PointerCapture> capture_;
+    std::unique_ptr<EdgeSensor> edge_;
 };
 
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.

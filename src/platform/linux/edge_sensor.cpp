@@ -1,0 +1,150 @@
+#include "platform/linux/edge_sensor.h"
+
+#include <xcb/xcb.h>
+
+#include <QCursor>
+#include <QEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <cstring>
+
+#include "platform/linux/window_hints.h"
+
+namespace zx {
+namespace {
+
+bool Contains(const Rect& r, Point p) {
+    return p.X >= r.Left && p.X < r.Left + r.Width && p.Y >= r.Top && p.Y < r.Top + r.Height;
+}
+
+// A visual with an alpha channel, so that the sensor shows nothing where a
+// compositor blends windows; nullopt when the screen has none.
+std::optional<xcb_visualid_t> AlphaVisual(const xcb_screen_t* screen) {
+    for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
+        if (d.data->depth != 32) continue;
+        for (auto v = xcb_depth_visuals_iterator(d.data); v.rem; xcb_visualtype_next(&v))
+            if (v.data->_class == XCB_VISUAL_CLASS_TRUE_COLOR) return v.data->visual_id;
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+Point BelowWindows(Point p, const std::vector<Rect>& shown) {
+    // Each step moves down, out of one window; a window is left at most once.
+    for (size_t step = 0; step <= shown.size(); ++step) {
+        const Rect* holder = nullptr;
+        for (const Rect& r : shown)
+            if (Contains(r, p)) holder = &r;
+        if (!holder) break;
+        p.Y = holder->Top + holder->Height + 1;
+    }
+    return p;
+}
+
+bool NestedXServer() {
+    // A nested server names its outputs after itself. (The session's socket
+    // in the environment is no sign: a program started on another X server
+    // from a Wayland session inherits it.)
+    const QScreen* s = X11Connection() ? QGuiApplication::primaryScreen() : nullptr;
+    return s && s->name().startsWith(QLatin1String("XWAYLAND"));
+}
+
+EdgeSensor::EdgeSensor() {
+    if (!qApp) return;
+    qApp->installEventFilter(this);
+    qApp->installNativeEventFilter(this);
+}
+
+EdgeSensor::~EdgeSensor() {
+    if (qApp) {
+        qApp->removeNativeEventFilter(this);
+        qApp->removeEventFilter(this);
+    }
+    if (window_ && conn_ == X11Connection()) {
+        xcb_destroy_window(conn_, window_);
+        xcb_flush(conn_);
+    }
+}
+
+void EdgeSensor::Raise(const Rect& monitor) {
+    if (!window_) {
+        if (!NestedXServer()) return;
+        conn_ = X11Connection();
+        const xcb_screen_t* screen = conn_ ? xcb_setup_roots_iterator(xcb_get_setup(conn_)).data : nullptr;
+        if (!screen) return;
+        window_ = xcb_generate_id(conn_);
+        // Fully transparent where the visual allows, and unmanaged: no window
+        // manager frames, places or lists it. It hears only the pointer crossing it.
+        const std::optional<xcb_visualid_t> alpha = AlphaVisual(screen);
+        uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
+        std::vector<uint32_t> values{0, 0, 1, XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW};
+        uint8_t depth = XCB_COPY_FROM_PARENT;
+        xcb_visualid_t visual = screen->root_visual;
+        if (alpha) {
+            const xcb_colormap_t colormap = xcb_generate_id(conn_);
+            xcb_create_colormap(conn_, XCB_COLORMAP_ALLOC_NONE, colormap, screen->root, *alpha);
+            mask |= XCB_CW_COLORMAP;
+            values.push_back(colormap);
+            depth = 32;
+            visual = *alpha;
+        }
+        xcb_create_window(conn_, depth, window_, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT, visual,
+                          mask, values.data());
+        const char* name = "Zeltrix edge";
+        xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                            static_cast<uint32_t>(std::strlen(name)), name);
+        xcb_map_window(conn_, window_);
+    }
+    rect_ = Rect{monitor.Left, monitor.Top, monitor.Width, 1};
+    const uint32_t place[] = {static_cast<uint32_t>(rect_.Left), static_cast<uint32_t>(rect_.Top),
+                              static_cast<uint32_t>(rect_.Width), 1, XCB_STACK_MODE_ABOVE};
+    xcb_configure_window(conn_, window_,
+                         XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
+                             XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
+                         place);
+    xcb_flush(conn_);
+}
+
+bool EdgeSensor::eventFilter(QObject* watched, QEvent* event) {
+    // The filter also sees objects being destroyed: the type comes first.
+    // Moving from one of our windows into another is a leave and an enter.
+    if (event->type() == QEvent::Enter && watched->isWindowType()) {
+        leftAt_.reset();
+    } else if (event->type() == QEvent::Leave && watched->isWindowType() &&
+               static_cast<QWindow*>(watched)->isTopLevel()) {
+        const QPoint at = QCursor::pos();
+        leftAt_ = Point{at.x(), at.y()};
+    }
+    return false;
+}
+
+bool EdgeSensor::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (!window_ || type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    const uint8_t kind = event->response_type & 0x7f;
+    if (kind != XCB_LEAVE_NOTIFY && kind != XCB_ENTER_NOTIFY) return false;
+    // Enter and leave events share one layout.
+    const auto* crossing = static_cast<const xcb_leave_notify_event_t*>(message);
+    if (crossing->event != window_) return false;
+    if (kind == XCB_ENTER_NOTIFY)
+        leftAt_.reset();
+    else
+        leftAt_ = Point{crossing->root_x, crossing->root_y};
+    return false;
+}
+
+Point EdgeSensor::Pointer(Point reported) const {
+    // Left for a window the server cannot see, and not seen since.
+    if (!window_ || reported != leftAt_) return reported;
+    std::vector<Rect> shown{rect_};
+    for (const QWindow* w : QGuiApplication::topLevelWindows()) {
+        if (!w->isVisible()) continue;
+        const QRect g = w->frameGeometry();
+        shown.push_back(Rect{g.x(), g.y(), g.width(), g.height()});
+    }
+    return BelowWindows(reported, shown);
+}
+
+}  // namespace zx

@@ -1,0 +1,225 @@
+// The real program on the XWayland of real Wayland compositors (sway and
+// weston), each nested in an X server of the test's own and run as an
+// ordinary user. The outer server's pointer is the session's: touching the
+// top row reveals the bar over an empty desktop, over a native Wayland window
+// and over an X11 window; resting on a cell opens the preview under it; moving
+// down onto a Wayland window hides both, although the X server no longer
+// hears of the pointer there. Under sway an image dragged out of Chromium
+// reaches a cell.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "bar/bar_layout.h"
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+#include "support/wayland_session.h"
+#include "support/x11_probe.h"
+
+namespace zx::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr int kWidth = 1024;
+constexpr int kHeight = 768;
+// The longest wait for the bar after the touch of the top row: a tick of
+// 200 ms, and a compositor that may be slow on a loaded machine. The times
+// taken are printed.
+constexpr int kRevealMs = 5000;
+
+// What lies under the pointer when it touches the top row and when it leaves
+// the bar downwards.
+enum class Under { Desktop, WaylandWindow, X11Window };
+
+struct Case {
+    const char* name;
+    Under under;
+};
+constexpr Case kCases[] = {
+    {"an empty desktop", Under::Desktop},
+    {"a native Wayland window", Under::WaylandWindow},
+    {"an X11 window", Under::X11Window},
+};
+
+// An X11 connection to `display`, with $DISPLAY left at the outer server's.
+std::unique_ptr<X11Probe> ProbeOn(const std::string& display) {
+    const char* set = std::getenv("DISPLAY");
+    const std::string outer = set ? set : "";
+    setenv("DISPLAY", display.c_str(), 1);
+    auto probe = std::make_unique<X11Probe>();
+    setenv("DISPLAY", outer.c_str(), 1);
+    return probe;
+}
+
+class WaylandTest : public testing::TestWithParam<const char*> {
+protected:
+    void SetUp() override {
+        const char* compositor = GetParam();
+        ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
+        for (const char* tool : {"Xvfb", "xdotool", "xhost", "foot", "xmessage", compositor})
+            ASSERT_TRUE(HaveCommand(tool)) << tool << " is not installed";
+        compositor_ = compositor;
+        outer_ = std::make_unique<XServer>(kWidth, kHeight);
+        ASSERT_TRUE(outer_->Started()) << "no X server";
+        setenv("DISPLAY", outer_->Display().c_str(), 1);
+        Pointer(500, 400);
+        session_ = std::make_unique<WaylandSession>(compositor, outer_->Display(), kWidth, kHeight);
+        ASSERT_TRUE(session_->Started()) << session_->Error();
+        x_ = ProbeOn(session_->XDisplay());
+        ASSERT_TRUE(x_->Connected()) << "no connection to " << session_->XDisplay();
+        screen_ = std::make_unique<X11Probe>();
+    }
+
+    void TearDown() override {
+        if (HasFailure() && session_) std::fprintf(stderr, "compositor log:\n%s\n", session_->Log().c_str());
+        clients_.clear();
+        app_.reset();
+        x_.reset();
+        screen_.reset();
+        session_.reset();
+        outer_.reset();
+    }
+
+    void Pointer(int x, int y) { ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y))); }
+    // From (x0, y0) to (x1, y1) in a hand's few steps, each seen by the
+    // compositor.
+    void Glide(int x0, int y0, int x1, int y1) {
+        for (int step = 1; step <= 6; ++step) Pointer(x0 + (x1 - x0) * step / 6, y0 + (y1 - y0) * step / 6);
+    }
+
+    void StartProgram() {
+        stderr_ = session_->Home() + "/stderr.txt";
+        const char* asan = std::getenv("ASAN_OPTIONS");
+        app_ = session_->StartClient(
+            {ProgramPath().string()},
+            {"QT_QPA_PLATFORM=xcb", std::string("ASAN_OPTIONS=") + (asan ? asan : "") + ":detect_leaks=0"}, stderr_);
+        ASSERT_TRUE(app_->Started());
+        ASSERT_TRUE(WaitUntil([&] { return !x_->FindWindows("Form1").empty(); }, 90000)) << "no bar window";
+        ASSERT_TRUE(WaitUntil([&] { return !x_->FindWindows("Form1").empty() && !x_->FindViewable("Form1"); }, 30000))
+            << "the bar did not hide";
+    }
+
+    // A client of the session covering the screen, so that the whole top
+    // row and everything below the bar lies over it.
+    void Cover(Under under) {
+        if (under == Under::Desktop) return;
+        if (under == Under::WaylandWindow) {
+            clients_.push_back(session_->StartClient({"foot", "--maximized"}));
+            // Foot says nothing to X; its picture on the outer screen does.
+            ASSERT_TRUE(WaitUntil([&] { return !SameRows(desktop_, 300, 100); }, 30000)) << "foot did not show";
+        } else {
+            clients_.push_back(session_->StartClient(
+                {"xmessage", "-geometry", std::to_string(kWidth) + "x" + std::to_string(kHeight) + "+0+0", "X11"}));
+            ASSERT_TRUE(x_->WaitViewable("xmessage", 30000)) << "xmessage did not show";
+        }
+    }
+
+    // The outer screen's rows from `top`, `count` high.
+    std::vector<uint32_t> Rows(int top, int count) { return screen_->Grab(0, top, kWidth, count); }
+    bool SameRows(const std::vector<uint32_t>& before, int top, int count) { return Rows(top, count) == before; }
+
+    // Touches the top row and waits for the bar at the monitor's top-left
+    // corner across its width, drawn on screen; the time it took.
+    int Reveal(int x, bool& shown) {
+        const auto start = Clock::now();
+        // The hand stays on the row, moving a little along it.
+        int nudge = 0;
+        shown = WaitUntil(
+            [&] {
+                Pointer(x + ++nudge % 2, 0);
+                auto bar = x_->FindViewable("Form1");
+                return bar && bar->x == 0 && bar->y == 0 && bar->width == kWidth && bar->height == kBarHeight;
+            },
+            kRevealMs);
+        const int ms =
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        return ms;
+    }
+
+    // Ends the program in order; nothing may have reached standard error.
+    void StopProgram() {
+        EXPECT_TRUE(app_->Running());
+        EXPECT_EQ(app_->Stop(SIGTERM, 30000), 0) << "the program did not end in order";
+        EXPECT_EQ(ReadAll(stderr_), "") << "the program wrote to standard error";
+    }
+
+    const char* compositor_ = "";
+    std::unique_ptr<XServer> outer_;
+    std::unique_ptr<WaylandSession> session_;
+    std::unique_ptr<X11Probe> x_, screen_;
+    std::unique_ptr<ChildProcess> app_;
+    std::vector<std::unique_ptr<ChildProcess>> clients_;
+    std::string stderr_;
+    std::vector<uint32_t> desktop_;
+};
+
+TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    desktop_ = Rows(300, 100);
+    int round = 0;
+    for (const Case& c : kCases) {
+        SCOPED_TRACE(c.name);
+        ASSERT_NO_FATAL_FAILURE(Cover(c.under));
+        // The X server last heard of the pointer elsewhere.
+        Pointer(600 + round, 500);
+        const std::vector<uint32_t> top = Rows(0, kBarHeight);
+        bool shown = false;
+        const int ms = Reveal(300 + round, shown);
+        std::printf("%s, over %s: revealed in %d ms\n", compositor_, c.name, ms);
+        ASSERT_TRUE(shown) << "bar not revealed at (0, 0) across the screen within " << kRevealMs << " ms";
+        EXPECT_TRUE(WaitUntil([&] { return !SameRows(top, 0, kBarHeight); }, 5000)) << "the bar is not on screen";
+
+        // Resting on cell 1 opens the preview under it.
+        const std::vector<uint32_t> below = Rows(kBarHeight, 100);
+        Glide(300 + round, 0, 190 + round, 30);
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                auto p = x_->FindViewable("Popup Form");
+                return p && p->x == CellLeft(1) && p->y == kBarHeight;
+            },
+            10000))
+            << "preview not opened under cell 1; the bar is " << (x_->FindViewable("Form1") ? "shown" : "hidden")
+            << ", XWayland's pointer: " << ShellOutput("DISPLAY=" + session_->XDisplay() + " xdotool getmouselocation");
+        // Into the preview, once it is on screen, as a hand moves: both stay.
+        // (Weston draws a newly mapped unmanaged window at a motion of the
+        // pointer, which a hand on the mouse gives soon.)
+        int nudge = 0;
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                Pointer(190 + round + ++nudge % 2, 31);
+                return !SameRows(below, kBarHeight, 100);
+            },
+            5000))
+            << "the preview is not on screen";
+        Glide(190, 31, 300, 200);
+        EXPECT_FALSE(WaitUntil([&] { return !x_->FindViewable("Form1") || !x_->FindViewable("Popup Form"); }, 600))
+            << "moving into the preview closed something";
+
+        // Down and out of the preview, where only the compositor knows the pointer.
+        const auto start = Clock::now();
+        Pointer(800 - round, 500);
+        EXPECT_TRUE(WaitUntil([&] { return !x_->FindViewable("Form1") && !x_->FindViewable("Popup Form"); }, 5000))
+            << "bar and preview did not hide";
+        std::printf(
+            "%s, over %s: hidden in %d ms\n", compositor_, c.name,
+            static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
+        clients_.clear();
+        ++round;
+    }
+    StopProgram();
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param) == "sway" ? "Sway" : "Weston";
+                         });
+
+}  // namespace
+}  // namespace zx::test

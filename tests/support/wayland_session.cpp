@@ -1,0 +1,142 @@
+#include "support/wayland_session.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+namespace zx::test {
+namespace fs = std::filesystem;
+
+namespace {
+
+// Makes `path` a folder that the ordinary user owns, private to it.
+bool OwnedFolder(const std::string& path) {
+    const passwd* pw = getpwnam("nobody");
+    std::error_code ec;
+    fs::create_directories(path, ec);
+    return pw && !ec && chown(path.c_str(), pw->pw_uid, pw->pw_gid) == 0 && chmod(path.c_str(), 0700) == 0;
+}
+
+}  // namespace
+
+std::string OrdinaryUserTool() {
+    const char* bin = std::getenv("ZX_BINARY_DIR");
+    return (fs::path(bin ? bin : ".") / "tests/app/ordinary_user").string();
+}
+
+WaylandSession::WaylandSession(const std::string& compositor, const std::string& outerDisplay, int width, int height)
+    : compositor_(compositor), outer_(outerDisplay), width_(width), height_(height) {
+    // The ordinary user reaches its folders through ours.
+    chmod(work_.Path().c_str(), 0755);
+    runtime_ = work_ / "runtime";
+    log_ = work_ / "compositor.log";
+    if (!OwnedFolder(runtime_) || !OwnedFolder(Home())) {
+        error_ = "cannot make the ordinary user's folders";
+        return;
+    }
+    if (!fs::exists(OrdinaryUserTool())) {
+        error_ = "no " + OrdinaryUserTool();
+        return;
+    }
+    bool up = false;
+    if (compositor == "sway")
+        up = StartSway();
+    else if (compositor == "weston")
+        up = StartWeston();
+    else
+        error_ = "unknown compositor " + compositor;
+    if (up && !AdmitRoot()) error_ = "root cannot use XWayland's display " + xDisplay_;
+    if (!up && error_.empty()) error_ = compositor + " did not start: " + Log();
+}
+
+WaylandSession::~WaylandSession() {
+    process_.reset();
+}
+
+std::unique_ptr<ChildProcess> WaylandSession::StartClient(const std::vector<std::string>& argv,
+                                                          const std::vector<std::string>& extraEnv,
+                                                          const std::string& stderrFile) const {
+    std::vector<std::string> full{OrdinaryUserTool()};
+    if (!stderrFile.empty()) full.insert(full.end(), {"--stderr", stderrFile});
+    full.insert(full.end(), argv.begin(), argv.end());
+    std::vector<std::string> env{"DISPLAY=" + xDisplay_, "WAYLAND_DISPLAY=" + waylandDisplay_,
+                                 "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "XDG_SESSION_TYPE=wayland"};
+    env.insert(env.end(), extraEnv.begin(), extraEnv.end());
+    return StartChild(full, env, kEndGroupOnRequest);
+}
+
+std::string WaylandSession::Log() const {
+    const std::string text = ReadAll(log_);
+    return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
+}
+
+bool WaylandSession::StartSway() {
+    const std::string config = work_.WriteFile("sway.cfg",
+                                               "xwayland enable\n"
+                                               "output * bg #336699 solid_color\n"
+                                               "default_border none\n");
+    chmod(config.c_str(), 0644);
+    process_ = StartChild({OrdinaryUserTool(), "--stderr", log_, "sway", "-c", config},
+                          {"DISPLAY=" + outer_, "WLR_BACKENDS=x11", "WLR_RENDERER=pixman",
+                           "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "WAYLAND_DISPLAY="},
+                          kEndGroupOnRequest);
+    std::string ipc;
+    const bool ready = WaitUntil(
+        [&] {
+            for (const auto& entry : fs::directory_iterator(runtime_)) {
+                const std::string name = entry.path().filename().string();
+                if (name.rfind("sway-ipc.", 0) == 0) ipc = entry.path().string();
+                if (name.rfind("wayland-", 0) == 0 && name.find(".lock") == std::string::npos) waylandDisplay_ = name;
+            }
+            return !ipc.empty() && !waylandDisplay_.empty();
+        },
+        20000);
+    if (!ready || !process_->Running()) return false;
+    // Sway names its XWayland display to the clients it starts.
+    const std::string said = Home() + "/display";
+    auto ask = StartChild({OrdinaryUserTool(), "swaymsg", "-s", ipc, "exec", "echo $DISPLAY > " + said},
+                          {"XDG_RUNTIME_DIR=" + runtime_}, kEndOnRequest);
+    if (ask->WaitExit(10000) != 0) return false;
+    if (!WaitUntil([&] { return ReadAll(said).size() > 1; }, 10000)) return false;
+    xDisplay_ = ReadAll(said);
+    xDisplay_.erase(xDisplay_.find_last_not_of('\n') + 1);
+    return true;
+}
+
+bool WaylandSession::StartWeston() {
+    // Weston keeps its own panel above every X11 window: at the top it would
+    // cover the top row, so it goes to the bottom, as users often have it.
+    const std::string ini = work_.WriteFile("home/.config/weston.ini", "[shell]\npanel-position=bottom\n");
+    chmod(ini.c_str(), 0644);
+    chmod((work_ / "home/.config").c_str(), 0755);
+    waylandDisplay_ = "wayland-zx";
+    process_ = StartChild({OrdinaryUserTool(), "--stderr", log_, "weston", "--backend=x11-backend.so", "--xwayland",
+                           "--width=" + std::to_string(width_), "--height=" + std::to_string(height_),
+                           "--socket=" + waylandDisplay_, "--idle-time=0"},
+                          {"DISPLAY=" + outer_, "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "WAYLAND_DISPLAY="},
+                          kEndGroupOnRequest);
+    const std::string mark = "xserver listening on display ";
+    return WaitUntil(
+        [&] {
+            const std::string log = ReadAll(log_);
+            const size_t at = log.find(mark);
+            if (at == std::string::npos) return false;
+            xDisplay_ = log.substr(at + mark.size(), log.find_first_of("\n ", at + mark.size()) - at - mark.size());
+            return true;
+        },
+        20000);
+}
+
+bool WaylandSession::AdmitRoot() {
+    // The first client wakes an XWayland that waits for one.
+    return WaitUntil(
+        [&] {
+            auto xhost = StartClient({"xhost", "+si:localuser:root"});
+            return xhost->WaitExit(10000) == 0;
+        },
+        20000);
+}
+
+}  // namespace zx::test

@@ -1,0 +1,56 @@
+#pragma once
+// A Wayland session for end-to-end tests: a real compositor (sway or weston)
+// nested in an X server of the test's own through its X11 back
+// end, run as an ordinary user with its XWayland. The outer X server's
+// pointer, moved with xdotool, is the session's pointer; the session's
+// clients run as the same ordinary user.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/child_process.h"
+#include "support/temp_dir.h"
+
+namespace zx::test {
+
+class WaylandSession {
+public:
+    // Starts `compositor` ("sway" or "weston") on the X server
+    // `outerDisplay` with an output of width x height at its top-left corner,
+    // and waits until its XWayland takes clients; Error() says what failed.
+    WaylandSession(const std::string& compositor, const std::string& outerDisplay, int width, int height);
+    ~WaylandSession();
+
+    bool Started() const { return error_.empty(); }
+    const std::string& Error() const { return error_; }
+    // The XWayland display (":N"), where root may connect too.
+    const std::string& XDisplay() const { return xDisplay_; }
+    // A folder the ordinary user owns, for the clients' files.
+    std::string Home() const { return work_ / "home"; }
+
+    // Starts `argv` as the ordinary user inside the session (its displays,
+    // runtime folder and home), its standard error in `stderrFile` when given.
+    std::unique_ptr<ChildProcess> StartClient(const std::vector<std::string>& argv,
+                                              const std::vector<std::string>& extraEnv = {},
+                                              const std::string& stderrFile = "") const;
+    // The compositor's log so far, for failure messages.
+    std::string Log() const;
+
+private:
+    bool StartSway();
+    bool StartWeston();
+    // Lets root on the XWayland display, which admits only its own user.
+    bool AdmitRoot();
+
+    std::string compositor_, outer_;
+    int width_, height_;
+    TempDir work_{"zx-wayland-"};
+    std::string runtime_, log_, xDisplay_, waylandDisplay_;
+    std::unique_ptr<ChildProcess> process_;
+    std::string error_;
+};
+
+// The helper that runs a command as an ordinary user (tests/app).
+std::string OrdinaryUserTool();
+
+}  // namespace zx::test
