@@ -10,6 +10,7 @@
 
 #include "base/cell_document.h"
 #include "base/text.h"
+#include "htmlview/bounded_images.h"
 #include "htmlview/drag_origin.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
@@ -18,12 +19,19 @@ namespace zx {
 namespace {
 
 // Every request asks for a fresh copy, so images come from their server.
+// Pictures from the web take the bounded path (bounded_images.h).
 class NoCacheInterceptor : public QWebEngineUrlRequestInterceptor {
     Q_OBJECT
 
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QUrl url = info.requestUrl();
+        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage &&
+            (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))) {
+            info.redirect(BoundedImageUrl(url));
+            return;
+        }
         info.setHttpHeader("Cache-Control", "no-cache");
         info.setHttpHeader("Pragma", "no-cache");
     }
@@ -109,6 +117,7 @@ QWebEngineProfile* SharedWebEngineProfile() {
         p->setHttpCacheType(QWebEngineProfile::NoCache);
         p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         p->setUrlRequestInterceptor(new NoCacheInterceptor(p));
+        HandleBoundedImages(p);
         return p;
     }();
     return profile;
@@ -122,6 +131,7 @@ void InstallWebEngineFactory(const std::string& chromiumFlags) {
         flags += user;
     }
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    RegisterBoundedImageScheme();
     // The views draw in software (the engine runs without a GPU). Without
     // these the toolkit still loads an OpenGL stack with a compiler in it for
     // its scene graph: about 65 MiB for nothing. Read when the application

@@ -14,7 +14,9 @@ class SessionLockWatcher;
 
 class LinuxPlatform : public Platform {
 public:
-    LinuxPlatform();
+    // `childrenMayTalk`: programs it starts (the browser) keep the program's
+    // standard output and error; otherwise theirs go nowhere.
+    explicit LinuxPlatform(bool childrenMayTalk = false);
     ~LinuxPlatform() override;
 
     bool GetCursorPos(Point& p) override;
@@ -39,6 +41,7 @@ public:
 private:
     std::unique_ptr<SessionLockWatcher> lock_;
     std::unique_ptr<PointerCapture> capture_;
+    bool childrenMayTalk_;
 };
 
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
