@@ -1,6 +1,8 @@
 #include "htmlview/webengine_engine.h"
 
 #include <QCoreApplication>
+#include <QPalette>
+#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
@@ -29,7 +31,12 @@ public:
         const QUrl url = info.requestUrl();
         if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage &&
             (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))) {
-            info.redirect(BoundedImageUrl(url));
+            // No server takes an address this long; it is not even handed on.
+            if (info.requestUrl().toEncoded().size() > kLongestImageAddress) {
+                info.block(true);
+            } else {
+                info.redirect(BoundedImageUrl(url));
+            }
             return;
         }
         info.setHttpHeader("Cache-Control", "no-cache");
@@ -75,6 +82,18 @@ bool ShowsLocalImage(std::string_view html) {
         if (!StartsWithAsciiCaseless(value, "http:") && !StartsWithAsciiCaseless(value, "https:")) return true;
     }
     return false;
+}
+
+// The engine's longest address, and the length of a text written into one.
+constexpr qsizetype kLongestEngineAddress = 2 * 1024 * 1024 - 64;
+qsizetype EncodedLength(const QByteArray& text) {
+    qsizetype length = 0;
+    for (const char c : text) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~';
+        length += plain ? 1 : 3;
+    }
+    return length;
 }
 
 // Local files can be read by the script of any page that may load them, so
@@ -150,7 +169,25 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
     ApplySettings(page_->settings(), options);
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
-    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [] { PageLoaded(); });
+    // A new text replaces the page at once: until it has loaded, the view
+    // shows white, never what it showed before (the engine keeps the old
+    // picture on screen while the new page loads).
+    cover_ = new QWidget(view_);
+    cover_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    cover_->setAutoFillBackground(true);
+    cover_->setPalette(QPalette(Qt::white));
+    cover_->hide();
+    coverBound_ = new QTimer(cover_);
+    coverBound_->setSingleShot(true);
+    coverBound_->setInterval(kImageTimeLimit + std::chrono::seconds(2));
+    QObject::connect(coverBound_, &QTimer::timeout, cover_, [this] {
+        loadsUnderCover_ = 0;
+        cover_->hide();
+    });
+    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] {
+        if (loadsUnderCover_ > 0 && --loadsUnderCover_ == 0) cover_->hide();
+        PageLoaded();
+    });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
     RecordDraggedImageOrigins();
 }
@@ -176,6 +213,16 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
     AllowLocalFilesFor(page_->settings(), ShowsLocalImage(inert));
     QByteArray html(inert.data(), static_cast<qsizetype>(inert.size()));
     if (fitImage_) html += kFitImageStyle;
+    // The engine takes a text as an address with every byte but letters,
+    // digits and "-._~" written as %XX, and refuses one longer than 2 MiB
+    // only after it has built and parsed it on this thread. A text it would
+    // refuse shows as an empty page at once.
+    if (EncodedLength(html) > kLongestEngineAddress) html.clear();
+    cover_->setGeometry(view_->rect());
+    cover_->raise();
+    cover_->show();
+    coverBound_->start();
+    ++loadsUnderCover_;
     page_->SetContentOwn(html);
 }
 

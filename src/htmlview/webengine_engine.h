@@ -5,6 +5,7 @@
 
 #include "htmlview/html_engine.h"
 
+class QTimer;
 class QWebEngineProfile;
 
 namespace zx {
@@ -28,6 +29,9 @@ private:
     WebEngineView* view_;
     WebEnginePage* page_;
     bool fitImage_;
+    QWidget* cover_ = nullptr;      // white over the view while a new text loads
+    QTimer* coverBound_ = nullptr;  // the longest the cover stays
+    int loadsUnderCover_ = 0;       // texts given whose load has not finished
 };
 
 // The Chromium switches the program runs its engine with: one renderer

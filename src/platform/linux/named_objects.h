@@ -41,7 +41,7 @@
 
 namespace zx {
 
-inline constexpr std::chrono::milliseconds kLockWaitLimit{1000};
+inline constexpr std::chrono::milliseconds kLockWaitLimit{500};
 
 // The directory that holds the named objects, created when missing; nullopt
 // when it cannot be created or fails the ownership and mode checks.
