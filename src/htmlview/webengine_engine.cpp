@@ -1,8 +1,6 @@
 #include "htmlview/webengine_engine.h"
 
 #include <QCoreApplication>
-#include <QPalette>
-#include <QTimer>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <QWebEngineUrlRequestInterceptor>
@@ -14,6 +12,7 @@
 #include "base/text.h"
 #include "htmlview/bounded_images.h"
 #include "htmlview/drag_origin.h"
+#include "htmlview/page_cover.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -84,8 +83,11 @@ bool ShowsLocalImage(std::string_view html) {
     return false;
 }
 
-// The engine's longest address, and the length of a text written into one.
-constexpr qsizetype kLongestEngineAddress = 2 * 1024 * 1024 - 64;
+// The longest text a view hands its engine, written into an address. An
+// image page is a few KiB with its address twice; the engine refuses 2 MiB
+// only after it has built and parsed the address on the GUI thread, which
+// takes it about a second.
+constexpr qsizetype kLongestEngineAddress = 256 * 1024;
 qsizetype EncodedLength(const QByteArray& text) {
     qsizetype length = 0;
     for (const char c : text) {
@@ -169,23 +171,11 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
     ApplySettings(page_->settings(), options);
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
-    // A new text replaces the page at once: until it has loaded, the view
-    // shows white, never what it showed before (the engine keeps the old
-    // picture on screen while the new page loads).
-    cover_ = new QWidget(view_);
-    cover_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    cover_->setAutoFillBackground(true);
-    cover_->setPalette(QPalette(Qt::white));
-    cover_->hide();
-    coverBound_ = new QTimer(cover_);
-    coverBound_->setSingleShot(true);
-    coverBound_->setInterval(kImageTimeLimit + std::chrono::seconds(2));
-    QObject::connect(coverBound_, &QTimer::timeout, cover_, [this] {
-        loadsUnderCover_ = 0;
-        cover_->hide();
-    });
+    // A new text replaces the page at once: the view shows white until the
+    // new page has drawn, never what it showed before.
+    cover_ = new PageCover(view_);
     QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] {
-        if (loadsUnderCover_ > 0 && --loadsUnderCover_ == 0) cover_->hide();
+        cover_->Loaded();
         PageLoaded();
     });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
@@ -214,15 +204,10 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
     QByteArray html(inert.data(), static_cast<qsizetype>(inert.size()));
     if (fitImage_) html += kFitImageStyle;
     // The engine takes a text as an address with every byte but letters,
-    // digits and "-._~" written as %XX, and refuses one longer than 2 MiB
-    // only after it has built and parsed it on this thread. A text it would
-    // refuse shows as an empty page at once.
+    // digits and "-._~" written as %XX. A longer one shows as an empty page
+    // at once.
     if (EncodedLength(html) > kLongestEngineAddress) html.clear();
-    cover_->setGeometry(view_->rect());
-    cover_->raise();
-    cover_->show();
-    coverBound_->start();
-    ++loadsUnderCover_;
+    cover_->Cover();
     page_->SetContentOwn(html);
 }
 

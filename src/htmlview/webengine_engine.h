@@ -5,13 +5,13 @@
 
 #include "htmlview/html_engine.h"
 
-class QTimer;
 class QWebEngineProfile;
 
 namespace zx {
 
 class WebEngineView;
 class WebEnginePage;
+class PageCover;
 
 class WebEngineEngine : public HtmlEngine {
 public:
@@ -29,9 +29,7 @@ private:
     WebEngineView* view_;
     WebEnginePage* page_;
     bool fitImage_;
-    QWidget* cover_ = nullptr;      // white over the view while a new text loads
-    QTimer* coverBound_ = nullptr;  // the longest the cover stays
-    int loadsUnderCover_ = 0;       // texts given whose load has not finished
+    PageCover* cover_ = nullptr;  // white over the view while a new text loads
 };
 
 // The Chromium switches the program runs its engine with: one renderer

@@ -606,13 +606,16 @@ TEST_F(WebEngineViewTest, StepsBetweenAHugeAndASmallPictureNeverShowTheOldOne) {
             const QColor now = i % 2 ? kRed : kBlue, before = i % 2 ? kBlue : kRed;
             view->HTMLCode().SetText(page(steps[i]));
             int shots = 0, stale = 0;
+            std::string seq;
             GrabUntil(*view, [&](const QImage& img) {
                 ++shots;
                 if (i > 0 && !BoxOf(img, before).isEmpty()) ++stale;
+                seq += !BoxOf(img, before).isEmpty() ? 'O' : !BoxOf(img, now).isEmpty() ? 'N' : '.';
                 return !BoxOf(img, now).isEmpty();
             });
             EXPECT_FALSE(BoxOf(view->grab().toImage(), now).isEmpty()) << "step " << i << " never showed";
-            EXPECT_EQ(stale, 0) << "step " << i << ": " << stale << " of " << shots << " shots showed the old picture";
+            EXPECT_EQ(stale, 0) << "step " << i << ": " << stale << " of " << shots << " shots showed the old picture "
+                                << seq;
         }
     }
 }

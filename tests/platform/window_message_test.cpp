@@ -7,8 +7,6 @@
 #include <xcb/xcb.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "support/child_process.h"
@@ -123,20 +121,6 @@ TEST_F(WindowMessageTest, SenderWaitsWhileTheReceiversGuiThreadIsBusy) {
     EXPECT_GE(returned, becameFree) << "the answer came before the receiver's GUI thread was free";
 }
 
-// CPU time (user and system, in clock ticks) a process has used so far.
-long long CpuTicks(pid_t pid) {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
-    std::istringstream fields(text.substr(text.rfind(')') + 2));
-    std::string field;
-    long long utime = 0, stime = 0;
-    for (int i = 3; i <= 15 && fields >> field; ++i) {
-        if (i == 14) utime = std::stoll(field);
-        if (i == 15) stime = std::stoll(field);
-    }
-    return utime + stime;
-}
-
 // Any client may send the message with any words in it: the reply window 0
 // (the pointer's window), 1 (the focus), the receiver's own window, or a
 // message that is not the notification. None of them makes the receiver talk
@@ -165,7 +149,7 @@ TEST_F(WindowMessageTest, ForgedMessagesGetNoAnswerThatLoopsAndAFloodGetsFew) {
     xcb_warp_pointer(c, XCB_NONE, static_cast<xcb_window_t>(receiver.window()), 0, 0, 0, 0, 10, 10);
     xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, static_cast<xcb_window_t>(receiver.window()),
                         XCB_CURRENT_TIME);
-    const long long before = CpuTicks(receiver.process().Pid());
+    const long long before = test::CpuTicks(receiver.process().Pid());
     const auto start = std::chrono::steady_clock::now();
     for (const uint32_t reply : {0u, 1u, static_cast<uint32_t>(receiver.window())}) send(1025, reply, 0);
     send(7, static_cast<uint32_t>(listener.id()), 0);     // not the notification
@@ -174,7 +158,7 @@ TEST_F(WindowMessageTest, ForgedMessagesGetNoAnswerThatLoopsAndAFloodGetsFew) {
     xcb_flush(c);
     std::this_thread::sleep_for(2s);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    const double share = double(CpuTicks(receiver.process().Pid()) - before) / sysconf(_SC_CLK_TCK) / seconds;
+    const double share = double(test::CpuTicks(receiver.process().Pid()) - before) / sysconf(_SC_CLK_TCK) / seconds;
     EXPECT_LT(share, 0.2) << "the receiver keeps itself busy";
     EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
     free(atom);
