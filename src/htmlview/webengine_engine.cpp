@@ -12,7 +12,6 @@
 #include "base/text.h"
 #include "htmlview/bounded_images.h"
 #include "htmlview/drag_origin.h"
-#include "htmlview/page_cover.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -171,13 +170,7 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
     ApplySettings(page_->settings(), options);
     page_->announce = [this](const std::string& url) { return !BeforeNavigate || BeforeNavigate(url); };
     view_->setPage(page_);
-    // A new text replaces the page at once: the view shows white until the
-    // new page has drawn, never what it showed before.
-    cover_ = new PageCover(view_);
-    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [this] {
-        cover_->Loaded();
-        PageLoaded();
-    });
+    QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [] { PageLoaded(); });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
     RecordDraggedImageOrigins();
 }
@@ -207,7 +200,6 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
     // digits and "-._~" written as %XX. A longer one shows as an empty page
     // at once.
     if (EncodedLength(html) > kLongestEngineAddress) html.clear();
-    cover_->Cover();
     page_->SetContentOwn(html);
 }
 

@@ -11,7 +11,6 @@ namespace zx {
 
 class WebEngineView;
 class WebEnginePage;
-class PageCover;
 
 class WebEngineEngine : public HtmlEngine {
 public:
@@ -29,7 +28,6 @@ private:
     WebEngineView* view_;
     WebEnginePage* page_;
     bool fitImage_;
-    PageCover* cover_ = nullptr;  // white over the view while a new text loads
 };
 
 // The Chromium switches the program runs its engine with: one renderer

@@ -588,38 +588,6 @@ TEST_F(WebEngineViewTest, ImagesBeyondTheBoundsShowNothingAndTheOtherViewsGoOn) 
     EXPECT_LT(PeakResidentMiB(), 512);
 }
 
-// A new text replaces the page at once: while a large picture gives way to a
-// small one and back, no screenshot of a view shows the picture it left.
-TEST_F(WebEngineViewTest, StepsBetweenAHugeAndASmallPictureNeverShowTheOldOne) {
-    server->Put(QStringLiteral("/huge.png"), test::PngOf(6000, 4000, kBlue), "image/png");
-    HtmlViewOptions actual;
-    actual.fitImage = false;
-    for (const bool fit : {true, false}) {
-        SCOPED_TRACE(fit ? "fitted" : "actual size");
-        TEmbeddedWB* view = fit ? &MakeView(229, 232) : &MakeView(100, 60, actual);
-        auto page = [&](const char* path) {
-            const std::string address = server->Url(QString::fromLatin1(path)).toStdString();
-            return fit ? CellPage(address) : ActualSizePage(address);
-        };
-        const char* steps[] = {"/huge.png", "/small.png", "/huge.png", "/small.png"};
-        for (size_t i = 0; i < std::size(steps); ++i) {
-            const QColor now = i % 2 ? kRed : kBlue, before = i % 2 ? kBlue : kRed;
-            view->HTMLCode().SetText(page(steps[i]));
-            int shots = 0, stale = 0;
-            std::string seq;
-            GrabUntil(*view, [&](const QImage& img) {
-                ++shots;
-                if (i > 0 && !BoxOf(img, before).isEmpty()) ++stale;
-                seq += !BoxOf(img, before).isEmpty() ? 'O' : !BoxOf(img, now).isEmpty() ? 'N' : '.';
-                return !BoxOf(img, now).isEmpty();
-            });
-            EXPECT_FALSE(BoxOf(view->grab().toImage(), now).isEmpty()) << "step " << i << " never showed";
-            EXPECT_EQ(stale, 0) << "step " << i << ": " << stale << " of " << shots << " shots showed the old picture "
-                                << seq;
-        }
-    }
-}
-
 TEST_F(WebEngineViewTest, ViewsShareOneProfileWithoutCache) {
     TEmbeddedWB& a = MakeView(10, 10);
     TEmbeddedWB& b = MakeView(10, 10);
