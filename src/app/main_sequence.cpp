@@ -2,6 +2,7 @@
 
 #include <QSessionManager>
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -16,6 +17,7 @@
 #include "bar/form1.h"
 #include "base/handler_guard.h"
 #include "htmlview/webengine_engine.h"
+#include "platform/linux/descriptor_limit.h"
 #include "platform/linux/engine_sandbox.h"
 #include "platform/linux/linux_platform.h"
 #include "platform/linux/termination_signals.h"
@@ -47,6 +49,13 @@ void ShowApplicationError(const std::exception& e, const char* argv0) {
 }  // namespace
 
 int RunMainSequence(int argc, char** argv, const MainOptions& options) {
+    // Before the engine starts: it ends the process when it runs out of
+    // descriptors, wherever it happens to be.
+    if (const long files = RaiseDescriptorLimit(); files >= 0 && files < kFewestDescriptors) {
+        std::fprintf(stderr, "zeltrix: cannot start: only %ld files may be open at once, it needs %ld (ulimit -n)\n",
+                     files, kFewestDescriptors);
+        return 1;
+    }
     // What the units' start-up does: the toolkit, the platform, the engine.
     QuietDiagnostics();
     SwitchEngineSandboxOffWhereItCannotStart(DiagnosticsWanted());
@@ -54,7 +63,7 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
     TApplication app(argc, argv);
     app.setQuitOnLastWindowClosed(false);
     app.setWindowIcon(IconPicture());
-    LinuxPlatform linuxPlatform;
+    LinuxPlatform linuxPlatform(DiagnosticsWanted());
     SetPlatform(&linuxPlatform);
     InstallWindowMessageReceiver();
     // From here on a signal ends the program in order, whatever it is doing.

@@ -10,6 +10,7 @@
 
 #include "base/cell_document.h"
 #include "base/text.h"
+#include "htmlview/bounded_images.h"
 #include "htmlview/drag_origin.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
@@ -18,12 +19,24 @@ namespace zx {
 namespace {
 
 // Every request asks for a fresh copy, so images come from their server.
+// Pictures from the web take the bounded path (bounded_images.h).
 class NoCacheInterceptor : public QWebEngineUrlRequestInterceptor {
     Q_OBJECT
 
 public:
     using QWebEngineUrlRequestInterceptor::QWebEngineUrlRequestInterceptor;
     void interceptRequest(QWebEngineUrlRequestInfo& info) override {
+        const QUrl url = info.requestUrl();
+        if (info.resourceType() == QWebEngineUrlRequestInfo::ResourceTypeImage &&
+            (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https"))) {
+            // No server takes an address this long; it is not even handed on.
+            if (info.requestUrl().toEncoded().size() > kLongestImageAddress) {
+                info.block(true);
+            } else {
+                info.redirect(BoundedImageUrl(url));
+            }
+            return;
+        }
         info.setHttpHeader("Cache-Control", "no-cache");
         info.setHttpHeader("Pragma", "no-cache");
     }
@@ -69,6 +82,21 @@ bool ShowsLocalImage(std::string_view html) {
     return false;
 }
 
+// The longest text a view hands its engine, written into an address. An
+// image page is a few KiB with its address twice; the engine refuses 2 MiB
+// only after it has built and parsed the address on the GUI thread, which
+// takes it about a second.
+constexpr qsizetype kLongestEngineAddress = 256 * 1024;
+qsizetype EncodedLength(const QByteArray& text) {
+    qsizetype length = 0;
+    for (const char c : text) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' ||
+                           c == '.' || c == '_' || c == '~';
+        length += plain ? 1 : 3;
+    }
+    return length;
+}
+
 // Local files can be read by the script of any page that may load them, so
 // only a page that shows a local image (or a local page navigated to) may.
 void AllowLocalFilesFor(QWebEngineSettings* settings, bool local) {
@@ -109,6 +137,7 @@ QWebEngineProfile* SharedWebEngineProfile() {
         p->setHttpCacheType(QWebEngineProfile::NoCache);
         p->setPersistentCookiesPolicy(QWebEngineProfile::NoPersistentCookies);
         p->setUrlRequestInterceptor(new NoCacheInterceptor(p));
+        HandleBoundedImages(p);
         return p;
     }();
     return profile;
@@ -122,6 +151,7 @@ void InstallWebEngineFactory(const std::string& chromiumFlags) {
         flags += user;
     }
     setenv("QTWEBENGINE_CHROMIUM_FLAGS", flags.c_str(), 1);
+    RegisterBoundedImageScheme();
     // The views draw in software (the engine runs without a GPU). Without
     // these the toolkit still loads an OpenGL stack with a compiler in it for
     // its scene graph: about 65 MiB for nothing. Read when the application
@@ -171,6 +201,10 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
     AllowLocalFilesFor(page_->settings(), ShowsLocalImage(inert));
     QByteArray html(inert.data(), static_cast<qsizetype>(inert.size()));
     if (fitImage_) html += kFitImageStyle;
+    // The engine takes a text as an address with every byte but letters,
+    // digits and "-._~" written as %XX. A longer one shows as an empty page
+    // at once.
+    if (EncodedLength(html) > kLongestEngineAddress) html.clear();
     page_->SetContentOwn(html);
 }
 

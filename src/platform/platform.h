@@ -60,7 +60,8 @@ using WindowHandle = uint64_t;
 class ProcessMutex {
 public:
     virtual ~ProcessMutex() = default;
-    // Waits without time-out. Each Lock needs one Unlock on the same thread.
+    // Waits for other processes with a bound, then counts as taken (see the
+    // implementation). Each Lock needs one Unlock on the same thread.
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
 };

@@ -67,7 +67,7 @@ void TfrmPopupForm::CreateControls() {
     // A widget's own style wins over the skin's rule for read-only memos.
     sMemo1->setStyleSheet("background-color: " + kEditFace.name() + "; color: #000000;");
     memoText_ = "sMemo1";
-    sMemo1->setPlainText(memoText_);
+    sMemo1->setPlainText(ToQString(memoText_));
     sMemo1->OnContextPopup = [this](TsMemo*, QPoint mousePos, bool& handled) { sMemo1ContextPopup(mousePos, handled); };
 
     PopupMenu1 = new QMenu(this);
@@ -93,14 +93,22 @@ void TfrmPopupForm::FillActualView(int i) {
 }
 
 void TfrmPopupForm::Timer1Timer() {
-    QString text;
+    std::string text;
     // The line count comes from the actual-size view, the address from wb1,
     // which alone holds the cell document with its marker line.
-    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0)
-        text = ToQString(AddressFromMarkerLine(wb1->HTMLCode()[0]));
+    if (wb->HTMLCode().Count() >= 2 && wb1->HTMLCode().Count() > 0) text = AddressFromMarkerLine(wb1->HTMLCode()[0]);
     if (text == memoText_) return;
-    memoText_ = text;
-    sMemo1->setPlainText(text);
+    memoText_ = std::move(text);
+    sMemo1->setPlainText(MemoShows(memoText_));
+}
+
+QString TfrmPopupForm::MemoShows(const std::string& address) {
+    // Laying out one line costs the memo far more than its length, and a
+    // cell's address can be megabytes long: the memo shows its head.
+    if (address.size() <= kMemoShownBytes) return ToQString(address);
+    size_t cut = kMemoShownBytes;
+    while (cut > 0 && (static_cast<unsigned char>(address[cut]) & 0xC0) == 0x80) --cut;  // whole characters
+    return ToQString(address.substr(0, cut)) + QChar(0x2026);
 }
 
 void TfrmPopupForm::sMemo1ContextPopup(QPoint MousePos, bool& Handled) {
@@ -110,7 +118,8 @@ void TfrmPopupForm::sMemo1ContextPopup(QPoint MousePos, bool& Handled) {
 
 void TfrmPopupForm::Copy1Click() {
     sMemo1->selectAll();
-    const std::string text = ToStdString(sMemo1->toPlainText());
+    // The whole address, also when the memo shows only its head.
+    const std::string text = memoText_;
     // An empty memo copies nothing and leaves the clipboard as it was.
     if (text.empty()) return;
     platform().SetClipboardText(text);

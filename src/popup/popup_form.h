@@ -51,9 +51,13 @@ private:
     void CreateControls();
 
     const std::array<TEmbeddedWB*, kCellCount>* cells_ = nullptr;
-    // What the memo was last given, so that a tick that would give the same
-    // text again leaves it (and its selection) alone.
-    QString memoText_;
+    // The text the memo stands for, the whole address, so that a tick that
+    // would give the same text again leaves it (and its selection) alone.
+    std::string memoText_;
+    // What the memo shows of an address: all of it up to kMemoShownBytes,
+    // else its head and an ellipsis.
+    static QString MemoShows(const std::string& address);
+    static constexpr size_t kMemoShownBytes = 4096;
 };
 
 }  // namespace zx

@@ -32,7 +32,8 @@ public:
     TProcessSharedAnsiString(const TProcessSharedAnsiString&) = delete;
     TProcessSharedAnsiString& operator=(const TProcessSharedAnsiString&) = delete;
 
-    // Waits for the named mutex without time-out; recursive for this thread.
+    // Waits for the named mutex (the platform bounds the wait for another
+    // process); recursive for this thread.
     void Lock();
     // Releases it once; must run on the thread that called Lock.
     void Unlock();

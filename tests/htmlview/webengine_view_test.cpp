@@ -1,5 +1,6 @@
 // The HTML view over the real engine: what a user sees and does in a view.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <QApplication>
 #include <QDialog>
@@ -12,17 +13,20 @@
 #include <QTest>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
+#include <fstream>
 #include <stdexcept>
 
 #include "bar/form1.h"
 #include "base/cell_document.h"
 #include "base/handler_guard.h"
 #include "htmlview/embedded_wb.h"
+#include "htmlview/image_check.h"
 #include "htmlview/webengine_engine.h"
 #include "htmlview/webengine_widgets.h"
 #include "popup/actual_view_page.h"
 #include "support/engine_fixture.h"
 #include "support/fake_platform.h"
+#include "support/scripted_http_server.h"
 
 namespace zx {
 namespace {
@@ -485,6 +489,103 @@ TEST_F(WebEngineViewTest, DropsArriveAsAnnouncedAddresses) {
     EXPECT_EQ(reported, std::vector<std::string>{"drop failed"});
     test::Spin(300);
     EXPECT_FALSE(server->Requested(QStringLiteral("/tall.png")));
+}
+
+// `n` bytes of v, most significant first or last.
+QByteArray Bytes(uint32_t v, int n, bool bigEndian) {
+    QByteArray out;
+    for (int i = 0; i < n; ++i) out += char(v >> (8 * (bigEndian ? n - 1 - i : i)));
+    return out;
+}
+QByteArray Be32(uint32_t v) {
+    return Bytes(v, 4, true);
+}
+QByteArray Le16(uint32_t v) {
+    return Bytes(v, 2, false);
+}
+QByteArray Le24(uint32_t v) {
+    return Bytes(v, 3, false);
+}
+// The head of a PNG file up to its header chunk, with its check sum.
+QByteArray PngHead(uint32_t w, uint32_t h) {
+    const QByteArray chunk = "IHDR" + Be32(w) + Be32(h) + QByteArray("\x08\x06\x00\x00\x00", 5);
+    const auto crc = uint32_t(crc32(0, reinterpret_cast<const Bytef*>(chunk.data()), uInt(chunk.size())));
+    return QByteArray("\x89PNG\r\n\x1a\n", 8) + Be32(13) + chunk + Be32(crc);
+}
+// A whole GIF file with an empty picture on a canvas of w x h.
+QByteArray Gif(uint32_t w, uint32_t h) {
+    return "GIF89a" + Le16(w) + Le16(h) + QByteArray("\x00\x00\x00,\x00\x00\x00\x00", 8) + Le16(1) + Le16(1) +
+           QByteArray("\x00\x02\x02\x4c\x01\x00;", 8);
+}
+QByteArray WebpHead(uint32_t w, uint32_t h) {
+    return "RIFF" + Le24(0) + QByteArray(1, 0) + "WEBPVP8X" + Le24(10) + QByteArray(5, 0) + Le24(w - 1) + Le24(h - 1);
+}
+QByteArray AvifHead(uint32_t w, uint32_t h) {
+    return Be32(24) + "ftypavif" + QByteArray(12, 0) + Be32(20) + "ispe" + Be32(0) + Be32(w) + Be32(h);
+}
+const QByteArray kEntitySvg =
+    "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY a \"aaaaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;\">]>"
+    "<svg xmlns=\"http://www.w3.org/2000/svg\"><text>&b;</text></svg>";
+
+// What the head of a picture declares decides before anything decodes it.
+TEST(ImageCheck, PicturesWithinTheBoundsPassAndEverythingElseIsRefused) {
+    const struct {
+        const char* what;
+        QByteArray data;
+        QByteArray mime;  // empty: refused
+    } cases[] = {
+        {"a small PNG", test::PngOf(20, 10, kRed), "image/png"},
+        {"a 6000 x 4000 photograph", PngHead(6000, 4000), "image/png"},
+        {"a PNG of 30000 x 30000", PngHead(30000, 30000), ""},
+        {"a PNG one pixel high and too long", PngHead(40000, 1), ""},
+        {"a GIF of 100 x 100", Gif(100, 100), "image/gif"},
+        {"a GIF canvas of 23170 x 23170", Gif(23170, 23170), ""},
+        {"a WebP of 100 x 100", WebpHead(100, 100), "image/webp"},
+        {"a WebP of 20000 x 20000", WebpHead(20000, 20000), ""},
+        {"an AVIF of 100 x 100", AvifHead(100, 100), "image/avif"},
+        {"an AVIF of 16000 x 16000", AvifHead(16000, 16000), ""},
+        {"an AVIF without a size", AvifHead(100, 100).left(24), ""},
+        {"an SVG document", "<svg xmlns=\"http://www.w3.org/2000/svg\"/>", "image/svg+xml"},
+        {"an SVG document with entities", kEntitySvg, ""},
+        {"plain text", "hello", ""},
+        {"nothing", "", ""},
+    };
+    for (const auto& c : cases) {
+        const ImageVerdict verdict = CheckImage(c.data);
+        EXPECT_EQ(verdict.accepted, !c.mime.isEmpty()) << c.what << ": " << verdict.reason;
+        EXPECT_EQ(verdict.mimeType, c.mime) << c.what;
+    }
+}
+
+// The most this process (the engine renders in it here) has held at once.
+long PeakResidentMiB() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6)) / 1024;
+    return -1;
+}
+
+TEST_F(WebEngineViewTest, ImagesBeyondTheBoundsShowNothingAndTheOtherViewsGoOn) {
+    server->Put(QStringLiteral("/bomb.gif"), Gif(23170, 23170), "image/gif");
+    server->Put(QStringLiteral("/laughs.svg"), kEntitySvg, "image/svg+xml");
+    // A picture that never ends: a head, then data without a length.
+    const std::string head = "HTTP/1.1 200 OK\r\nContent-Type: image/png\r\nConnection: close\r\n\r\n";
+    test::ScriptedHttpServer endless(
+        {{{.response = head + PngHead(100, 100).toStdString(), .closeAfter = true, .fillerBytes = uint64_t{1} << 36}}},
+        60000);
+    const auto start = std::chrono::steady_clock::now();
+    for (const std::string& address :
+         {server->Url(QStringLiteral("/bomb.gif")).toStdString(),
+          server->Url(QStringLiteral("/laughs.svg")).toStdString(), endless.Url("/endless.png")}) {
+        MakeView(71, 51).HTMLCode().SetText(CellPage(address));
+    }
+    TEmbeddedWB& good = MakeView(71, 51);
+    good.HTMLCode().SetText(CellPage(server->Url(QStringLiteral("/wide.png")).toStdString()));
+    EXPECT_FALSE(GrabUntil(good, [](const QImage& img) { return !BoxOf(img, kRed).isEmpty(); }).isNull());
+    EXPECT_FALSE(BoxOf(good.grab().toImage(), kRed).isEmpty()) << "the good picture does not show";
+    ASSERT_TRUE(endless.WaitConnectionsEnded(1, 30000)) << "the endless picture is still being read";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(25));
+    EXPECT_LT(PeakResidentMiB(), 512);
 }
 
 TEST_F(WebEngineViewTest, ViewsShareOneProfileWithoutCache) {

@@ -1,11 +1,16 @@
 // The Linux platform's file dialogs: where the folder picker starts, what the
-// filter list shows, and that nothing is remembered on disk.
+// filter list shows, and that nothing is remembered on disk; and the quiet
+// browser a link starts.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QListView>
@@ -33,6 +38,13 @@ void OnNextDialog(const std::function<void(QFileDialog&)>& inspect, const QStrin
             static_cast<QDialog*>(dialog)->accept();  // virtual: the file dialog's own
         }
     });
+}
+
+bool WaitUntil(const std::function<bool()>& done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 10000) QApplication::processEvents(QEventLoop::AllEvents, 20);
+    return done();
 }
 
 QStringList FilesUnder(const QString& root) {
@@ -75,6 +87,42 @@ TEST(LinuxDialogs, FolderPickerStartsAtTheDesktopEmptyEveryTimeWithoutNewFolderA
     // settings.
     QSettings("Zeltrix", "Zeltrix").setValue("probe", 1);
     EXPECT_EQ(FilesUnder(home.path()).join(' ').toStdString(), "") << "a settings file was written";
+}
+
+// The browser a link starts writes into the program's terminal only when
+// diagnostics are on.
+TEST(LinuxDialogs, TheBrowserALinkStartsIsQuietUnlessDiagnosticsAreOn) {
+    QTemporaryDir dir;
+    const QString browser = dir.filePath("browser"), terminal = dir.filePath("terminal");
+    QFile script(browser);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write("#!/bin/sh\necho out; echo err >&2; echo \"$1\" > \"$0.opened\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    qputenv("BROWSER", browser.toUtf8());
+    for (const bool talk : {false, true}) {
+        SCOPED_TRACE(talk ? "diagnostics on" : "quiet");
+        QFile::remove(browser + ".opened");
+        // The terminal, as the child inherits it, is a file for a while.
+        const int out = dup(STDOUT_FILENO), err = dup(STDERR_FILENO);
+        const int file = open(terminal.toLocal8Bit().constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(file, STDOUT_FILENO);
+        dup2(file, STDERR_FILENO);
+        close(file);
+        LinuxPlatform(talk).ShellOpen("http://example.invalid/page");
+        dup2(out, STDOUT_FILENO);
+        dup2(err, STDERR_FILENO);
+        close(out);
+        close(err);
+        QFile opened(browser + ".opened");
+        ASSERT_TRUE(WaitUntil([&] { return opened.size() > 0; })) << "the browser was not started";
+        ASSERT_TRUE(opened.open(QIODevice::ReadOnly));
+        EXPECT_EQ(opened.readAll().trimmed(), "http://example.invalid/page");
+        QFile written(terminal);
+        ASSERT_TRUE(written.open(QIODevice::ReadOnly));
+        EXPECT_EQ(written.readAll(), talk ? QByteArray("out\nerr\n") : QByteArray());
+    }
+    qunsetenv("BROWSER");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 // Named mutexes and shared memory, across threads and real processes.
 #include "platform/linux/named_objects.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <atomic>
@@ -176,6 +178,40 @@ TEST_F(NamedObjectsTest, MutexOfAProcessKilledWhileHoldingItIsTakenByTheNextWait
     holder.KillNow();
     EXPECT_TRUE(took.Receive());
     EXPECT_EQ(waiter.Wait(), 0);
+}
+
+// Any process of the user can lock the files and keep them locked.
+TEST_F(NamedObjectsTest, LocksHeldForLongAreWaitedForOnlyBrieflyThenTheProcessRunsAlone) {
+    const std::string name = Name("held");
+    const std::string dir = NamedObjectDirectory().value();
+    Pipe locked;
+    Child holder([&] {
+        for (const char* suffix : {".mutex", ".shm-guard"}) {
+            const int fd = open(NamedObjectPath(dir, name, suffix).c_str(), O_RDWR | O_CREAT, 0600);
+            if (fd < 0 || flock(fd, LOCK_EX) != 0) return 1;
+        }
+        locked.Send();
+        pause();
+        return 0;
+    });
+    ASSERT_TRUE(locked.Receive());
+    Child waiter([&] {
+        NamedMutex m(name);
+        const auto start = std::chrono::steady_clock::now();
+        m.Lock();
+        m.Unlock();
+        const auto first = std::chrono::steady_clock::now() - start;
+        m.Lock();  // given up: no second wait
+        m.Unlock();
+        const auto both = std::chrono::steady_clock::now() - start;
+        auto memory = NamedSharedMemory::Create(name, 64);
+        const auto all = std::chrono::steady_clock::now() - start;
+        if (first < kLockWaitLimit || both > kLockWaitLimit + 500ms) return 1;
+        if (!memory || !memory->Created() || all > 2 * kLockWaitLimit + 1s) return 2;
+        return 0;
+    });
+    EXPECT_EQ(waiter.Wait(), 0);
+    holder.KillNow();
 }
 
 TEST_F(NamedObjectsTest, NewMemoryIsZeroFilledAndViewsStayInsideIt) {

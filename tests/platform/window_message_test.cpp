@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 #include <time.h>
+#include <unistd.h>
 #include <xcb/xcb.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "support/child_process.h"
 #include "support/forked_child.h"
@@ -117,6 +119,50 @@ TEST_F(WindowMessageTest, SenderWaitsWhileTheReceiversGuiThreadIsBusy) {
     ASSERT_TRUE(free && free->rfind("F ", 0) == 0) << free.value_or("(nothing)");
     const long long becameFree = std::strtoll(free->c_str() + 2, nullptr, 10);
     EXPECT_GE(returned, becameFree) << "the answer came before the receiver's GUI thread was free";
+}
+
+// Any client may send the message with any words in it: the reply window 0
+// (the pointer's window), 1 (the focus), the receiver's own window, or a
+// message that is not the notification. None of them makes the receiver talk
+// to itself; a flood gets a few answers; the real notice is still answered.
+TEST_F(WindowMessageTest, ForgedMessagesGetNoAnswerThatLoopsAndAFloodGetsFew) {
+    Receiver receiver;
+    ASSERT_NE(receiver.window(), 0u);
+    SilentWindow listener;  // the forger, with a window of its own to hear answers on
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    ASSERT_FALSE(xcb_connection_has_error(c));
+    static constexpr char kName[] = "_ZELTRIX_WINDOW_MESSAGE";
+    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
+    ASSERT_TRUE(atom);
+    auto send = [&](uint32_t msg, uint32_t reply, uint32_t extra) {
+        xcb_client_message_event_t event{};
+        event.response_type = XCB_CLIENT_MESSAGE;
+        event.format = 32;
+        event.window = static_cast<xcb_window_t>(receiver.window());
+        event.type = atom->atom;
+        event.data.data32[0] = msg;
+        event.data.data32[1] = extra;
+        event.data.data32[3] = reply;
+        xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    };
+    // The pointer rests on the receiver's window, which also has the focus.
+    xcb_warp_pointer(c, XCB_NONE, static_cast<xcb_window_t>(receiver.window()), 0, 0, 0, 0, 10, 10);
+    xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, static_cast<xcb_window_t>(receiver.window()),
+                        XCB_CURRENT_TIME);
+    const long long before = test::CpuTicks(receiver.process().Pid());
+    const auto start = std::chrono::steady_clock::now();
+    for (const uint32_t reply : {0u, 1u, static_cast<uint32_t>(receiver.window())}) send(1025, reply, 0);
+    send(7, static_cast<uint32_t>(listener.id()), 0);     // not the notification
+    send(1025, static_cast<uint32_t>(listener.id()), 9);  // malformed
+    for (int i = 0; i < 500; ++i) send(1025, static_cast<uint32_t>(listener.id()), 0);
+    xcb_flush(c);
+    std::this_thread::sleep_for(2s);
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    const double share = double(test::CpuTicks(receiver.process().Pid()) - before) / sysconf(_SC_CLK_TCK) / seconds;
+    EXPECT_LT(share, 0.2) << "the receiver keeps itself busy";
+    EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
+    free(atom);
+    xcb_disconnect(c);
 }
 
 }  // namespace

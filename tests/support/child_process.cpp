@@ -165,9 +165,11 @@ struct ProcessStat {
     pid_t parent = 0;
     char state = '?';
     unsigned long long startTime = 0;
+    unsigned long long cpuTicks = 0;  // user and system time
 };
 
-// Fields 3 (state), 4 (parent) and 22 (start time) of a process's or a
+// Fields 3 (state), 4 (parent), 14 and 15 (user and system time) and 22
+// (start time) of a process's or a
 // thread's stat file; the command name before them may hold spaces and
 // parentheses.
 std::optional<ProcessStat> ReadStat(const std::filesystem::path& path) {
@@ -178,11 +180,13 @@ std::optional<ProcessStat> ReadStat(const std::filesystem::path& path) {
     if (close == std::string::npos) return std::nullopt;
     ProcessStat stat;
     int parent = 0;
+    unsigned long long user = 0, system = 0;
     if (std::sscanf(line.c_str() + close + 1,
-                    " %c %d %*d %*d %*d %*d %*u %*u %*u %*u %*u %*u %*u %*d %*d %*d %*d %*d %*d %llu", &stat.state,
-                    &parent, &stat.startTime) != 3)
+                    " %c %d %*d %*d %*d %*d %*u %*u %*u %*u %*u %llu %llu %*d %*d %*d %*d %*d %*d %llu", &stat.state,
+                    &parent, &user, &system, &stat.startTime) != 5)
         return std::nullopt;
     stat.parent = parent;
+    stat.cpuTicks = user + system;
     return stat;
 }
 
@@ -226,6 +230,11 @@ bool AllEnded(const std::vector<ProcessId>& processes) {
         }
     }
     return true;
+}
+
+long long CpuTicks(pid_t pid) {
+    const auto stat = ReadStat("/proc/" + std::to_string(pid) + "/stat");
+    return stat ? static_cast<long long>(stat->cpuTicks) : 0;
 }
 
 bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& path) {

@@ -94,6 +94,9 @@ std::vector<ProcessId> ProcessTree(pid_t root);
 // True when none of them runs any more: each is gone or a zombie whose every
 // thread has ended (a zombie nobody reaps has ended).
 bool AllEnded(const std::vector<ProcessId>& processes);
+// The user and system time a process has used, in clock ticks; 0 once it is
+// gone.
+long long CpuTicks(pid_t pid);
 
 // Whether the shell finds a command of this name.
 bool HaveCommand(const std::string& name);

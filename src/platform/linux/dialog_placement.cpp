@@ -104,16 +104,12 @@ void PlaceOnPrimary(QWidget& dialog) {
     const QMargins frame = ExpectedFrame(dialog);
     QRect place(QPoint(0, 0), dialog.size().grownBy(frame));
     place.moveCenter(area.center());
-    // Below the rows where a window that stays on top shows or opens (the
-    // preview opens anywhere along the bar), while the monitor has room.
+    // Below the rows of the windows that stay on top and show now (the bar,
+    // the preview), while the monitor has room; centred when none shows.
     for (bool moved = true; moved;) {
         moved = false;
-        // A transient of the shown window that stays on top (the bar) is kept
-        // above it and in its layer by every window manager; with none shown, a
-        // transient of the whole window group.
         for (const QWidget* w : QApplication::topLevelWidgets()) {
-            if (w == &dialog || w->isModal() || !StaysOnTop(*w)) continue;
-            if (!w->isVisible() && !w->testAttribute(Qt::WA_Moved)) continue;  // never placed yet
+            if (w == &dialog || w->isModal() || !StaysOnTop(*w) || !w->isVisible()) continue;
             const QRect other = w->frameGeometry();
             const bool rows = other.top() <= place.bottom() && place.top() <= other.bottom();
             if (!rows || other.right() < area.left() || other.left() > area.right()) continue;

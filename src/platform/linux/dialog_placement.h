@@ -2,7 +2,7 @@
 // Where the program's message boxes and dialogs open and how they stack. Each
 // opens centred on the primary monitor, whole, and clear of the program's
 // windows that stay on top of others (the bar and the preview under it) as far
-// as the monitor leaves room: below the rows where they show or open. It stays
+// as the monitor leaves room: below the rows of those shown as it opens. It stays
 // above them while it is open, whatever the bar's tick shows or raises
 // meanwhile: it stays on top itself, is a transient of the bar (or of the
 // program's whole window group while no bar shows), and raises itself again

@@ -5,10 +5,10 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCursor>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QSettings>
@@ -68,10 +68,11 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
 
 }  // namespace
 
-LinuxPlatform::LinuxPlatform()
+LinuxPlatform::LinuxPlatform(bool childrenMayTalk)
     : lock_(std::make_unique<SessionLockWatcher>()),
       capture_(std::make_unique<PointerCapture>()),
-      edge_(std::make_unique<EdgeSensor>()) {
+      edge_(std::make_unique<EdgeSensor>()),
+      childrenMayTalk_(childrenMayTalk) {
     // The program keeps no settings, and the toolkit's file dialogs would
     // keep theirs (history, last folder, view) in the user's configuration:
     // they are sent to a path that can never be created, so nothing is
@@ -196,7 +197,23 @@ std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& tit
 }
 
 void LinuxPlatform::ShellOpen(const std::string& address) {
-    QDesktopServices::openUrl(QUrl::fromEncoded(QByteArray::fromStdString(ShellAddress(address))));
+    // The user's browser ($BROWSER, else the desktop's opener), started apart
+    // from the program. What it writes goes nowhere unless diagnostics are
+    // on: the program's terminal stays quiet.
+    const QString browser = qEnvironmentVariable("BROWSER").split(':', Qt::SkipEmptyParts).value(0);
+    QStringList command = QProcess::splitCommand(browser);
+    if (command.isEmpty()) command = {QStringLiteral("xdg-open")};
+    const QString url =
+        QUrl::fromEncoded(QByteArray::fromStdString(ShellAddress(address))).toString(QUrl::FullyEncoded);
+    QProcess launch;
+    launch.setProgram(command.takeFirst());
+    launch.setArguments(command << url);
+    launch.setStandardInputFile(QProcess::nullDevice());
+    if (!childrenMayTalk_) {
+        launch.setStandardOutputFile(QProcess::nullDevice());
+        launch.setStandardErrorFile(QProcess::nullDevice());
+    }
+    launch.startDetached();
 }
 
 void LinuxPlatform::SetClipboardText(const std::string& text) {

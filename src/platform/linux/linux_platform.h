@@ -15,7 +15,9 @@ class SessionLockWatcher;
 
 class LinuxPlatform : public Platform {
 public:
-    LinuxPlatform();
+    // `childrenMayTalk`: programs it starts (the browser) keep the program's
+    // standard output and error; otherwise theirs go nowhere.
+    explicit LinuxPlatform(bool childrenMayTalk = false);
     ~LinuxPlatform() override;
 
     bool GetCursorPos(Point& p) override;
@@ -43,6 +45,7 @@ private:
     std::unique_ptr<SessionLockWatcher> lock_;
     std::unique_ptr<PointerCapture> capture_;
     std::unique_ptr<EdgeSensor> edge_;
+    bool childrenMayTalk_;
 };
 
 // Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.

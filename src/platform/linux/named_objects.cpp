@@ -7,7 +7,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QtGlobal>
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstdlib>
 #include <thread>
@@ -102,12 +105,27 @@ int OpenPrivateFile(const std::string& path, bool create) {
     return fd;
 }
 
-int FlockRetry(int fd, int operation) {
-    int r;
-    do {
-        r = flock(fd, operation);
-    } while (r != 0 && errno == EINTR);
-    return r;
+// Takes the file lock `operation` (LOCK_EX or LOCK_SH), waiting at most
+// kLockWaitLimit for a holder to let go: any process of the user can hold one
+// of these files locked for as long as it likes. False when the time ran out
+// or the lock cannot be had at all.
+bool FlockWithin(int fd, int operation) {
+    const auto deadline = std::chrono::steady_clock::now() + kLockWaitLimit;
+    auto pause = std::chrono::milliseconds(1);
+    for (;;) {
+        if (flock(fd, operation | LOCK_NB) == 0) return true;
+        if (errno != EWOULDBLOCK && errno != EINTR) return false;
+        const auto now = std::chrono::steady_clock::now();
+        if (now >= deadline) return false;
+        std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(pause, deadline - now));
+        pause = std::min(pause * 2, std::chrono::milliseconds(25));
+    }
+}
+
+// Said only when diagnostics are on (the toolkit's messages are silenced
+// otherwise).
+void NoteRunningAlone(const std::string& path) {
+    qWarning("zeltrix: %s stayed locked by another process; running as the only copy", path.c_str());
 }
 
 std::string PathFor(const std::string& name, const char* suffix) {
@@ -123,6 +141,9 @@ struct MutexState {
     std::thread::id owner;
     int count = 0;
     int fd = -1;
+    // Set once a wait for another process ran out: from then on this process
+    // runs as the only copy and takes the mutex without waiting.
+    bool givenUp = false;
     std::condition_variable released;
 };
 
@@ -156,9 +177,10 @@ MutexState& StateOfThisProcess(const std::string& path) {
 class GuardLock {
 public:
     explicit GuardLock(const std::string& path) : fd_(OpenPrivateFile(path, true)) {
-        if (fd_ >= 0 && FlockRetry(fd_, LOCK_EX) != 0) {
+        if (fd_ >= 0 && !FlockWithin(fd_, LOCK_EX)) {
             close(fd_);
             fd_ = -1;
+            timedOut_ = true;
         }
     }
     ~GuardLock() {
@@ -167,9 +189,11 @@ public:
     GuardLock(const GuardLock&) = delete;
     GuardLock& operator=(const GuardLock&) = delete;
     bool Held() const { return fd_ >= 0; }
+    bool TimedOut() const { return timedOut_; }
 
 private:
     int fd_;
+    bool timedOut_ = false;
 };
 
 }  // namespace
@@ -238,11 +262,21 @@ void NamedMutex::Lock() {
     state.owner = me;
     state.count = 1;
     lock.unlock();
-    int fd = OpenPrivateFile(path_, true);
-    // The outcome of the wait is not examined: a failed wait counts as taken.
-    if (fd >= 0) FlockRetry(fd, LOCK_EX);
+    const bool wait = !state.givenUp;
+    int fd = wait ? OpenPrivateFile(path_, true) : -1;
+    // A failed wait counts as taken, and so does one that ran out of time.
+    bool timedOut = false;
+    if (fd >= 0 && !FlockWithin(fd, LOCK_EX)) {
+        timedOut = true;
+        close(fd);
+        fd = -1;
+    }
     lock.lock();
     state.fd = fd;
+    if (timedOut && !state.givenUp) {
+        state.givenUp = true;
+        NoteRunningAlone(path_);
+    }
 }
 
 void NamedMutex::Unlock() {
@@ -281,7 +315,7 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::OpenExisting(const std::st
         close(fd);
         return nullptr;
     }
-    if (FlockRetry(fd, LOCK_SH) != 0) {
+    if (!FlockWithin(fd, LOCK_SH)) {
         close(fd);
         return nullptr;
     }
@@ -294,7 +328,10 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& 
     const std::string path = NamedObjectPath(*dir, name, kMemorySuffix);
     const std::string guardPath = NamedObjectPath(*dir, name, kMemoryGuardSuffix);
     GuardLock guard(guardPath);
-    if (!guard.Held()) return IsForeign(guardPath) ? Private(size) : nullptr;
+    if (!guard.Held()) {
+        if (guard.TimedOut()) NoteRunningAlone(guardPath);
+        return IsForeign(guardPath) || guard.TimedOut() ? Private(size) : nullptr;
+    }
     int fd = OpenPrivateFile(path, true);
     if (fd < 0) return IsForeign(path) ? Private(size) : nullptr;
     bool created = false;
@@ -311,10 +348,12 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& 
         return nullptr;
     }
     // From exclusive to shared is not atomic, but every opener waits for the
-    // guard that this process holds, so nobody can step in between.
-    if (FlockRetry(fd, LOCK_SH) != 0) {
+    // guard that this process holds, so nobody can step in between. Only a
+    // process that is no copy of ours holds the block exclusively for long.
+    if (!FlockWithin(fd, LOCK_SH)) {
         close(fd);
-        return nullptr;
+        NoteRunningAlone(path);
+        return Private(size);
     }
     return std::unique_ptr<NamedSharedMemory>(new NamedSharedMemory(fd, created));
 }

@@ -19,12 +19,17 @@
 // NamedMutex: recursive for the thread that owns it, across every object on the
 // same name in the process; other threads and processes wait. A mutex left
 // locked by a process that died is free again for the next waiter (the kernel
-// drops a dead process's file locks).
+// drops a dead process's file locks). No wait for another process lasts
+// longer than kLockWaitLimit: one that holds a lock longer is no copy of ours
+// doing its work, so this process then goes on as the only copy (the mutex
+// takes no file lock any more, the block is one of its own) and says so when
+// diagnostics are on.
 //
 // NamedSharedMemory: a fixed-size block that lives while any process holds it.
 // Every holder keeps a shared file lock on the block; an opener that finds no
 // other holder knows the block is stale (its last holder ended, perhaps killed)
 // and treats the name as new, so the next creator starts from zeroes.
+#include <chrono>
 #include <cstddef>
 #include <map>
 #include <memory>
@@ -35,6 +40,8 @@
 #include "platform/platform.h"
 
 namespace zx {
+
+inline constexpr std::chrono::milliseconds kLockWaitLimit{500};
 
 // The directory that holds the named objects, created when missing; nullopt
 // when it cannot be created or fails the ownership and mode checks.
@@ -55,7 +62,8 @@ public:
     NamedMutex& operator=(const NamedMutex&) = delete;
 
     bool Valid() const { return !path_.empty(); }
-    // Waits without time-out. Each Lock needs one Unlock on the same thread.
+    // Waits at most kLockWaitLimit for another process, then counts as taken.
+    // Each Lock needs one Unlock on the same thread.
     void Lock() override;
     // Releases once; does nothing on a thread that does not own the mutex.
     void Unlock() override;

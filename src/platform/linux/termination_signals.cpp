@@ -41,10 +41,14 @@ std::function<void()>& LastWordsBeforeExit() {
 void OnExit() {
     std::function<void()> last = std::exchange(LastWordsBeforeExit(), nullptr);
     if (!last) return;
+    // No library ends the program on a good day: the toolkit does so when
+    // the display went away. The user hears of it, and so does the shell.
+    static constexpr char kLine[] = "zeltrix: ended early: the connection to the display was lost\n";
+    [[maybe_unused]] ssize_t n = ::write(STDERR_FILENO, kLine, sizeof kLine - 1);
     // `last` may wait for the named lock; the process ends regardless.
-    EndProcessWithin(std::chrono::seconds(2), 0);
+    EndProcessWithin(std::chrono::seconds(2), kLibraryExitCode);
     last();
-    _exit(0);
+    _exit(kLibraryExitCode);
 }
 
 }  // namespace

@@ -29,8 +29,10 @@ bool TerminationRequested();
 void EndProcessWithin(std::chrono::milliseconds limit, int code);
 
 // While it lives, an exit() called by a library (the toolkit's on a lost X
-// connection) runs `last` and then ends the process at once with exit code
-// 0, before any library's teardown can hang.
+// connection) writes a line on standard error, runs `last` and then ends the
+// process at once with kLibraryExitCode, before any library's teardown can
+// hang.
+inline constexpr int kLibraryExitCode = 1;
 class ExitFromLibraryGuard {
 public:
     explicit ExitFromLibraryGuard(std::function<void()> last);

@@ -86,27 +86,42 @@ std::optional<intptr_t> AwaitAnswer(xcb_connection_t* c, xcb_atom_t atom, xcb_wi
     }
 }
 
+// Any client of the display can send such a message, with any words in it.
+// Only a well-formed notification gets an answer, and only to a window of
+// another client: the reply window 0 (the pointer's window) or 1 (the focus)
+// would send the answer to whatever window is under the pointer or has the
+// focus, and one of ours would hand the answer back to this filter. A
+// client that floods gets a few answers a second at most.
 class WindowMessageFilter : public QAbstractNativeEventFilter {
 public:
-    WindowMessageFilter(xcb_connection_t* c, xcb_atom_t atom) : c_(c), atom_(atom) {}
+    WindowMessageFilter(xcb_connection_t* c, xcb_atom_t atom) : c_(c), atom_(atom) {
+        const xcb_setup_t* setup = xcb_get_setup(c);
+        idBase_ = setup->resource_id_base;
+        idMask_ = setup->resource_id_mask;
+    }
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr*) override {
         if (eventType != "xcb_generic_event_t") return false;
         auto* event = static_cast<xcb_generic_event_t*>(message);
         if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
         auto* m = reinterpret_cast<xcb_client_message_event_t*>(event);
-        if (m->type != atom_ || m->format != 32) return false;
-        // The program has no handler for any such message: it gets the
+        if (m->type != atom_) return false;
+        // Every message of this type stops here, answered or not.
+        if (m->format != 32) return true;
+        const uint32_t* words = m->data.data32;
+        const xcb_window_t reply = words[3];
+        if (words[0] != kInstanceNotification || words[1] != 0 || words[2] != 0 || words[4] != 0) return true;
+        if (reply <= 1 || reply > 0x1FFFFFFF || (reply & ~idMask_) == idBase_) return true;
+        if (!WithinRate()) return true;
+        // The program has no handler for the notification: it gets the
         // default answer 0 and changes nothing.
-        const uint32_t msg = m->data.data32[0];
-        const xcb_window_t reply = m->data.data32[3];
         xcb_client_message_event_t answer{};
         answer.response_type = XCB_CLIENT_MESSAGE;
         answer.format = 32;
         answer.window = reply;
         answer.type = atom_;
         answer.data.data32[0] = 0;
-        answer.data.data32[1] = msg;
+        answer.data.data32[1] = kInstanceNotification;
         // A reply window that is gone already only costs an error event,
         // which nobody waits for.
         xcb_send_event(c_, 0, reply, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&answer));
@@ -115,8 +130,23 @@ public:
     }
 
 private:
+    // At most kAnswersPerSecond answers in any one second.
+    bool WithinRate() {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - windowStart_ >= std::chrono::seconds(1)) {
+            windowStart_ = now;
+            answered_ = 0;
+        }
+        return answered_++ < kAnswersPerSecond;
+    }
+
+    static constexpr int kAnswersPerSecond = 20;
     xcb_connection_t* c_;
     xcb_atom_t atom_;
+    uint32_t idBase_ = 0;
+    uint32_t idMask_ = 0;
+    std::chrono::steady_clock::time_point windowStart_{};
+    int answered_ = 0;
 };
 
 }  // namespace
