@@ -116,6 +116,7 @@ bool EdgeSensor::eventFilter(QObject* watched, QEvent* event) {
                static_cast<QWindow*>(watched)->isTopLevel()) {
         const QPoint at = QCursor::pos();
         leftAt_ = Point{at.x(), at.y()};
+        leftWhen_ = std::chrono::steady_clock::now();
     }
     return false;
 }
@@ -130,14 +131,20 @@ bool EdgeSensor::nativeEventFilter(const QByteArray& type, void* message, qintpt
     if (crossing->event != window_) return false;
     if (kind == XCB_ENTER_NOTIFY)
         leftAt_.reset();
-    else
+    else {
         leftAt_ = Point{crossing->root_x, crossing->root_y};
+        leftWhen_ = std::chrono::steady_clock::now();
+    }
     return false;
 }
 
 Point EdgeSensor::Pointer(Point reported) const {
     // Left for a window the server cannot see, and not seen since.
     if (!window_ || reported != leftAt_) return reported;
+    // A move from one of our windows into another is a leave and then an
+    // enter, which the nested server may deliver a moment apart: a leave
+    // counts only once no enter has followed it for a while.
+    if (std::chrono::steady_clock::now() - leftWhen_ < kEnterGrace) return reported;
     std::vector<Rect> shown{rect_};
     for (const QWindow* w : QGuiApplication::topLevelWindows()) {
         if (!w->isVisible()) continue;

@@ -14,6 +14,7 @@
 // On X11 the sensor is never made and the server's word stands as it is.
 #include <QAbstractNativeEventFilter>
 #include <QObject>
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -60,6 +61,8 @@ private:
     Rect rect_;
     // Where the pointer last left one of the program's windows or the sensor.
     std::optional<Point> leftAt_;
+    std::chrono::steady_clock::time_point leftWhen_;
+    static constexpr std::chrono::milliseconds kEnterGrace{400};
 };
 
 }  // namespace zx
