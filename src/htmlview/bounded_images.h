@@ -13,10 +13,10 @@ class QWebEngineProfile;
 
 namespace zx {
 
-inline constexpr qint64 kMostImageBytes = 32 * 1024 * 1024;
+inline constexpr qint64 kMostImageBytes = qint64{32} * 1024 * 1024;
 inline constexpr std::chrono::seconds kImageTimeLimit{10};
 // A picture's address longer than this is not fetched at all.
-inline constexpr qsizetype kLongestImageAddress = 64 * 1024;
+inline constexpr qsizetype kLongestImageAddress = qsizetype{64} * 1024;
 
 // Makes the scheme known to the engine; before the first profile exists.
 void RegisterBoundedImageScheme();

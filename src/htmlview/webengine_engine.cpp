@@ -86,7 +86,7 @@ bool ShowsLocalImage(std::string_view html) {
 // image page is a few KiB with its address twice; the engine refuses 2 MiB
 // only after it has built and parsed the address on the GUI thread, which
 // takes it about a second.
-constexpr qsizetype kLongestEngineAddress = 256 * 1024;
+constexpr qsizetype kLongestEngineAddress = qsizetype{256} * 1024;
 qsizetype EncodedLength(const QByteArray& text) {
     qsizetype length = 0;
     for (const char c : text) {
