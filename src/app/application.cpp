@@ -6,7 +6,7 @@
 
 namespace zx {
 
-TApplication::TApplication(int& argc, char** argv) : TGuardedApplication(argc, argv) {
+TApplication::TApplication(int& argc, char** argv) : GuardedApplication(argc, argv) {
     SetExceptionReporter([this](const std::exception& e) { ShowException(e); });
 }
 

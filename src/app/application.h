@@ -9,14 +9,13 @@
 
 namespace zx {
 
-class TApplication : public TGuardedApplication {
+class TApplication : public GuardedApplication {
     Q_OBJECT
 
 public:
     TApplication(int& argc, char** argv);
     ~TApplication() override;
 
-    const std::string& Title() const { return title_; }
     void SetTitle(const std::string& title);
 
     // The error box: message (with "." added by the rule), the title as

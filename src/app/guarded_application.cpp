@@ -2,7 +2,7 @@
 
 namespace zx {
 
-bool TGuardedApplication::notify(QObject* receiver, QEvent* event) {
+bool GuardedApplication::notify(QObject* receiver, QEvent* event) {
     bool handled = false;
     RunHandler([&] { handled = QApplication::notify(receiver, event); });
     return handled;

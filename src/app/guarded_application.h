@@ -10,7 +10,7 @@ namespace zx {
 // Exceptions must not cross the toolkit's event loop: every event it
 // dispatches, and so every handler of every window, runs inside RunHandler,
 // the program's one exception net. The tests' application is one too.
-class TGuardedApplication : public QApplication {
+class GuardedApplication : public QApplication {
     Q_OBJECT
 
 public:

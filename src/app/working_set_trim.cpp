@@ -12,11 +12,11 @@ WorkingSetTrim::WorkingSetTrim(std::chrono::milliseconds quiet) {
     quiet_.setSingleShot(true);
     quiet_.setInterval(quiet);
     connect(&quiet_, &QTimer::timeout, this, [] { platform().TrimWorkingSet(); });
-    SetPageLoadedHook([this] { Poke(); });
+    SetOnPageLoaded([this] { Poke(); });
 }
 
 WorkingSetTrim::~WorkingSetTrim() {
-    SetPageLoadedHook(nullptr);
+    SetOnPageLoaded(nullptr);
 }
 
 void WorkingSetTrim::Poke() {

@@ -54,7 +54,7 @@ void TForm1::Button4Click() {
     // Opened once: every file lands in the folder the user picked, even when
     // its path is made to point elsewhere while a download runs.
     const OpenFolder dir = OpenFolder::Open(*folder);
-    const ExistsTest exists = TImageFile::ExistsIn(dir);
+    const ExistsTest exists = ImageFile::ExistsIn(dir);
     for (TEmbeddedWB* cell : Cells) {
         const TStringList& code = cell->HTMLCode();
         if (!IsImagePage(code)) continue;
@@ -70,7 +70,7 @@ void TForm1::Button4Click() {
         IdHTTP1->Get(address, stream);
         stream.SetPosition(0);
 
-        TImageFile file = TImageFile::Create(dir, name, document);
+        ImageFile file = ImageFile::Create(dir, name, document);
         file.Write(stream.Data(), stream.Size());
         file.Close();
     }

@@ -30,18 +30,18 @@ NewFile CreateFree(const std::string& folder, const std::string& name, const std
 
 }  // namespace
 
-TImageFile TImageFile::Create(const std::string& folder, const std::string& name, const std::string& baseName,
-                              const ExistsTest& exists) {
-    return TImageFile(CreateFree(folder, name, baseName, exists,
-                                 [&folder](const std::string& n) { return NewFile::Create(folder, n); }));
+ImageFile ImageFile::Create(const std::string& folder, const std::string& name, const std::string& baseName,
+                            const ExistsTest& exists) {
+    return ImageFile(CreateFree(folder, name, baseName, exists,
+                                [&folder](const std::string& n) { return NewFile::Create(folder, n); }));
 }
 
-TImageFile TImageFile::Create(const OpenFolder& folder, const std::string& name, const std::string& baseName) {
-    return TImageFile(CreateFree(folder.Path(), name, baseName, ExistsIn(folder),
-                                 [&folder](const std::string& n) { return folder.Create(n); }));
+ImageFile ImageFile::Create(const OpenFolder& folder, const std::string& name, const std::string& baseName) {
+    return ImageFile(CreateFree(folder.Path(), name, baseName, ExistsIn(folder),
+                                [&folder](const std::string& n) { return folder.Create(n); }));
 }
 
-ExistsTest TImageFile::ExistsIn(const OpenFolder& folder) {
+ExistsTest ImageFile::ExistsIn(const OpenFolder& folder) {
     return [&folder](const std::string& path) {
         const std::string prefix = folder.Path() + "/";
         return path.compare(0, prefix.size(), prefix) == 0 && folder.Exists(path.substr(prefix.size()));

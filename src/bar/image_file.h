@@ -10,7 +10,7 @@
 
 namespace zx {
 
-class TImageFile {
+class ImageFile {
 public:
     // Creates folder/name as a new file (mode 0666 less the umask, as any
     // program's new files). An entry that is already there is never opened
@@ -20,12 +20,12 @@ public:
     // be a file in the folder (empty, ".", "..", or holding "/") and every
     // other failure throw EFCreateError "Cannot create file "<path>". <system
     // error text>".
-    static TImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,
-                             const ExistsTest& exists = FileExists);
-    static TImageFile Create(const std::string& folder, const std::string& name) { return Create(folder, name, name); }
+    static ImageFile Create(const std::string& folder, const std::string& name, const std::string& baseName,
+                            const ExistsTest& exists = FileExists);
+    static ImageFile Create(const std::string& folder, const std::string& name) { return Create(folder, name, name); }
     // The same in a folder opened once: names are looked up and the file is
     // made in that folder, never through a link its path has become since.
-    static TImageFile Create(const OpenFolder& folder, const std::string& name, const std::string& baseName);
+    static ImageFile Create(const OpenFolder& folder, const std::string& name, const std::string& baseName);
     // The ExistsTest of paths in an opened folder, for UniqueFileName.
     static ExistsTest ExistsIn(const OpenFolder& folder);
 
@@ -39,10 +39,8 @@ public:
     // counts as a failed write. Destroying an open file closes it silently.
     void Close() { file_.Close(); }
 
-    static constexpr const char* kWriteErrorText = NewFile::kWriteErrorText;
-
 private:
-    explicit TImageFile(NewFile file) : file_(std::move(file)) {}
+    explicit ImageFile(NewFile file) : file_(std::move(file)) {}
 
     NewFile file_;
 };

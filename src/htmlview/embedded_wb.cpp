@@ -16,7 +16,7 @@ TEmbeddedWB::TEmbeddedWB(QWidget* parent, const HtmlViewOptions& options) : QWid
     // from inside its code, which an exception must not cross: an error of
     // the handler goes to the program's error report like any handler's, and
     // the navigation is refused.
-    engine_->BeforeNavigate = [this](const std::string& url) {
+    engine_->OnBeforeNavigate = [this](const std::string& url) {
         bool pass = false;
         RunHandler([&] { pass = AnnounceNavigation(url); });
         return pass;
@@ -31,7 +31,7 @@ TEmbeddedWB::TEmbeddedWB(QWidget* parent, const HtmlViewOptions& options) : QWid
 
 TEmbeddedWB::~TEmbeddedWB() {
     htmlCode_.OnChange = nullptr;
-    engine_->BeforeNavigate = nullptr;
+    engine_->OnBeforeNavigate = nullptr;
 }
 
 void TEmbeddedWB::SetVisible(bool visible) {  // NOLINT(bugprone-virtual-near-miss)

@@ -17,7 +17,7 @@ class TEmbeddedWB : public QWidget {
 
 public:
     // Cancel is false on entry; a handler that sets it vetoes the navigation.
-    using TBeforeNavigate2 = std::function<void(TEmbeddedWB* ASender, const std::string& URL, bool& Cancel)>;
+    using BeforeNavigate2Event = std::function<void(TEmbeddedWB* ASender, const std::string& URL, bool& Cancel)>;
 
     explicit TEmbeddedWB(QWidget* parent, const HtmlViewOptions& options = {});
     ~TEmbeddedWB() override;
@@ -26,7 +26,7 @@ public:
     TStringList& HTMLCode() { return htmlCode_; }
     const TStringList& HTMLCode() const { return htmlCode_; }
 
-    TBeforeNavigate2 OnBeforeNavigate2;
+    BeforeNavigate2Event OnBeforeNavigate2;
 
     bool Visible() const { return visible_; }
     // Keeps Visible() and shows or hides the widget; not an override of setVisible.
@@ -37,7 +37,7 @@ public:
     HtmlEngine& Engine() { return *engine_; }
 
     // Raises OnBeforeNavigate2; returns true when the navigation may go on.
-    // Engines call this (through HtmlEngine::BeforeNavigate) for their own
+    // Engines call this (through HtmlEngine::OnBeforeNavigate) for their own
     // navigations, and the view for the ones it starts.
     bool AnnounceNavigation(const std::string& url);
 

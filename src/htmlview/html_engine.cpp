@@ -8,9 +8,9 @@ HtmlEngineFactory& Factory() {
     static HtmlEngineFactory factory;
     return factory;
 }
-std::function<void()>& LoadedHook() {
-    static std::function<void()> hook;
-    return hook;
+std::function<void()>& OnPageLoaded() {
+    static std::function<void()> onPageLoaded;
+    return onPageLoaded;
 }
 }  // namespace
 
@@ -25,12 +25,12 @@ std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOp
     return Factory()(view, options);
 }
 
-void SetPageLoadedHook(std::function<void()> hook) {
-    LoadedHook() = std::move(hook);
+void SetOnPageLoaded(std::function<void()> onPageLoaded) {
+    OnPageLoaded() = std::move(onPageLoaded);
 }
 
 void PageLoaded() {
-    if (LoadedHook()) LoadedHook()();
+    if (OnPageLoaded()) OnPageLoaded()();
 }
 
 }  // namespace zx

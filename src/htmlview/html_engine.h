@@ -27,7 +27,7 @@ public:
     // Set by the view. The engine calls it before each navigation of its own
     // (link clicks, script, drops) with the target address; it returns false
     // when the navigation is vetoed.
-    std::function<bool(const std::string& url)> BeforeNavigate;
+    std::function<bool(const std::string& url)> OnBeforeNavigate;
     // While a drop is announced: the web address of the image the drag
     // carries in its markup (a gallery thumbnail inside a link), else empty.
     std::string DroppedImage;
@@ -37,7 +37,6 @@ public:
 struct HtmlViewOptions {
     bool silent = true;                      // no dialogs of the engine's own
     std::string disableCtrlShortcuts = "N";  // Ctrl+<key> swallowed for these keys
-    bool noBorder = true;
     bool noScrollBars = true;
     // An image page (an image with an onload script, as the cell pages have)
     // shows its image centred and scaled to fit the view less 6 pixels. Off
@@ -52,10 +51,10 @@ using HtmlEngineFactory = std::function<std::unique_ptr<HtmlEngine>(TEmbeddedWB&
 void SetHtmlEngineFactory(HtmlEngineFactory factory);
 std::unique_ptr<HtmlEngine> CreateHtmlEngine(TEmbeddedWB& view, const HtmlViewOptions& options);
 
-// One hook for all views, called after any of them finished loading a page
+// One callback for all views, called after any of them finished loading a page
 // (the program then hands back what the load no longer needs). Engines call
 // PageLoaded.
-void SetPageLoadedHook(std::function<void()> hook);
+void SetOnPageLoaded(std::function<void()> onPageLoaded);
 void PageLoaded();
 
 }  // namespace zx

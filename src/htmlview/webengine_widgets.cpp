@@ -138,7 +138,7 @@ void WebEnginePage::SetContentOwn(const QByteArray& html) {
 
 void WebEnginePage::NavigateAnnounced(const std::string& announced, const QUrl& url, const std::string& image) {
     droppedImage_ = image;
-    const bool pass = !announce || announce(announced);
+    const bool pass = !OnBeforeNavigate || OnBeforeNavigate(announced);
     droppedImage_.clear();
     if (!pass) return;
     LoadOwn(url);
@@ -161,8 +161,8 @@ bool WebEnginePage::TakeOwn(const QUrl& url) {
 
 bool WebEnginePage::acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) {
     if (isMainFrame && type == NavigationTypeTyped && TakeOwn(url)) return true;
-    if (!announce) return true;
-    return announce(ToStdString(url.toString(QUrl::FullyEncoded)));
+    if (!OnBeforeNavigate) return true;
+    return OnBeforeNavigate(ToStdString(url.toString(QUrl::FullyEncoded)));
 }
 
 QWebEnginePage* WebEnginePage::createWindow(WebWindowType) {

@@ -29,7 +29,7 @@ class WebEnginePage : public QWebEnginePage {
 public:
     // Called with the address of every navigation the view did not start;
     // returns false to refuse it.
-    using Announce = std::function<bool(const std::string& url)>;
+    using BeforeNavigateEvent = std::function<bool(const std::string& url)>;
 
     WebEnginePage(QWebEngineProfile* profile, QObject* parent, bool silent);
 
@@ -43,7 +43,7 @@ public:
     // The image address of the drop being announced, else empty.
     const std::string& DroppedImage() const { return droppedImage_; }
 
-    Announce announce;
+    BeforeNavigateEvent OnBeforeNavigate;
 
 protected:
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;

@@ -12,11 +12,11 @@ class TsMemo : public QPlainTextEdit {
     Q_OBJECT
 
 public:
-    using TContextPopupEvent = std::function<void(TsMemo* Sender, QPoint MousePos, bool& Handled)>;
+    using ContextPopupEvent = std::function<void(TsMemo* Sender, QPoint MousePos, bool& Handled)>;
 
     explicit TsMemo(QWidget* parent) : QPlainTextEdit(parent) {}
 
-    TContextPopupEvent OnContextPopup;
+    ContextPopupEvent OnContextPopup;
 
 protected:
     void contextMenuEvent(QContextMenuEvent* e) override;

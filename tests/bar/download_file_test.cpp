@@ -25,7 +25,7 @@ using test::ReadAll;
 
 std::string CreateErrorText(const std::string& folder, const std::string& name) {
     try {
-        TImageFile::Create(folder, name);
+        ImageFile::Create(folder, name);
     } catch (const EFCreateError& e) {
         return e.what();
     }
@@ -85,7 +85,7 @@ TEST(DownloadName, NumberingGivesUpWhenEveryNumberIsTaken) {
 TEST(DownloadFile, NewFileTakesTheUsualModeLessTheUmask) {
     test::TempDir dir;
     const mode_t old = ::umask(002);
-    TImageFile file = TImageFile::Create(dir.Path(), "pic.jpg");
+    ImageFile file = ImageFile::Create(dir.Path(), "pic.jpg");
     ::umask(old);
     EXPECT_EQ(file.Path(), dir.Path() + "/pic.jpg");
     struct stat st {};
@@ -117,7 +117,7 @@ TEST(DownloadFile, AFileThatAppearedAfterThePickIsNeverWrittenOver) {
     dir.WriteFile("pic.jpg", "first");
     {
         // "pic.jpg" was free when picked; now it is taken.
-        TImageFile file = TImageFile::Create(dir.Path(), "pic.jpg", "pic.jpg");
+        ImageFile file = ImageFile::Create(dir.Path(), "pic.jpg", "pic.jpg");
         EXPECT_EQ(file.Path(), dir.Path() + "/pic(1).jpg");
         file.Write("new", 3);
         file.Close();
@@ -125,7 +125,7 @@ TEST(DownloadFile, AFileThatAppearedAfterThePickIsNeverWrittenOver) {
     dir.WriteFile("pic(2).jpg", "second");
     {
         // "pic(2).jpg" was picked for pic.jpg, and pic(3).jpg is the next free name.
-        TImageFile file = TImageFile::Create(dir.Path(), "pic(2).jpg", "pic.jpg");
+        ImageFile file = ImageFile::Create(dir.Path(), "pic(2).jpg", "pic.jpg");
         EXPECT_EQ(file.Path(), dir.Path() + "/pic(3).jpg");
     }
     EXPECT_EQ(ReadAll(dir.Path() + "/pic.jpg"), "first");
@@ -141,7 +141,7 @@ TEST(DownloadFile, ALinkNamedLikeTheFileIsNotFollowed) {
     // A dangling link takes its name: numbering goes on, also when the link
     // appeared after the pick.
     EXPECT_EQ(UniqueFileName(dir.Path() + "/folder", "pic.jpg"), "pic(1).jpg");
-    EXPECT_EQ(TImageFile::Create(dir.Path() + "/folder", "pic.jpg").Path(), dir.Path() + "/folder/pic(1).jpg");
+    EXPECT_EQ(ImageFile::Create(dir.Path() + "/folder", "pic.jpg").Path(), dir.Path() + "/folder/pic(1).jpg");
     EXPECT_FALSE(fs::exists(target));
     EXPECT_TRUE(fs::is_symlink(dir.Path() + "/folder/pic.jpg"));
 }
@@ -157,7 +157,7 @@ TEST(DownloadFile, ARefusedWriteReportsStreamWriteErrorAndKeepsThePart) {
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
     std::string error;
     {
-        TImageFile file = TImageFile::Create(dir.Path(), "big.jpg");
+        ImageFile file = ImageFile::Create(dir.Path(), "big.jpg");
         const std::string bytes(5000, 'b');
         try {
             file.Write(bytes.data(), bytes.size());

@@ -274,14 +274,14 @@ TEST_F(WebEngineViewTest, ActualSizePageShowsTheImageAtNaturalSizeFromTheTopLeft
 
 TEST_F(WebEngineViewTest, LoadingTextsIsNotAnnouncedButToldWhenLoaded) {
     int loaded = 0;
-    SetPageLoadedHook([&] { ++loaded; });
+    SetOnPageLoaded([&] { ++loaded; });
     TEmbeddedWB& view = MakeView(80, 80);
     Show(view, "<html><head><title>one</title></head>\r\n<body>1</body></html>", QStringLiteral("one"));
     EXPECT_TRUE(test::WaitFor([&] { return loaded == 1; }));
     Show(view, "<html><head><title>two</title></head>\r\n<body>2</body></html>", QStringLiteral("two"));
     EXPECT_TRUE(test::WaitFor([&] { return loaded == 2; }));
     test::Spin(200);
-    SetPageLoadedHook(nullptr);
+    SetOnPageLoaded(nullptr);
     // Only the view's own first navigation, which the view announces itself.
     EXPECT_EQ(announced, std::vector<std::string>{"about:blank"});
     EXPECT_EQ(view.HTMLCode().Count(), 2);

@@ -5,7 +5,7 @@
 #include "app/guarded_application.h"
 
 int main(int argc, char** argv) {
-    zx::TGuardedApplication app(argc, argv);
+    zx::GuardedApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -27,7 +27,7 @@ public:
     // drag of a linked thumbnail does.
     bool SimulateNavigation(const std::string& url, const std::string& image = {}) {
         DroppedImage = image;
-        const bool pass = !BeforeNavigate || BeforeNavigate(url);
+        const bool pass = !OnBeforeNavigate || OnBeforeNavigate(url);
         DroppedImage.clear();
         if (!pass) return false;
         Navigate(url);
