@@ -8,6 +8,7 @@
 #include <typeinfo>
 
 #include "base/exception.h"
+#include "base/text.h"
 
 namespace zx {
 
@@ -16,7 +17,7 @@ std::string VisibleControls(const std::string& message) {
     out.reserve(message.size());
     for (const char c : message) {
         const auto u = static_cast<unsigned char>(c);
-        if ((u < 0x20 && c != '\r' && c != '\n' && c != '\t') || u == 0x7F) {
+        if (IsControlByte(u) && c != '\r' && c != '\n' && c != '\t') {
             char escape[8];
             std::snprintf(escape, sizeof escape, "\\x%02X", u);
             out += escape;

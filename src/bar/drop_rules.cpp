@@ -80,7 +80,7 @@ bool IsWebAddress(std::string_view address) {
 bool HasControlCharacter(std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 || c == 0x7F) return true;
+        if (IsControlByte(c)) return true;
         if (c == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) <= 0x9F &&
             static_cast<unsigned char>(text[i + 1]) >= 0x80)
             return true;

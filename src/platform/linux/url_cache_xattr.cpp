@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "base/text.h"
 #include "platform/linux/linux_platform.h"
 
 namespace zx {
@@ -28,9 +29,8 @@ std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath) {
     // A web address has no control characters: a value with a line break,
     // NUL or the like is no address a browser stored, and would split or cut
     // the page made from it.
-    const bool control = std::any_of(url.begin(), url.end(), [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) == 0x7F;
-    });
+    const bool control =
+        std::any_of(url.begin(), url.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
     if (url.empty() || control) return {};
     return {UrlCacheEntry{localPath, url}};
 }
