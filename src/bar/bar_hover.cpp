@@ -103,15 +103,8 @@ void TForm1::Timer1Timer() {
     // Frozen while the pointer rests where the last step was taken.
     if (P == state_.StepCursorPos && state_.KeyStep == 0) return;
 
-    // An arrow-key step replaces the point by the neighbour cell's.
-    if (state_.KeyStep != 0) {
-        const int step = state_.KeyStep;
-        state_.KeyStep = 0;
-        if (step < 0 ? state_.HoverIndex < 1 : state_.HoverIndex >= state_.VisibleCellCount - 1) return;
-        state_.StepCursorPos = P;
-        const int neighbour = state_.HoverIndex + step;
-        P = ToFrame(Cells.at(static_cast<size_t>(neighbour))->mapToGlobal(QPoint(1, 1)), primary);
-    }
+    // A refused arrow-key step ends the tick.
+    if (state_.KeyStep != 0 && !TakeKeyStep(P, primary)) return;
 
     const int W = primary.Width;
     const int H = kBarHeight;
@@ -125,29 +118,47 @@ void TForm1::Timer1Timer() {
         SetFormShown(this, true);
     }
 
+    if (P.Y > H)
+        HideBelowBar(P, primary);
+    else if (P == state_.LastCursorPos)
+        Dwell(P, primary);
+    else
+        FollowMove(P, primary);
+}
+
+bool TForm1::TakeKeyStep(Point& P, const Rect& primary) {
+    // An arrow-key step replaces the point by the neighbour cell's.
+    const int step = state_.KeyStep;
+    state_.KeyStep = 0;
+    if (step < 0 ? state_.HoverIndex < 1 : state_.HoverIndex >= state_.VisibleCellCount - 1) return false;
+    state_.StepCursorPos = P;
+    const int neighbour = state_.HoverIndex + step;
+    P = ToFrame(Cells.at(static_cast<size_t>(neighbour))->mapToGlobal(QPoint(1, 1)), primary);
+    return true;
+}
+
+void TForm1::HideBelowBar(const Point& P, const Rect& primary) {
     // Below the bar: both hide, unless the pointer is in the popup.
-    if (P.Y > H) {
-        if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(ToGlobal(P.X, P.Y, primary)))
-            return;
-        const bool wasShown = isVisible();
-        SetFormShown(this, false);
-        SetFormShown(frmPopupForm, false);
-        state_.HoverIndex = -1;
-        // Whatever covers the top row now, the next touch there is seen.
-        if (wasShown) platform().WatchTopEdge();
+    if (frmPopupForm && frmPopupForm->isVisible() && frmPopupForm->geometry().contains(ToGlobal(P.X, P.Y, primary)))
         return;
-    }
+    const bool wasShown = isVisible();
+    SetFormShown(this, false);
+    SetFormShown(frmPopupForm, false);
+    state_.HoverIndex = -1;
+    // Whatever covers the top row now, the next touch there is seen.
+    if (wasShown) platform().WatchTopEdge();
+}
 
+void TForm1::Dwell(const Point& P, const Rect& primary) {
     // Resting: count the dwell down, then update the preview.
-    if (P == state_.LastCursorPos) {
-        if (Timer1->Tag > 0 || !ShownOnScreen(*this, primary)) {
-            if (Timer1->Tag > INT_MIN) --Timer1->Tag;
-            return;
-        }
-        HoverUpdate(P, primary);
+    if (Timer1->Tag > 0 || !ShownOnScreen(*this, primary)) {
+        if (Timer1->Tag > INT_MIN) --Timer1->Tag;
         return;
     }
+    HoverUpdate(P, primary);
+}
 
+void TForm1::FollowMove(const Point& P, const Rect& primary) {
     // Moved: an open preview follows at once, else the dwell starts.
     state_.LastCursorPos = P;
     if (frmPopupForm && frmPopupForm->isVisible() && ShownOnScreen(*this, primary))

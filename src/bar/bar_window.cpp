@@ -20,7 +20,27 @@ namespace {
 
 constexpr int kCellTop = 8;
 constexpr int kLastCellTop = 2;
-constexpr int kButtonWidth = 70;
+
+// The bar's buttons, top to bottom: each with its caption, its control and
+// its click handler. Their places come from ButtonRect.
+struct ButtonRow {
+    const char* caption;
+    QPushButton* TForm1::*button;
+    void (TForm1::*click)();
+};
+constexpr ButtonRow kButtons[kButtonCount] = {
+    {"Close", &TForm1::Button1, &TForm1::Button1Click},
+    {"Save", &TForm1::Button2, &TForm1::Button2Click},
+    {"Load", &TForm1::Button3, &TForm1::Button3Click},
+    {"Download", &TForm1::Button4, &TForm1::Button4Click},
+};
+
+void PlaceButtons(TForm1& bar) {
+    for (int i = 0; i < kButtonCount; ++i) {
+        const Rect r = ButtonRect(i, bar.width());
+        (bar.*kButtons[i].button)->setGeometry(r.Left, r.Top, r.Width, r.Height);
+    }
+}
 
 }  // namespace
 
@@ -38,11 +58,31 @@ TForm1::TForm1(QWidget* splash) : QWidget(nullptr), splash_(splash) {
     RunHandler([this] { FormCreate(); });
 }
 
-TForm1::~TForm1() {
-    FormDestroy();
-}
+TForm1::~TForm1() = default;
 
 void TForm1::CreateControls() {
+    CreateLogo();
+    CreateCells();
+    CreateSiteLink();
+    CreateButtons();
+
+    Bevel1 = new QFrame(this);
+    Bevel1->setObjectName("Bevel1");
+    Bevel1->setFrameShape(QFrame::HLine);
+    Bevel1->setFrameShadow(QFrame::Sunken);
+    Bevel1->setGeometry(645, 27, 51, 43);
+
+    Timer1 = new TaggedTimer(this);
+    Timer1->setInterval(200);
+    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+    Timer1->start();
+
+    // Buttons keep to the right edge whatever the width.
+    setMinimumHeight(kBarHeight);
+    setMaximumHeight(kBarHeight);
+}
+
+void TForm1::CreateLogo() {
     Image1 = new TsLabel(this);
     Image1->setObjectName("Image1");
     Image1->setGeometry(0, -3, 85, 69);
@@ -50,19 +90,27 @@ void TForm1::CreateControls() {
     Image1->setCursor(Qt::PointingHandCursor);
     Image1->setAttribute(Qt::WA_TranslucentBackground);
     connect(Image1, &TsLabel::clicked, this, [this] { Image1Click(); });
+}
 
+void TForm1::CreateCells() {
     HtmlViewOptions cellOptions;
     cellOptions.silent = true;
     for (int i = 0; i < kCellCount; ++i) {
         auto* cell = new TEmbeddedWB(this, cellOptions);
         cell->setObjectName(QString("EmbeddedWB%1").arg(i + 2));
         cell->setGeometry(0, i == kCellCount - 1 ? kLastCellTop : kCellTop, kCellWidth, kCellHeight);
-        cell->OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
-            EmbeddedWB1BeforeNavigate2(s, url, cancel);
-        };
+        BindDropHandler(*cell);
         Cells[static_cast<size_t>(i)] = cell;
     }
+}
 
+void TForm1::BindDropHandler(TEmbeddedWB& cell) {
+    cell.OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
+        EmbeddedWB1BeforeNavigate2(s, url, cancel);
+    };
+}
+
+void TForm1::CreateSiteLink() {
     // The link sits in the 72 px between the last cells and the buttons: in
     // the design font the site's address would not fit there, a short
     // caption does.
@@ -76,35 +124,19 @@ void TForm1::CreateControls() {
     sLabel1->setPalette(pal);
     sLabel1->setCursor(Qt::PointingHandCursor);
     connect(sLabel1, &TsLabel::clicked, this, [this] { sLabel1Click(); });
+}
 
-    const char* captions[] = {"Close", "Save", "Load", "Download"};
-    QPushButton** buttons[] = {&Button1, &Button2, &Button3, &Button4};
-    void (TForm1::*clicks[])() = {&TForm1::Button1Click, &TForm1::Button2Click, &TForm1::Button3Click,
-                                  &TForm1::Button4Click};
-    for (int i = 0; i < 4; ++i) {
-        auto* b = new QPushButton(ToQString(captions[i]), this);
+void TForm1::CreateButtons() {
+    for (int i = 0; i < kButtonCount; ++i) {
+        const ButtonRow& row = kButtons[i];
+        auto* b = new QPushButton(ToQString(row.caption), this);
         b->setObjectName(QString("Button%1").arg(i + 1));
-        b->setGeometry(width() - kButtonWidth, 2 + 16 * i, kButtonWidth, 16);
         b->setFocusPolicy(Qt::TabFocus);
         // Clicks and keys reach the button as events, inside the application's exception net.
-        connect(b, &QPushButton::clicked, this, clicks[i]);
-        *buttons[i] = b;
+        connect(b, &QPushButton::clicked, this, row.click);
+        this->*row.button = b;
     }
-
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName("Bevel1");
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Bevel1->setGeometry(645, 27, 51, 43);
-
-    Timer1 = new TTimer(this);
-    Timer1->setInterval(200);
-    connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-    Timer1->start();
-
-    // Buttons keep to the right edge whatever the width.
-    setMinimumHeight(kBarHeight);
-    setMaximumHeight(kBarHeight);
+    PlaceButtons(*this);
 }
 
 void TForm1::FormCreate() {
@@ -124,9 +156,7 @@ void TForm1::FormShow() {
         cell->move(CellLeft(i), cell->y());
         cell->resize(kCellWidth, cell->height());
         cell->SetVisible(CellShows(i, W));
-        cell->OnBeforeNavigate2 = [this](TEmbeddedWB* s, const std::string& url, bool& cancel) {
-            EmbeddedWB1BeforeNavigate2(s, url, cancel);
-        };
+        BindDropHandler(*cell);
         TsLabel*& label = ClearLabels[static_cast<size_t>(i)];
         if (!label) {
             label = new TsLabel(this, "x");
@@ -183,8 +213,7 @@ void TForm1::closeEvent(QCloseEvent* event) {
 void TForm1::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (!Button1) return;
-    QPushButton* buttons[] = {Button1, Button2, Button3, Button4};
-    for (int i = 0; i < 4; ++i) buttons[i]->move(width() - kButtonWidth, 2 + 16 * i);
+    PlaceButtons(*this);
 }
 
 bool TForm1::event(QEvent* event) {

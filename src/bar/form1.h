@@ -27,7 +27,7 @@ class TForm2;
 class TIdHTTP;
 
 // A timer with the integer Tag the bar uses as its dwell countdown.
-class TTimer : public QTimer {
+class TaggedTimer : public QTimer {
     Q_OBJECT
 
 public:
@@ -36,7 +36,7 @@ public:
 };
 
 // The hover's state: written by the tick, the key hook and the layout pass only.
-struct TBarState {
+struct BarState {
     Point LastCursorPos;
     Point StepCursorPos;
     int HoverIndex = -1;
@@ -65,18 +65,17 @@ public:
     QPushButton* Button3 = nullptr;  // Load
     QPushButton* Button4 = nullptr;  // Download
     QFrame* Bevel1 = nullptr;
-    TTimer* Timer1 = nullptr;
+    TaggedTimer* Timer1 = nullptr;
     std::shared_ptr<TIdHTTP> IdHTTP1;  // made by CreateHttpClient
 
     std::array<TsLabel*, kCellCount> ClearLabels{};  // made by the first FormShow
 
-    const TBarState& State() const { return state_; }
+    const BarState& State() const { return state_; }
 
     // bar_window.cpp
     void FormCreate();
     void FormShow();
     bool FormCloseQuery();
-    void FormDestroy() {}
     // The clear label under cell `index`.
     void HandleLblClick(int index);
     void Image1Click();
@@ -115,16 +114,30 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    // bar_window.cpp: the controls, in creation order.
     void CreateControls();
+    void CreateLogo();
+    void CreateCells();
+    void CreateSiteLink();
+    void CreateButtons();
+    // Hands a cell's navigations to the drop handler.
+    void BindDropHandler(TEmbeddedWB& cell);
     // bar_hover.cpp: the application-wide key hook.
     void InstallApplicationEvents();
     // bar_download.cpp: the HTTP client the drop handler and download share.
     void CreateHttpClient();
+    // bar_hover.cpp: the steps of a tick, in the primary monitor's frame.
+    // Takes the pending arrow-key step: `P` becomes the neighbour cell's
+    // point. False when the step is refused, which ends the tick.
+    bool TakeKeyStep(Point& P, const Rect& primary);
+    void HideBelowBar(const Point& P, const Rect& primary);
+    void Dwell(const Point& P, const Rect& primary);
+    void FollowMove(const Point& P, const Rect& primary);
     void HoverUpdate(const Point& P, const Rect& primary);
     // Before a reveal: whether the bar shows framed by the window manager.
     void PrepareReveal(const Rect& primary);
     QWidget* splash_ = nullptr;
-    TBarState state_;
+    BarState state_;
     // Set while the drop handler loads a cell, whose own navigations must pass.
     bool Busy = false;
 };
