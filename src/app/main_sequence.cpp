@@ -46,16 +46,112 @@ void ShowApplicationError(const std::exception& e, const char* argv0) {
     platform().MessageBox(box);
 }
 
+// Before the engine starts: it ends the process when it runs out of
+// descriptors, wherever it happens to be. False (said on stderr) when the
+// limit stays too low.
+bool EnoughDescriptors() {
+    const long files = RaiseDescriptorLimit();
+    if (files < 0 || files >= kFewestDescriptors) return true;
+    std::fprintf(stderr, "zeltrix: cannot start: only %ld files may be open at once, it needs %ld (ulimit -n)\n", files,
+                 kFewestDescriptors);
+    return false;
+}
+
+// The splash, painted at once, then `ms` without handling messages.
+std::unique_ptr<TfrmSplashScreen> ShowSplash(int ms) {
+    auto splash = std::make_unique<TfrmSplashScreen>();
+    MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
+    // The X server redraws the picture itself while this thread sleeps
+    // and builds the windows, should anything cover and uncover it.
+    KeepLookOnScreen(*splash);
+    splash->ShowPainted();
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    return splash;
+}
+
+struct Windows {
+    std::unique_ptr<TForm1> form1;
+    std::unique_ptr<TfrmPopupForm> popup;
+    std::unique_ptr<TForm2> form2;
+};
+
+// The windows, in this order; the bar hides the splash.
+Windows CreateWindows(TfrmSplashScreen& splash) {
+    Windows w;
+    w.form1 = std::make_unique<TForm1>(&splash);
+    w.popup = std::make_unique<TfrmPopupForm>();
+    w.popup->SetCells(&w.form1->Cells);
+    w.form1->SetPopup(w.popup.get());
+    MarkSecondaryWindow(*w.popup, w.form1.get());
+    w.form2 = std::make_unique<TForm2>(&splash);
+    w.form1->SetAbout(w.form2.get());
+    MarkSecondaryWindow(*w.form2, w.form1.get());
+    return w;
+}
+
+// A log-out asks the same question as closing the bar, when the session
+// manager lets the program ask.
+void AskBeforeLogout(TApplication& app, TForm1& form1) {
+    QObject::connect(&app, &QGuiApplication::commitDataRequest, &form1, [&form1](QSessionManager& manager) {
+        AnswerLogoutQuery(manager, [&form1] {
+            bool canClose = false;
+            RunHandler([&] { canClose = form1.FormCloseQuery(); });
+            return canClose;
+        });
+    });
+}
+
+// The windows, the GUI loop, and the orderly end of a run that got past the
+// single-instance test. Throws what the main sequence fails with.
+void RunBar(TApplication& app, SingleInstance& instance, const MainOptions& options) {
+    // When a library ends the process itself (the toolkit does when the X
+    // connection breaks), the handle is withdrawn on the way out.
+    ExitFromLibraryGuard withdrawOnExit([&] { instance.Withdraw(); });
+
+    auto splash = ShowSplash(options.splashMs);
+    // The title is the caption of the error boxes.
+    app.SetTitle("Zeltrix");
+    Windows w = CreateWindows(*splash);
+
+    // What start-up ran is handed back once it is over, and so is what
+    // each burst of page loads ran, and what showing bar or preview did.
+    WorkingSetTrim trim;
+    trim.Watch(*w.form1);
+    trim.Watch(*w.popup);
+    trim.Poke();
+
+    AskBeforeLogout(app, *w.form1);
+
+    // Publish the bar's window handle. The toolkit may replace the
+    // native window when the web views first show (another surface type),
+    // so the handle is published again whenever it changes.
+    instance.Publish(static_cast<WindowHandle>(w.form1->winId()));
+    const QMetaObject::Connection republish = QObject::connect(w.form1.get(), &TForm1::WindowHandleChanged,
+                                                               [&](WindowHandle handle) { instance.Publish(handle); });
+
+    // The GUI loop; the bar is shown once, off screen. A signal that
+    // came while the windows were built has ended the program already.
+    if (!TerminationRequested()) {
+        w.form1->show();
+        app.exec();
+    }
+
+    // Withdraw the handle. What remains is memory and the engine's
+    // teardown, which is given a few seconds: a copy that is only dying
+    // must not outlive its handle for long.
+    QObject::disconnect(republish);
+    instance.Withdraw();
+    EndProcessWithin(kTeardownLimit, 0);
+    w.form2.reset();
+    w.popup.reset();
+    w.form1.reset();
+    splash.reset();
+}
+
 }  // namespace
 
 int RunMainSequence(int argc, char** argv, const MainOptions& options) {
-    // Before the engine starts: it ends the process when it runs out of
-    // descriptors, wherever it happens to be.
-    if (const long files = RaiseDescriptorLimit(); files >= 0 && files < kFewestDescriptors) {
-        std::fprintf(stderr, "zeltrix: cannot start: only %ld files may be open at once, it needs %ld (ulimit -n)\n",
-                     files, kFewestDescriptors);
-        return 1;
-    }
+    if (!EnoughDescriptors()) return 1;
     // What the units' start-up does: the toolkit, the platform, the engine.
     QuietDiagnostics();
     SwitchEngineSandboxOffWhereItCannotStart(DiagnosticsWanted());
@@ -74,76 +170,9 @@ int RunMainSequence(int argc, char** argv, const MainOptions& options) {
         // The look is the first thing the program sets up; a damaged one is
         // reported like any failure of the main sequence.
         ApplySkin(app);
-
         // Another copy runs or is starting: it was notified; end quietly.
         if (!instance.StartupTest()) return 0;
-        // When a library ends the process itself (the toolkit does when the X
-        // connection breaks), the handle is withdrawn on the way out.
-        ExitFromLibraryGuard withdrawOnExit([&] { instance.Withdraw(); });
-
-        // The splash, painted at once, then 1.5 s without handling messages.
-        auto splash = std::make_unique<TfrmSplashScreen>();
-        MarkSecondaryWindow(*splash, nullptr);  // only the bar has a taskbar entry
-        // The X server redraws the picture itself while this thread sleeps
-        // and builds the windows, should anything cover and uncover it.
-        KeepLookOnScreen(*splash);
-        splash->ShowPainted();
-        std::this_thread::sleep_for(std::chrono::milliseconds(options.splashMs));
-
-        // The title is the caption of the error boxes.
-        app.SetTitle("Zeltrix");
-
-        // The windows, in this order; the bar hides the splash.
-        auto form1 = std::make_unique<TForm1>(splash.get());
-        auto popup = std::make_unique<TfrmPopupForm>();
-        popup->SetCells(&form1->Cells);
-        form1->SetPopup(popup.get());
-        MarkSecondaryWindow(*popup, form1.get());
-        auto form2 = std::make_unique<TForm2>(splash.get());
-        form1->SetAbout(form2.get());
-        MarkSecondaryWindow(*form2, form1.get());
-
-        // What start-up ran is handed back once it is over, and so is what
-        // each burst of page loads ran, and what showing bar or preview did.
-        WorkingSetTrim trim;
-        trim.Watch(*form1);
-        trim.Watch(*popup);
-        trim.Poke();
-
-        // A log-out asks the same question as closing the bar, when the
-        // session manager lets the program ask.
-        QObject::connect(&app, &QGuiApplication::commitDataRequest, form1.get(), [&](QSessionManager& manager) {
-            AnswerLogoutQuery(manager, [&] {
-                bool canClose = false;
-                RunHandler([&] { canClose = form1->FormCloseQuery(); });
-                return canClose;
-            });
-        });
-
-        // Publish the bar's window handle. The toolkit may replace the
-        // native window when the web views first show (another surface type),
-        // so the handle is published again whenever it changes.
-        instance.Publish(static_cast<WindowHandle>(form1->winId()));
-        const QMetaObject::Connection republish = QObject::connect(
-            form1.get(), &TForm1::WindowHandleChanged, [&](WindowHandle handle) { instance.Publish(handle); });
-
-        // The GUI loop; the bar is shown once, off screen. A signal that
-        // came while the windows were built has ended the program already.
-        if (!TerminationRequested()) {
-            form1->show();
-            app.exec();
-        }
-
-        // Withdraw the handle. What remains is memory and the engine's
-        // teardown, which is given a few seconds: a copy that is only dying
-        // must not outlive its handle for long.
-        QObject::disconnect(republish);
-        instance.Withdraw();
-        EndProcessWithin(kTeardownLimit, 0);
-        form2.reset();
-        popup.reset();
-        form1.reset();
-        splash.reset();
+        RunBar(app, instance, options);
     } catch (const std::exception& e) {
         try {
             instance.Withdraw();
