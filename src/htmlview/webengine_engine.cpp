@@ -49,8 +49,7 @@ public:
 // actual-size page) is left alone. It goes at the end of the text a fitting
 // view shows, where the parser puts it into the body: it changes neither the
 // document's mode nor what comes before it, and unlike a script injected into
-// every page it costs no script world of its own (about 3.5 MiB for the 24
-// views).
+// every page it costs no script world of its own (bench/memory/README.md).
 constexpr const char* kFitImageStyle =
     "\r\n<style>img[onload] { position: fixed !important; left: 3px !important; top: 3px !important;"
     " width: calc(100vw - 6px) !important; height: calc(100vh - 6px) !important;"
@@ -83,9 +82,9 @@ bool ShowsLocalImage(std::string_view html) {
 }
 
 // The longest text a view hands its engine, written into an address. An
-// image page is a few KiB with its address twice; the engine refuses 2 MiB
-// only after it has built and parsed the address on the GUI thread, which
-// takes it about a second.
+// image page is a few KiB with its address twice; the engine refuses a far
+// longer one only after it has built and parsed the address on the GUI
+// thread, which holds the program up.
 constexpr qsizetype kLongestEngineAddress = qsizetype{256} * 1024;
 qsizetype EncodedLength(const QByteArray& text) {
     qsizetype length = 0;
@@ -111,21 +110,18 @@ bool EngineSandboxOff() {
 }
 
 std::string DefaultChromiumFlags() {
-    // Measured with 24 image views: about 435 MiB with the engine's default
-    // process model, about 230 MiB with these. The real program with twenty
-    // images and its preview open (bench/memory): about 200 MiB with a
-    // renderer process apart, about 190 MiB without one; nearly two thirds of
-    // it are the engine library's code pages.
+    // One renderer, no GPU process and a small script heap: the engine's
+    // default process model costs the views about twice the memory
+    // (bench/memory/README.md has the figures).
     std::string flags =
         "--renderer-process-limit=1 --in-process-gpu --disable-gpu --js-flags=--max-old-space-size=32"
         " --enable-low-end-device-mode";
     // The zygote and a renderer process apart from the program exist for the
     // sandbox. Without it they only keep a second copy of the engine's heaps
-    // and start-up (about 10 MiB), so the pages render in the program itself.
-    // With it, the engine starts a second, unsandboxed zygote for helper
-    // processes (GPU, network, audio, storage) that here all run in the
-    // program or never start: about 8 MiB of its own relocated library data
-    // and heap for nothing.
+    // and start-up, so the pages render in the program itself. With it, the
+    // engine starts a second, unsandboxed zygote for helper processes (GPU,
+    // network, audio, storage) that here all run in the program or never
+    // start: its own relocated library data and heap for nothing.
     flags += EngineSandboxOff() ? " --no-zygote --single-process" : " --no-unsandboxed-zygote";
     return flags;
 }
@@ -154,7 +150,7 @@ void InstallWebEngineFactory(const std::string& chromiumFlags) {
     RegisterBoundedImageScheme();
     // The views draw in software (the engine runs without a GPU). Without
     // these the toolkit still loads an OpenGL stack with a compiler in it for
-    // its scene graph: about 65 MiB for nothing. Read when the application
+    // its scene graph, for nothing. Read when the application
     // object starts, so this must run before it; the user's own values win.
     setenv("QT_QUICK_BACKEND", "software", 0);
     setenv("QT_XCB_GL_INTEGRATION", "none", 0);
@@ -168,9 +164,9 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
       page_(new WebEnginePage(profile, view_, options.silent)),
       fitImage_(options.fitImage) {
     ApplySettings(page_->settings(), options);
-    page_->announce = [this](const std::string& url) {
+    page_->OnBeforeNavigate = [this](const std::string& url) {
         DroppedImage = page_->DroppedImage();
-        const bool pass = !BeforeNavigate || BeforeNavigate(url);
+        const bool pass = !OnBeforeNavigate || OnBeforeNavigate(url);
         DroppedImage.clear();
         return pass;
     };
@@ -181,7 +177,7 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
 }
 
 WebEngineEngine::~WebEngineEngine() {
-    page_->announce = nullptr;
+    page_->OnBeforeNavigate = nullptr;
     delete view_;  // and its page with it
 }
 
