@@ -119,22 +119,7 @@ private:
 // The instance notice as any client of the display can send it, with the
 // reply window it likes.
 void ForgeMessage(uint32_t target, uint32_t reply) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    static constexpr char kName[] = "_ZELTRIX_WINDOW_MESSAGE";
-    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
-    if (atom) {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = target;
-        event.type = atom->atom;
-        event.data.data32[0] = 1025;
-        event.data.data32[3] = reply;
-        xcb_send_event(c, 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-        free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));  // a round trip
-    }
-    free(atom);
-    xcb_disconnect(c);
+    X11Probe().SendClientMessage(target, "_ZELTRIX_WINDOW_MESSAGE", {1025, 0, 0, reply, 0});
 }
 
 // A GIF file of 31 bytes whose canvas is 23170 x 23170.

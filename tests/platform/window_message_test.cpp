@@ -11,6 +11,7 @@
 
 #include "support/child_process.h"
 #include "support/forked_child.h"
+#include "support/x11_probe.h"
 
 namespace zx {
 namespace {
@@ -129,22 +130,14 @@ TEST_F(WindowMessageTest, ForgedMessagesGetNoAnswerThatLoopsAndAFloodGetsFew) {
     Receiver receiver;
     ASSERT_NE(receiver.window(), 0u);
     SilentWindow listener;  // the forger, with a window of its own to hear answers on
+    test::X11Probe forger;
+    ASSERT_TRUE(forger.Connected());
+    auto send = [&](uint32_t msg, uint32_t reply, uint32_t extra) {
+        forger.SendClientMessage(static_cast<uint32_t>(receiver.window()), "_ZELTRIX_WINDOW_MESSAGE",
+                                 {msg, extra, 0, reply, 0});
+    };
     xcb_connection_t* c = xcb_connect(nullptr, nullptr);
     ASSERT_FALSE(xcb_connection_has_error(c));
-    static constexpr char kName[] = "_ZELTRIX_WINDOW_MESSAGE";
-    auto* atom = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof kName - 1, kName), nullptr);
-    ASSERT_TRUE(atom);
-    auto send = [&](uint32_t msg, uint32_t reply, uint32_t extra) {
-        xcb_client_message_event_t event{};
-        event.response_type = XCB_CLIENT_MESSAGE;
-        event.format = 32;
-        event.window = static_cast<xcb_window_t>(receiver.window());
-        event.type = atom->atom;
-        event.data.data32[0] = msg;
-        event.data.data32[1] = extra;
-        event.data.data32[3] = reply;
-        xcb_send_event(c, 0, event.window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
-    };
     // The pointer rests on the receiver's window, which also has the focus.
     xcb_warp_pointer(c, XCB_NONE, static_cast<xcb_window_t>(receiver.window()), 0, 0, 0, 0, 10, 10);
     xcb_set_input_focus(c, XCB_INPUT_FOCUS_POINTER_ROOT, static_cast<xcb_window_t>(receiver.window()),
@@ -161,7 +154,6 @@ TEST_F(WindowMessageTest, ForgedMessagesGetNoAnswerThatLoopsAndAFloodGetsFew) {
     const double share = double(test::CpuTicks(receiver.process().Pid()) - before) / sysconf(_SC_CLK_TCK) / seconds;
     EXPECT_LT(share, 0.2) << "the receiver keeps itself busy";
     EXPECT_EQ(SendInstanceNotification(receiver.window()), std::optional<intptr_t>(0));
-    free(atom);
     xcb_disconnect(c);
 }
 

@@ -93,16 +93,19 @@ std::optional<XWindowInfo> X11Probe::FindViewable(const std::string& title) {
 }
 
 void X11Probe::RequestClose(uint32_t window) {
+    SendClientMessage(window, "WM_PROTOCOLS", {Atom("WM_DELETE_WINDOW"), XCB_CURRENT_TIME, 0, 0, 0});
+}
+
+void X11Probe::SendClientMessage(uint32_t window, const std::string& type, const std::array<uint32_t, 5>& words) {
     if (!conn_) return;
     xcb_client_message_event_t ev{};
     ev.response_type = XCB_CLIENT_MESSAGE;
     ev.format = 32;
     ev.window = window;
-    ev.type = InternAtom(conn_, "WM_PROTOCOLS");
-    ev.data.data32[0] = InternAtom(conn_, "WM_DELETE_WINDOW");
-    ev.data.data32[1] = XCB_CURRENT_TIME;
+    ev.type = Atom(type);
+    for (size_t i = 0; i < words.size(); ++i) ev.data.data32[i] = words[i];
     xcb_send_event(conn_, 0, window, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&ev));
-    xcb_flush(conn_);
+    std::free(xcb_get_input_focus_reply(conn_, xcb_get_input_focus(conn_), nullptr));  // a round trip
 }
 
 bool X11Probe::WaitViewable(const std::string& title, int timeoutMs) {

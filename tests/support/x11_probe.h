@@ -1,6 +1,7 @@
 #pragma once
 // A small X11 client for end-to-end tests: finds top-level windows by title,
 // reads their geometry and state, asks them to close like a window manager.
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -33,6 +34,10 @@ public:
     std::optional<XWindowInfo> FindViewable(const std::string& title);
     // Sends WM_DELETE_WINDOW, as a window manager's close button does.
     void RequestClose(uint32_t window);
+    // Sends `window` a client message of five 32-bit words whose type is the
+    // atom named `type`, as any client of the display may, forged or not;
+    // returns once the server has passed it on.
+    void SendClientMessage(uint32_t window, const std::string& type, const std::array<uint32_t, 5>& words);
     // True when some window of the whole tree with this title is viewable;
     // polls up to `timeoutMs`.
     bool WaitViewable(const std::string& title, int timeoutMs);
