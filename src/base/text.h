@@ -34,4 +34,9 @@ int32_t StrToInt(const std::string& text);
 // The value of a hexadecimal digit (either case), or -1 for any other character.
 int HexDigitValue(char c);
 
+// A C0 control character or DEL.
+inline bool IsControlByte(unsigned char c) {
+    return c < 0x20 || c == 0x7f;
+}
+
 }  // namespace zx
