@@ -45,7 +45,8 @@ void WriteFile(const std::string& path, const zx::TMemoryStream& data) {
 }
 
 int Fetch(const std::string& outDir, const std::vector<std::string>& urls) {
-    zx::TIdHTTP http(std::make_unique<zx::TIdTLSTransport>());
+    zx::TIdHTTP http(std::make_unique<zx::TlsTransport>());
+    http.Limits() = zx::kDownloadLimits;
     for (const auto& url : urls) {
         http.URL().SetURI(url);
         const std::string name = http.URL().Document();

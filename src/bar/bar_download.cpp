@@ -11,16 +11,13 @@
 #include "bar/unique_name.h"
 #include "base/cell_document.h"
 #include "htmlview/embedded_wb.h"
+#include "net/http_limits.h"
 #include "net/id_http.h"
 #include "net/memory_stream.h"
 #include "platform/tls_transport.h"
 
 namespace zx {
 namespace {
-
-// A silent server must not hold the GUI thread for ever: the fetch blocks it.
-constexpr int kConnectTimeoutMs = 30000;
-constexpr int kReadTimeoutMs = 30000;
 
 constexpr const char* kFolderTitle = "Select where to place the images.";
 
@@ -39,9 +36,8 @@ public:
 }  // namespace
 
 void TForm1::CreateHttpClient() {
-    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TIdTLSTransport>());
-    IdHTTP1->SetConnectTimeout(kConnectTimeoutMs);
-    IdHTTP1->SetReadTimeout(kReadTimeoutMs);
+    if (!IdHTTP1) IdHTTP1 = std::make_shared<TIdHTTP>(std::make_unique<TlsTransport>());
+    IdHTTP1->Limits() = kDownloadLimits;
 }
 
 void TForm1::Button4Click() {

@@ -7,6 +7,11 @@ namespace zx {
 
 namespace {
 
+// The numbers and texts below are fixed by the format of the socket failure
+// message users see ("Socket Error # 10061\r\nConnection refused."), not by
+// style: each errno value is shown under its number here.
+constexpr int kHostNotFoundCode = 11001;
+
 struct CodeText {
     int code;
     const char* text;
@@ -51,7 +56,7 @@ constexpr CodeText kTexts[] = {
     {10064, "Host is down."},
     {10065, "No route to host."},
     {10066, "Directory not empty"},
-    {11001, "Host not found."},
+    {kHostNotFoundCode, "Host not found."},
 };
 
 struct ErrnoCode {
@@ -73,27 +78,31 @@ constexpr ErrnoCode kErrnoCodes[] = {
     {EHOSTUNREACH, 10065},    {ENOTEMPTY, 10066},
 };
 
-}  // namespace
-
-std::string EIdSocketError::TextForCode(int code) {
+std::string TextForCode(int code) {
     for (const auto& e : kTexts)
         if (e.code == code) return e.text;
     return "";
 }
 
-int EIdSocketError::CodeFromErrno(int err) {
+int CodeFromErrno(int err) {
     for (const auto& e : kErrnoCodes)
         if (e.err == err) return e.code;
     // Anything else keeps its own number so that it can still be told apart.
     return err;
 }
 
-static std::string FormatSocketError(int code) {
+std::string FormatSocketError(int code) {
     char head[48];
     std::snprintf(head, sizeof head, "Socket Error # %d\r\n", code);
-    return head + EIdSocketError::TextForCode(code);
+    return head + TextForCode(code);
 }
 
-EIdSocketError::EIdSocketError(int code) : Exception(FormatSocketError(code)), code_(code) {}
+}  // namespace
+
+EIdSocketError::EIdSocketError(int err, const void* raisedAt)
+    : Exception(FormatSocketError(CodeFromErrno(err)), raisedAt), err_(err), code_(CodeFromErrno(err)) {}
+
+EIdSocketError::EIdSocketError(HostNotFoundTag, const void* raisedAt)
+    : Exception(FormatSocketError(kHostNotFoundCode), raisedAt), code_(kHostNotFoundCode) {}
 
 }  // namespace zx

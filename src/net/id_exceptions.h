@@ -21,21 +21,25 @@ private:
     std::string errorMessage_;
 };
 
-// "Socket Error # <code>\r\n<text>" with the classic socket error codes.
+// A socket failure, made from what the system reported: an errno value
+// (ETIMEDOUT for a wait that ran out of time), or a host name without an
+// address. Its message is "Socket Error # <number>\r\n<text>", with the
+// number and text the user sees for that failure.
 class EIdSocketError : public Exception {
 public:
-    explicit EIdSocketError(int code);
+    explicit EIdSocketError(int err, const void* raisedAt = CallerCodeAddress());
+    struct HostNotFoundTag {};
+    static constexpr HostNotFoundTag kHostNotFound{};
+    explicit EIdSocketError(HostNotFoundTag, const void* raisedAt = CallerCodeAddress());
     const char* ClassName() const noexcept override { return "EIdSocketError"; }
+
+    // The errno value; 0 for a host not found.
+    int Errno() const { return err_; }
+    // The number in the message.
     int LastError() const { return code_; }
 
-    // The classic code for a POSIX errno value.
-    static int CodeFromErrno(int err);
-    static std::string TextForCode(int code);
-
-    static constexpr int kHostNotFound = 11001;
-    static constexpr int kTimedOut = 10060;
-
 private:
+    int err_ = 0;
     int code_;
 };
 
@@ -66,28 +70,28 @@ public:
 // An answer whose head frames its body in a way that cannot be trusted:
 // lengths that disagree, a coding the client cannot undo, a part that no
 // request asked for.
-class EIdHTTPFramingError : public Exception {
+class HttpFramingError : public Exception {
 public:
     using Exception::Exception;
-    const char* ClassName() const noexcept override { return "EIdHTTPFramingError"; }
+    const char* ClassName() const noexcept override { return "HttpFramingError"; }
 };
 
 // A secure connection could not be made or kept: the certificate failed its
 // check ("Certificate verify failed: <reason>"), the handshake failed, or
 // the server cut the connection without the secure close.
-class EIdTLSError : public Exception {
+class TlsError : public Exception {
 public:
     using Exception::Exception;
-    const char* ClassName() const noexcept override { return "EIdTLSError"; }
+    const char* ClassName() const noexcept override { return "TlsError"; }
     static constexpr const char* kCutWithoutClose = "Connection cut without the secure close.";
 };
 
 // A server sent more than the client is willing to hold: too many header
 // lines, an impossible chunk size, or a body above the memory limit.
-class EIdResponseLimitExceeded : public Exception {
+class ResponseLimitExceeded : public Exception {
 public:
     using Exception::Exception;
-    const char* ClassName() const noexcept override { return "EIdResponseLimitExceeded"; }
+    const char* ClassName() const noexcept override { return "ResponseLimitExceeded"; }
 };
 
 }  // namespace zx

@@ -103,12 +103,6 @@ std::vector<std::string> TIdHeaderList::AllValues(const std::string& name) const
     return out;
 }
 
-bool TIdHeaderList::Has(const std::string& name) const {
-    for (const auto& line : lines_)
-        if (NameIs(line, name)) return true;
-    return false;
-}
-
 std::string TIdHeaderList::Text() const {
     return JoinLinesCRLF(lines_);
 }

@@ -26,7 +26,6 @@ public:
     std::string Values(const std::string& name) const;
     // The values of every line named name, in order.
     std::vector<std::string> AllValues(const std::string& name) const;
-    bool Has(const std::string& name) const;
 
     // Every line followed by CR LF.
     std::string Text() const;

@@ -22,6 +22,10 @@ bool TIdHTTP::KeepAlive() const {
     return transport_->IsOpen() && response_.KeepAliveHeaders();
 }
 
+uint64_t TIdHTTP::BodyCap() const {
+    return limits_.maxBodyBytes > 0 ? limits_.maxBodyBytes : UINT64_MAX;
+}
+
 void TIdHTTP::Get(const std::string& url, TMemoryStream& target) {
     redirectCount_ = 0;
     std::string address = url;
@@ -64,20 +68,19 @@ void TIdHTTP::GetOnce(const std::string& requestTarget, TMemoryStream& target) {
 }
 
 std::string TIdHTTP::CurrentAddress() const {
-    const std::string host = url_.IPVersion() == Id_IPv6 ? "[" + url_.Host() + "]" : url_.Host();
+    const std::string host = url_.IPVersion() == IpVersion::kV6 ? "[" + url_.Host() + "]" : url_.Host();
     return url_.Protocol() + "://" + host + ":" + url_.Port() + url_.Path() + url_.Document() + url_.Params();
 }
 
 bool TIdHTTP::ClosedUnderUs(const Exception& e) {
     if (dynamic_cast<const EIdConnClosedGracefully*>(&e)) return true;
     // Over TLS a server that drops an idle connection may skip the secure close.
-    if (dynamic_cast<const EIdTLSError*>(&e)) return std::string_view(e.what()) == EIdTLSError::kCutWithoutClose;
+    if (dynamic_cast<const TlsError*>(&e)) return std::string_view(e.what()) == TlsError::kCutWithoutClose;
     const auto* socket = dynamic_cast<const EIdSocketError*>(&e);
     if (!socket) return false;
-    const int code = socket->LastError();
+    const int err = socket->Errno();
     // Reset, aborted, or written after the peer's close (EPIPE).
-    return code == EIdSocketError::CodeFromErrno(ECONNRESET) || code == EIdSocketError::CodeFromErrno(ECONNABORTED) ||
-           code == EIdSocketError::CodeFromErrno(EPIPE);
+    return err == ECONNRESET || err == ECONNABORTED || err == EPIPE;
 }
 
 bool TIdHTTP::ConnectIfNeeded() {
@@ -98,9 +101,9 @@ bool TIdHTTP::ConnectIfNeeded() {
     if (!transport_->IsOpen()) {
         io_.Reset();
         if (secure)
-            transport_->ConnectSecure(url_.Host(), port, url_.IPVersion(), connectTimeoutMs_);
+            transport_->ConnectSecure(url_.Host(), port, url_.IPVersion(), limits_.connectTimeoutMs);
         else
-            transport_->Connect(url_.Host(), port, url_.IPVersion(), connectTimeoutMs_);
+            transport_->Connect(url_.Host(), port, url_.IPVersion(), limits_.connectTimeoutMs);
         ++connectCount_;
         connSecure_ = secure;
         connHost_ = url_.Host();
@@ -108,7 +111,7 @@ bool TIdHTTP::ConnectIfNeeded() {
         connVersion_ = url_.IPVersion();
         fresh = true;
     }
-    io_.StartReading(readTimeoutMs_);
+    io_.StartReading(limits_);
     return fresh;
 }
 
@@ -126,9 +129,9 @@ std::string TIdHTTP::ReadNote() {
     TMemoryStream body;
     bool whole = false;
     try {
-        whole = ReadBody(body, std::min(kMaxRefusedBodySize, maxBodySize_), true);
+        whole = ReadBody(body, std::min(kMaxRefusedBodySize, BodyCap()), true);
     } catch (const EIdConnClosedGracefully&) {
-    } catch (const EIdHTTPFramingError&) {
+    } catch (const HttpFramingError&) {
     }
     if (!whole) Disconnect();
     return body.ToString();
@@ -143,7 +146,7 @@ void TIdHTTP::RefuseAnswer() {
 bool TIdHTTP::FollowRedirect() {
     const int code = response_.ResponseCode;
     const bool moved = code == 301 || code == 302 || code == 303 || code == 307 || code == 308;
-    if (!moved || redirectCount_ > kRedirectsFollowed) return false;
+    if (!moved || redirectCount_ > limits_.redirectsFollowed) return false;
     const std::string next = ResolveLocation(CurrentAddress(), response_.Location);
     if (next.empty()) return false;
     ReadNote();  // the redirect's own page is dropped
@@ -161,7 +164,7 @@ bool TIdHTTP::AcceptAnswer(TMemoryStream& target) {
     // may take one.
     if (code == 206 && request_.Range.empty()) return false;
     if (code / 100 == 2 && code != 204) {
-        ReadBody(target, maxBodySize_, false);
+        ReadBody(target, BodyCap(), false);
         return true;
     }
     // A 401 is refused like any other answer, whatever credentials the

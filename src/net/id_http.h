@@ -1,16 +1,18 @@
 #pragma once
 // HTTP/1.1 GET client over a byte transport: fixed request headers, status
-// handling without redirects, keep-alive connection reuse and a cookie jar.
+// handling, redirects within its limits, keep-alive connection reuse and a
+// cookie jar.
 #include <cstdint>
 #include <ctime>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "net/buffered_reader.h"
+#include "net/http_limits.h"
 #include "net/id_cookie_manager.h"
 #include "net/id_exceptions.h"
 #include "net/id_header_list.h"
-#include "net/id_io_handler.h"
 #include "net/id_response_framing.h"
 #include "net/id_transport.h"
 #include "net/id_uri.h"
@@ -19,7 +21,7 @@
 namespace zx {
 
 // The header fields about the message itself, which requests and responses share.
-struct TIdEntityHeaderFields {
+struct EntityHeaderFields {
     std::string Connection;
     std::string ContentVersion;
     std::string ContentEncoding;
@@ -29,7 +31,7 @@ struct TIdEntityHeaderFields {
 };
 
 // The fields a request is built from; empty fields send no header.
-struct TIdHTTPRequest : TIdEntityHeaderFields {
+struct TIdHTTPRequest : EntityHeaderFields {
     std::string CacheControl;
     std::string Date;
     std::string Expires;
@@ -57,7 +59,7 @@ struct TIdHTTPRequest : TIdEntityHeaderFields {
 };
 
 // The last response: its status and the fields read from its headers.
-struct TIdHTTPResponse : TIdEntityHeaderFields {
+struct TIdHTTPResponse : EntityHeaderFields {
     std::string ResponseText;  // the status line
     int ResponseCode = -1;
     TIdHeaderList RawHeaders;
@@ -71,7 +73,7 @@ struct TIdHTTPResponse : TIdEntityHeaderFields {
     std::string Server;
     std::string ProxyConnection;
     std::string TransferEncoding;  // the first line's value
-    TIdTransferCoding TransferCoding = TIdTransferCoding::None;
+    TransferCodingKind TransferCoding = TransferCodingKind::None;
     // Why the head's framing cannot be trusted; empty when it can.
     std::string FramingError;
     TIdHeaderList WWWAuthenticate;
@@ -98,8 +100,8 @@ public:
     // Fetches url and writes the body into target from its current position.
     // Only a 2xx answer is accepted, and only with its whole body: one cut
     // short by the server's close fails with EIdConnClosedGracefully.
-    // Redirects (301, 302, 303, 307, 308 with a Location) are followed up to
-    // kRedirectsFollowed times, from http to https too; one more fails with
+    // Redirects (301, 302, 303, 307, 308 with a Location) are followed as
+    // often as the limits allow, from http to https too; one more fails with
     // its status line. Everything else throws. A GET on a kept connection
     // that the server closed before any byte of an answer came is sent once
     // more on a new connection. https needs a transport with TLS.
@@ -112,25 +114,13 @@ public:
     TIdCookieManager* CookieManager() { return cookies_.get(); }
 
     static constexpr int kMaxHeaderLines = 255;
-    static constexpr int kRedirectMaximum = 15;
-    static constexpr int kRedirectsFollowed = 5;
     // A refused answer's body is only its message: this much of it is read,
     // the rest is dropped with the connection.
     static constexpr uint64_t kMaxRefusedBodySize = uint64_t{64} * 1024;
 
-    // Limits, in milliseconds; 0 means none. The connect limit bounds the
-    // name lookup and the connect together. The read limit bounds each wait
-    // for a byte and the sending of the request; beyond it the GET fails
-    // with the time-out error.
-    void SetConnectTimeout(int ms) { connectTimeoutMs_ = ms; }
-    void SetReadTimeout(int ms) { readTimeoutMs_ = ms; }
-    // The answer must come at bytesPerSecond on average over each window
-    // (by default 1 KiB/s over 30 s), or the GET fails with the time-out
-    // error; windowMs 0: no such rule.
-    void SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs) { io_.SetLowSpeedLimit(bytesPerSecond, windowMs); }
-    // The largest body held in memory for one response.
-    void SetMaxBodySize(uint64_t bytes) { maxBodySize_ = bytes; }
-    uint64_t MaxBodySize() const { return maxBodySize_; }
+    // The bounds of every GET from the next one on; none until set.
+    HttpLimits& Limits() { return limits_; }
+    const HttpLimits& Limits() const { return limits_; }
 
     bool Connected() const { return transport_->IsOpen(); }
     void Disconnect();
@@ -172,9 +162,11 @@ private:
     // The client URL as an absolute address, the base of a relative Location.
     std::string CurrentAddress() const;
     bool KeepAlive() const;
+    // The body limit, with none as the largest number.
+    uint64_t BodyCap() const;
 
     std::unique_ptr<TIdTransport> transport_;
-    TIdIOHandler io_;
+    BufferedReader io_;
     TIdURI url_;
     TIdHTTPRequest request_;
     TIdHTTPResponse response_;
@@ -183,12 +175,11 @@ private:
     // The server of the open connection.
     std::string connHost_;
     std::string connPort_;
-    TIdIPVersion connVersion_ = Id_IPv4;
+    IpVersion connVersion_ = IpVersion::kV4;
     bool connSecure_ = false;
 
-    int connectTimeoutMs_ = 30000;
-    int readTimeoutMs_ = 60000;
-    uint64_t maxBodySize_ = 512ull * 1024 * 1024;
+    HttpLimits limits_;
+    // Redirecting answers in this GET.
     int redirectCount_ = 0;
     std::string redirectTo_;
     int connectCount_ = 0;

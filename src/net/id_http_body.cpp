@@ -18,14 +18,14 @@ uint64_t ChunkSize(const std::string& line) {
     for (char c : digits) {
         const int v = HexDigitValue(c);
         if (v < 0) throw EIdConnClosedGracefully();
-        if (size > (UINT64_MAX >> 4)) throw EIdResponseLimitExceeded("Chunk size out of range.");
+        if (size > (UINT64_MAX >> 4)) throw ResponseLimitExceeded("Chunk size out of range.");
         size = (size << 4) | static_cast<uint64_t>(v);
     }
     return size;
 }
 
 [[noreturn]] void BodyTooLarge(uint64_t limit) {
-    throw EIdResponseLimitExceeded("Response body larger than " + std::to_string(limit) + " bytes.");
+    throw ResponseLimitExceeded("Response body larger than " + std::to_string(limit) + " bytes.");
 }
 
 }  // namespace
@@ -35,8 +35,8 @@ bool TIdHTTP::ReadBody(TMemoryStream& target, uint64_t limit, bool keepPart) {
     // These answers never carry a body, whatever their headers say.
     if (code == 204 || code == 304 || (code >= 100 && code < 200)) return true;
 
-    if (!response_.FramingError.empty()) throw EIdHTTPFramingError(response_.FramingError);
-    if (response_.TransferCoding == TIdTransferCoding::Chunked) return ReadChunked(target, limit, keepPart);
+    if (!response_.FramingError.empty()) throw HttpFramingError(response_.FramingError);
+    if (response_.TransferCoding == TransferCodingKind::Chunked) return ReadChunked(target, limit, keepPart);
     if (response_.HasContentLength && response_.ContentLength > 0) {
         const uint64_t length = static_cast<uint64_t>(response_.ContentLength);
         if (length > limit) {
@@ -76,8 +76,7 @@ bool TIdHTTP::ReadChunked(TMemoryStream& target, uint64_t limit, bool keepPart) 
     int lines = 0;
     while (!io_.ReadLn().empty()) {
         if (++lines > kMaxHeaderLines)
-            throw EIdResponseLimitExceeded("Too many header lines (more than " + std::to_string(kMaxHeaderLines) +
-                                           ").");
+            throw ResponseLimitExceeded("Too many header lines (more than " + std::to_string(kMaxHeaderLines) + ").");
     }
     return true;
 }

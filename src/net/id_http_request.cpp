@@ -57,7 +57,7 @@ std::string TIdHTTP::PrepareRequest(const std::string& url) {
 
 std::string TIdHTTP::HostHeader() const {
     // An IPv6 literal keeps its brackets, or its colons would read as the port.
-    const std::string host = url_.IPVersion() == Id_IPv6 ? "[" + url_.Host() + "]" : url_.Host();
+    const std::string host = url_.IPVersion() == IpVersion::kV6 ? "[" + url_.Host() + "]" : url_.Host();
     return url_.Port() == "80" ? host : host + ":" + url_.Port();
 }
 
@@ -101,7 +101,7 @@ void TIdHTTP::SendRequest(const std::string& requestTarget) {
     wire += request_.BuildHeaders(cookie).Text();
     wire += "\r\n";
     // A server that never takes it gets the read limit, as one that never answers.
-    transport_->Send(wire.data(), wire.size(), readTimeoutMs_);
+    transport_->Send(wire.data(), wire.size(), limits_.readTimeoutMs);
 }
 
 }  // namespace zx

@@ -61,13 +61,13 @@ void TIdHTTPResponse::ParseHeaders() {
     FramingError.clear();
     try {
         ContentLength = ParseContentLengths(h.AllValues("Content-Length"));
-    } catch (const EIdHTTPFramingError& e) {
+    } catch (const HttpFramingError& e) {
         ContentLength = -1;
         FramingError = e.what();
     }
     HasContentLength = ContentLength >= 0;
     TransferCoding = ParseTransferCodings(h.AllValues("Transfer-Encoding"));
-    if (TransferCoding == TIdTransferCoding::Unsupported && FramingError.empty())
+    if (TransferCoding == TransferCodingKind::Unsupported && FramingError.empty())
         FramingError = "Unsupported transfer coding: " + JoinValues(h.AllValues("Transfer-Encoding")) + ".";
     ContentRange = h.Values("Content-Range");
     Date = h.Values("Date");
@@ -104,7 +104,7 @@ bool TIdHTTPResponse::KeepAliveHeaders() const {
 
 void TIdHTTP::ReadResponseHead() {
     for (int interim = 0;; ++interim) {
-        if (interim > kMaxInterimAnswers) throw EIdResponseLimitExceeded("Too many interim responses.");
+        if (interim > kMaxInterimAnswers) throw ResponseLimitExceeded("Too many interim responses.");
         response_.Clear();
         response_.ResponseText = io_.ReadLn();
         // A head that the server's close cuts before its empty line is no
@@ -112,8 +112,8 @@ void TIdHTTP::ReadResponseHead() {
         int lines = 0;
         for (std::string line = io_.ReadLn(); !line.empty(); line = io_.ReadLn()) {
             if (++lines > kMaxHeaderLines)
-                throw EIdResponseLimitExceeded("Too many header lines (more than " + std::to_string(kMaxHeaderLines) +
-                                               ").");
+                throw ResponseLimitExceeded("Too many header lines (more than " + std::to_string(kMaxHeaderLines) +
+                                            ").");
             response_.RawHeaders.AddLine(line);
         }
         response_.ParseHeaders();

@@ -110,10 +110,8 @@ std::string ResolveLocation(std::string_view base, std::string_view location) {
                       rest.substr(queryAt);
     if (out.size() > kMaxAddressLength) return {};
     // Nothing that a request line could not carry, from either side.
-    for (const char c : out) {
-        const auto u = static_cast<unsigned char>(c);
-        if (u <= 0x20 || u == 0x7f) return {};
-    }
+    for (const char c : out)
+        if (c == ' ' || IsControlByte(static_cast<unsigned char>(c))) return {};
     return out;
 }
 

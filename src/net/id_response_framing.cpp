@@ -42,7 +42,7 @@ int64_t LengthValue(std::string_view text) {
 
 }  // namespace
 
-TIdTransferCoding ParseTransferCodings(const std::vector<std::string>& values) {
+TransferCodingKind ParseTransferCodings(const std::vector<std::string>& values) {
     int chunked = 0;
     bool other = false;
     bool chunkedLast = false;
@@ -54,9 +54,9 @@ TIdTransferCoding ParseTransferCodings(const std::vector<std::string>& values) {
         else if (!EqualsAsciiCaseless(name, "identity"))
             other = true;
     });
-    if (other) return TIdTransferCoding::Unsupported;
-    if (chunked == 0) return TIdTransferCoding::None;
-    return chunked == 1 && chunkedLast ? TIdTransferCoding::Chunked : TIdTransferCoding::Unsupported;
+    if (other) return TransferCodingKind::Unsupported;
+    if (chunked == 0) return TransferCodingKind::None;
+    return chunked == 1 && chunkedLast ? TransferCodingKind::Chunked : TransferCodingKind::Unsupported;
 }
 
 int64_t ParseContentLengths(const std::vector<std::string>& values) {
@@ -64,7 +64,7 @@ int64_t ParseContentLengths(const std::vector<std::string>& values) {
     ForEachItem(values, [&](std::string_view item) {
         const int64_t v = LengthValue(item);
         if (v < 0) return;
-        if (length >= 0 && v != length) throw EIdHTTPFramingError("Conflicting Content-Length values.");
+        if (length >= 0 && v != length) throw HttpFramingError("Conflicting Content-Length values.");
         length = v;
     });
     return length;

@@ -9,7 +9,7 @@
 
 namespace zx {
 
-enum class TIdTransferCoding {
+enum class TransferCodingKind {
     None,         // no coding but identity: the length or the close frames the body
     Chunked,      // chunked is the last and only coding
     Unsupported,  // anything else: the body would not be the resource's bytes
@@ -17,11 +17,11 @@ enum class TIdTransferCoding {
 
 // Reads the values of every Transfer-Encoding line, comma-separated coding
 // names with optional parameters, compared without regard to case.
-TIdTransferCoding ParseTransferCodings(const std::vector<std::string>& values);
+TransferCodingKind ParseTransferCodings(const std::vector<std::string>& values);
 
 // The body length that the Content-Length lines give: -1 when there is none
 // or it cannot be read (a value beyond 32 bits, a sign, no digits). Each line
-// may list values separated by commas. Throws EIdHTTPFramingError when two
+// may list values separated by commas. Throws HttpFramingError when two
 // readable values differ.
 int64_t ParseContentLengths(const std::vector<std::string>& values);
 

@@ -5,7 +5,7 @@
 
 namespace zx {
 
-enum TIdIPVersion { Id_IPv4, Id_IPv6 };
+enum class IpVersion { kV4, kV6 };
 
 class TIdURI {
 public:
@@ -25,7 +25,7 @@ public:
     const std::string& Document() const { return document_; }
     const std::string& Params() const { return params_; }
     const std::string& Bookmark() const { return bookmark_; }
-    TIdIPVersion IPVersion() const { return ipVersion_; }
+    IpVersion IPVersion() const { return ipVersion_; }
 
     // The HTTP client rewrites single parts between requests.
     void SetProtocol(const std::string& v) { protocol_ = v; }
@@ -37,9 +37,11 @@ public:
     void SetDocument(const std::string& v) { document_ = v; }
     void SetParams(const std::string& v) { params_ = v; }
     void SetBookmark(const std::string& v) { bookmark_ = v; }
-    void SetIPVersion(TIdIPVersion v) { ipVersion_ = v; }
+    void SetIPVersion(IpVersion v) { ipVersion_ = v; }
 
 private:
+    void ClearParts();
+    void SplitAuthority(std::string authority);
     void SplitPathPart(const std::string& rest, bool absolute);
 
     std::string uri_;
@@ -52,7 +54,7 @@ private:
     std::string document_;
     std::string params_;
     std::string bookmark_;
-    TIdIPVersion ipVersion_ = Id_IPv4;
+    IpVersion ipVersion_ = IpVersion::kV4;
 };
 
 }  // namespace zx

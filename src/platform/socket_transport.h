@@ -12,19 +12,18 @@
 namespace zx {
 
 // Turns a host name into a literal address text within timeoutMs (<= 0: no
-// limit), or throws EIdSocketError (11001 when the name is unknown, 10060 when
-// the time is up). Tests map their own names to loopback.
-using TIdResolver = std::function<std::string(const std::string& host, TIdIPVersion version, int timeoutMs)>;
+// limit), or throws EIdSocketError (kHostNotFound when the name is unknown,
+// ETIMEDOUT when the time is up). Tests map their own names to loopback.
+using Resolver = std::function<std::string(const std::string& host, IpVersion version, int timeoutMs)>;
 
 // Asks the system's name service. The lookup runs in a child process, which
 // is killed and reaped when the time is up: the system's lookup call has no
 // time limit of its own, and nothing of a lookup given up on stays behind.
-std::string ResolveWithSystem(const std::string& host, TIdIPVersion version, int timeoutMs);
+std::string ResolveWithSystem(const std::string& host, IpVersion version, int timeoutMs);
 // The same lookup with another program in place of the system's "getent":
 // it is run as `program ahostsv4|ahostsv6 -- host` and prints an address
 // first on a line.
-std::string ResolveWithProgram(const std::string& program, const std::string& host, TIdIPVersion version,
-                               int timeoutMs);
+std::string ResolveWithProgram(const std::string& program, const std::string& host, IpVersion version, int timeoutMs);
 
 // A descriptor that, once readable, ends every transfer in progress or to
 // come as if the server had closed the connection: the termination signals
@@ -34,12 +33,12 @@ std::string ResolveWithProgram(const std::string& program, const std::string& ho
 void SetTransferAbortDescriptor(int fd);
 int TransferAbortDescriptor();
 
-class TIdSocketTransport : public TIdTransport {
+class SocketTransport : public TIdTransport {
 public:
-    explicit TIdSocketTransport(TIdResolver resolver = ResolveWithSystem);
-    ~TIdSocketTransport() override;
+    explicit SocketTransport(Resolver resolver = ResolveWithSystem);
+    ~SocketTransport() override;
 
-    void Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) override;
+    void Connect(const std::string& host, int port, IpVersion version, int timeoutMs) override;
     void Send(const char* data, size_t size, int timeoutMs) override;
     size_t Recv(char* buffer, size_t size, int timeoutMs) override;
     void Close() override;
@@ -48,7 +47,7 @@ public:
     void WillReceiveInto(char* buffer, size_t size) override;
 
 private:
-    TIdResolver resolver_;
+    Resolver resolver_;
     int fd_ = -1;
     // When the abort descriptor was last looked at while bytes kept coming
     // without a wait (steady clock, ms).

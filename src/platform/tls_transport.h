@@ -13,13 +13,13 @@
 
 namespace zx {
 
-class TIdTLSTransport : public TIdTransport {
+class TlsTransport : public TIdTransport {
 public:
-    explicit TIdTLSTransport(TIdResolver resolver = ResolveWithSystem);
-    ~TIdTLSTransport() override;
+    explicit TlsTransport(Resolver resolver = ResolveWithSystem);
+    ~TlsTransport() override;
 
-    void Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) override;
-    void ConnectSecure(const std::string& host, int port, TIdIPVersion version, int timeoutMs) override;
+    void Connect(const std::string& host, int port, IpVersion version, int timeoutMs) override;
+    void ConnectSecure(const std::string& host, int port, IpVersion version, int timeoutMs) override;
     void Send(const char* data, size_t size, int timeoutMs) override;
     size_t Recv(char* buffer, size_t size, int timeoutMs) override;
     void Close() override;
@@ -31,7 +31,7 @@ public:
     struct Session;
 
 private:
-    TIdSocketTransport plain_;
+    SocketTransport plain_;
     std::unique_ptr<Session> session_;
 };
 

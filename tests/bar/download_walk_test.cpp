@@ -55,8 +55,8 @@ protected:
     void SetUp() override {
         previous_ =
             SetExceptionReporter([this](const std::exception& e) { boxes.push_back(HandlerErrorText(e.what())); });
-        bar.form1->IdHTTP1->SetConnectTimeout(2000);
-        bar.form1->IdHTTP1->SetReadTimeout(3000);
+        bar.form1->IdHTTP1->Limits().connectTimeoutMs = 2000;
+        bar.form1->IdHTTP1->Limits().readTimeoutMs = 3000;
     }
     void TearDown() override { SetExceptionReporter(previous_); }
 
@@ -261,7 +261,7 @@ TEST_F(Download, TransportFailuresAreShownAndWriteNothing) {
     test::ScriptedExchange silent;
     silent.holdMs = 10000;
     test::ScriptedHttpServer quiet({{silent}}, 15000);
-    bar.form1->IdHTTP1->SetReadTimeout(1000);
+    bar.form1->IdHTTP1->Limits().readTimeoutMs = 1000;
     bar.fill(0, quiet.Url("/quiet.jpg"));
     Qt::CursorShape during = Qt::ArrowCursor;
     std::thread watcher([&] {

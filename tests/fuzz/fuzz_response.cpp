@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string script(reinterpret_cast<const char*>(data), size);
     auto transport = std::make_unique<zx::fuzz::ScriptedTransport>(std::move(script));
     zx::TIdHTTP http(std::move(transport));
-    http.SetMaxBodySize(1 << 20);
+    http.Limits() = zx::kDownloadLimits;
+    http.Limits().maxBodyBytes = 1 << 20;
     // Two requests: the second reuses the connection when the first left it open.
     for (const char* url : {"http://img.host/dir/a.jpg", "http://img.host/dir/b.jpg"}) {
         zx::TMemoryStream target;

@@ -19,13 +19,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         values.push_back(text.substr(start, end - start));
         start = end + 1;
     }
-    const zx::TIdTransferCoding coding = zx::ParseTransferCodings(values);
-    if (coding == zx::TIdTransferCoding::Chunked && zx::AsciiLower(text).find("chunked") == std::string::npos)
+    const zx::TransferCodingKind coding = zx::ParseTransferCodings(values);
+    if (coding == zx::TransferCodingKind::Chunked && zx::AsciiLower(text).find("chunked") == std::string::npos)
         __builtin_trap();
     try {
         const int64_t length = zx::ParseContentLengths(values);
         if (length < -1 || length > 2147483647) __builtin_trap();
-    } catch (const zx::EIdHTTPFramingError&) {
+    } catch (const zx::HttpFramingError&) {
         if (values.size() < 2 && text.find(',') == std::string::npos) __builtin_trap();
     }
     return 0;

@@ -37,7 +37,7 @@ template <class E>
 Failed<E> GetFailing(const std::string& response, bool closeAfter = true, uint64_t maxBodySize = 0) {
     ScriptedHttpServer server({{Answer(response, closeAfter)}});
     auto http = test::MakeClient();
-    if (maxBodySize > 0) http->SetMaxBodySize(maxBodySize);
+    if (maxBodySize > 0) http->Limits().maxBodyBytes = maxBodySize;
     TMemoryStream target;
     Failed<E> out;
     try {
@@ -156,7 +156,7 @@ TEST(HttpLimits, OversizeLinesFail) {
         EXPECT_STREQ(failed.error->what(), "Max line length exceeded.");
     }
     // Exactly the limit is still a line.
-    const std::string limit(TIdIOHandler::kMaxLineLength - 6, 'b');
+    const std::string limit(BufferedReader::kMaxLineLength - 6, 'b');
     EXPECT_EQ(GetBody("HTTP/1.1 200 OK\r\nX-L: " + limit + "\r\nContent-Length: 2\r\n\r\nok", false), "ok");
 }
 
@@ -169,7 +169,7 @@ TEST(HttpLimits, ExactlyTheBoundOfHeaderLinesIsRead) {
 TEST(HttpLimits, HeaderLinesBeyondTheBoundFailClearly) {
     std::string many = "HTTP/1.1 200 OK\r\n";
     for (int i = 0; i < TIdHTTP::kMaxHeaderLines + 1; ++i) many += "X-H: " + std::to_string(i) + "\r\n";
-    const auto failed = GetFailing<EIdResponseLimitExceeded>(many + "\r\n", false);
+    const auto failed = GetFailing<ResponseLimitExceeded>(many + "\r\n", false);
     ASSERT_TRUE(failed.error);
     EXPECT_STREQ(failed.error->what(), "Too many header lines (more than 255).");
 }
@@ -190,7 +190,7 @@ TEST(HttpLimits, ChunkSizeOverflowAndBodyCapFail) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.message);
-        const auto failed = GetFailing<EIdResponseLimitExceeded>(c.response, true, 1000);
+        const auto failed = GetFailing<ResponseLimitExceeded>(c.response, true, 1000);
         ASSERT_TRUE(failed.error);
         EXPECT_STREQ(failed.error->what(), c.message);
         EXPECT_FALSE(failed.connected);
@@ -221,7 +221,7 @@ TEST(HttpBody, OverTlsOnlyTheSecureCloseEndsABody) {
             http->Get(server.Url("/a.jpg"), target);
             EXPECT_FALSE(cut) << "a cut answer was taken";
             EXPECT_EQ(target.ToString(), "until the close");
-        } catch (const EIdTLSError& e) {
+        } catch (const TlsError& e) {
             EXPECT_TRUE(cut) << e.what();
             EXPECT_STREQ(e.what(), "Connection cut without the secure close.");
         }

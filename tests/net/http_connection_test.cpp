@@ -177,9 +177,8 @@ struct StuckServers {
         ::chmod(lookup.c_str(), 0700);
     }
     TIdHTTP Client() const {
-        return TIdHTTP(std::make_unique<TIdTLSTransport>([this](const std::string& host, TIdIPVersion v, int ms) {
-            return ResolveWithProgram(lookup, host, v, ms);
-        }));
+        return TIdHTTP(std::make_unique<TlsTransport>(
+            [this](const std::string& host, IpVersion v, int ms) { return ResolveWithProgram(lookup, host, v, ms); }));
     }
     struct Wait {
         const char* name;
@@ -214,8 +213,8 @@ TEST(HttpConnection, SendConnectAndLookupRunIntoTheirLimitsAndLeaveNothingRunnin
         SCOPED_TRACE(wait.name);
         TIdHTTP http = stuck.Client();
         // Long enough for the lookup program to start under load.
-        http.SetConnectTimeout(std::string(wait.name) == "lookup" ? 1000 : 300);
-        http.SetReadTimeout(300);
+        http.Limits().connectTimeoutMs = std::string(wait.name) == "lookup" ? 1000 : 300;
+        http.Limits().readTimeoutMs = 300;
         if (wait.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(stuck.kBigRequest, 'a'));
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
@@ -244,8 +243,8 @@ TEST(HttpConnection, AReadableAbortDescriptorEndsEveryWait) {
     for (const auto& wait : stuck.Waits()) {
         SCOPED_TRACE(wait.name);
         TIdHTTP http = stuck.Client();
-        http.SetConnectTimeout(20000);
-        http.SetReadTimeout(20000);
+        http.Limits().connectTimeoutMs = 20000;
+        http.Limits().readTimeoutMs = 20000;
         if (wait.bigRequest) http.Request().CustomHeaders.AddLine("X-Big: " + std::string(stuck.kBigRequest, 'a'));
         // The signal comes while the transfer waits.
         std::thread signal([&] {
@@ -294,10 +293,10 @@ TEST(HttpConnection, RefusedAndUnknownHostsGiveSocketErrors) {
     }
     // The system's lookup knows localhost, and takes no name for an option
     // or for more than one line.
-    EXPECT_EQ(ResolveWithSystem("localhost", Id_IPv4, 2000), "127.0.0.1");
+    EXPECT_EQ(ResolveWithSystem("localhost", IpVersion::kV4, 2000), "127.0.0.1");
     for (const char* name : {"-s", "--help", "localhost\nx", ""}) {
         try {
-            ResolveWithSystem(name, Id_IPv4, 2000);
+            ResolveWithSystem(name, IpVersion::kV4, 2000);
             ADD_FAILURE() << name;
         } catch (const EIdSocketError& e) {
             EXPECT_EQ(e.LastError(), 11001) << name;
@@ -383,9 +382,10 @@ TEST(HttpConnection, SilentStalledOrTricklingServerRunsIntoTheReadLimit) {
         SCOPED_TRACE(c.name);
         ScriptedHttpServer server({c.conversation}, 20000, false, c.tls ? &certs.good : nullptr);
         auto http = test::MakeClient(c.tls);
-        http->SetConnectTimeout(300);
-        http->SetReadTimeout(c.readTimeoutMs);
-        http->SetLowSpeedLimit(8192, 500);
+        http->Limits().connectTimeoutMs = 300;
+        http->Limits().readTimeoutMs = c.readTimeoutMs;
+        http->Limits().lowSpeedBytesPerSecond = 8192;
+        http->Limits().lowSpeedWindowMs = 500;
         TMemoryStream t;
         const auto start = std::chrono::steady_clock::now();
         try {

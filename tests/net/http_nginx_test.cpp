@@ -133,7 +133,7 @@ TEST(HttpNginx, HttpsRefusesCertificatesThatFailTheirCheck) {
         try {
             http->Get("https://" + std::string(c.host) + ":" + std::to_string(server.Port()) + "/img/small.jpg", t);
             ADD_FAILURE() << "accepted";
-        } catch (const EIdTLSError& e) {
+        } catch (const TlsError& e) {
             EXPECT_STREQ(e.what(), c.message);
         }
         EXPECT_EQ(t.Size(), 0u);

@@ -46,10 +46,10 @@ TEST(IdURI, AuthorityPartsAndIPVersion) {
     EXPECT_EQ(u.URI(), "http://host:8080/a/b/pic.png?w=10&h=5#top");
     EXPECT_EQ(u.Protocol(), "http");
     EXPECT_EQ(u.Port(), "8080");
-    EXPECT_EQ(u.IPVersion(), Id_IPv4);
+    EXPECT_EQ(u.IPVersion(), IpVersion::kV4);
 
     u.SetURI("http://[::1]:81/a.jpg");
-    EXPECT_EQ(u.IPVersion(), Id_IPv6);
+    EXPECT_EQ(u.IPVersion(), IpVersion::kV6);
     EXPECT_EQ(u.Port(), "81");
 
     u.SetURI("http://[fe80::1]/x");  // no port after the bracket
@@ -80,7 +80,7 @@ TEST(IdURI, ResplittingClearsEverythingAndNothingIsDecoded) {
     EXPECT_EQ(u.Port(), "");
     EXPECT_EQ(u.Params(), "");
     EXPECT_EQ(u.Bookmark(), "");
-    EXPECT_EQ(u.IPVersion(), Id_IPv4);
+    EXPECT_EQ(u.IPVersion(), IpVersion::kV4);
 
     u.SetURI("");
     EXPECT_EQ(u.Host(), "");

@@ -1,6 +1,6 @@
 #pragma once
-// Clients for the loopback tests: short time limits, and test host names
-// (img.host, other.host) that resolve to 127.0.0.1.
+// Clients for the loopback tests: the download's limits with short times,
+// and test host names (img.host, other.host) that resolve to 127.0.0.1.
 #include <memory>
 #include <string>
 
@@ -13,7 +13,7 @@
 
 namespace zx::test {
 
-inline std::string LoopbackResolver(const std::string& host, TIdIPVersion version, int timeoutMs) {
+inline std::string LoopbackResolver(const std::string& host, IpVersion version, int timeoutMs) {
     const std::string name = AsciiLower(host);
     if (name == "img.host" || name == "other.host") return "127.0.0.1";
     return ResolveWithSystem(host, version, timeoutMs);
@@ -24,13 +24,14 @@ inline std::unique_ptr<TIdHTTP> MakeClient(bool secure = false) {
     std::unique_ptr<TIdTransport> transport;
     if (secure) {
         TestCertificates::Get();
-        transport = std::make_unique<TIdTLSTransport>(LoopbackResolver);
+        transport = std::make_unique<TlsTransport>(LoopbackResolver);
     } else {
-        transport = std::make_unique<TIdSocketTransport>(LoopbackResolver);
+        transport = std::make_unique<SocketTransport>(LoopbackResolver);
     }
     auto http = std::make_unique<TIdHTTP>(std::move(transport));
-    http->SetConnectTimeout(2000);
-    http->SetReadTimeout(3000);
+    http->Limits() = kDownloadLimits;
+    http->Limits().connectTimeoutMs = 2000;
+    http->Limits().readTimeoutMs = 3000;
     return http;
 }
 

@@ -3,6 +3,7 @@
 // pieces of varying size, and swallows what is sent. Lets the fuzzers drive
 // the response reader without sockets.
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -21,13 +22,13 @@ public:
         }
     }
 
-    void Connect(const std::string&, int, TIdIPVersion, int) override { open_ = true; }
+    void Connect(const std::string&, int, IpVersion, int) override { open_ = true; }
     void Send(const char*, size_t size, int) override {
-        if (!open_) throw EIdSocketError(10057);
+        if (!open_) throw EIdSocketError(ENOTCONN);
         sent_ += size;
     }
     size_t Recv(char* buffer, size_t size, int) override {
-        if (!open_) throw EIdSocketError(10057);
+        if (!open_) throw EIdSocketError(ENOTCONN);
         // Pieces of 1 to 64 bytes, or everything left, depending on the seed.
         size_t piece = seed_ & 0x80 ? script_.size() - pos_ : static_cast<size_t>(seed_ & 0x3f) + 1;
         seed_ = static_cast<uint8_t>(seed_ * 31 + 7);

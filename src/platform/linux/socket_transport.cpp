@@ -20,6 +20,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "base/text.h"
 #include "net/id_exceptions.h"
 
 extern char** environ;
@@ -36,10 +37,6 @@ std::atomic<int> g_abortFd{-1};
 constexpr int64_t kAbortCheckMs = 50;
 // The most a lookup program may print; the address is on its first lines.
 constexpr size_t kMaxLookupOutput = 65536;
-
-[[noreturn]] void ThrowErrno(int err) {
-    throw EIdSocketError(EIdSocketError::CodeFromErrno(err));
-}
 
 int64_t NowMs() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count();
@@ -70,7 +67,7 @@ bool WaitFor(int fd, short events, int64_t deadlineMs) {
         const int r = ::poll(p, abortFd >= 0 ? 2 : 1, wait);
         if (r < 0) {
             if (errno == EINTR) continue;
-            ThrowErrno(errno);
+            throw EIdSocketError(errno);
         }
         if (abortFd >= 0 && Readable(p[1].revents)) throw EIdConnClosedGracefully();
         if (p[1].revents & POLLNVAL) abortFd = -1;  // closed by its owner: no abort to wait for
@@ -87,20 +84,19 @@ int64_t DeadlineAfter(int timeoutMs) {
 // characters, no longer than a name can be.
 bool LookupName(const std::string& host) {
     if (host.empty() || host.size() > 1024) return false;
-    return std::none_of(host.begin(), host.end(),
-                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; });
+    return std::none_of(host.begin(), host.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
 }
 
 // The first address of the family on a line start of the lookup's output.
 // An IPv4 address in IPv6 form is no IPv6 address of the name.
-std::string FirstAddress(std::string_view output, TIdIPVersion version) {
+std::string FirstAddress(std::string_view output, IpVersion version) {
     while (!output.empty()) {
         const size_t eol = std::min(output.find('\n'), output.size());
         const std::string_view line = output.substr(0, eol);
         std::string word(line.substr(0, line.find_first_of(" \t")));
         output.remove_prefix(std::min(eol + 1, output.size()));
         unsigned char addr[16];
-        if (version == Id_IPv6) {
+        if (version == IpVersion::kV6) {
             if (::inet_pton(AF_INET6, word.c_str(), addr) == 1 && word.find('.') == std::string::npos) return word;
         } else if (::inet_pton(AF_INET, word.c_str(), addr) == 1) {
             return word;
@@ -109,13 +105,57 @@ std::string FirstAddress(std::string_view output, TIdIPVersion version) {
     return {};
 }
 
+// The address of the server to connect to.
+struct PeerAddress {
+    sockaddr_storage addr{};
+    socklen_t length = 0;
+};
+
+// The socket address for a literal address text of the family; false when
+// the text is no such literal.
+bool ToPeerAddress(const std::string& literal, int family, int port, PeerAddress& peer) {
+    if (family == AF_INET6) {
+        auto* a = reinterpret_cast<sockaddr_in6*>(&peer.addr);
+        a->sin6_family = AF_INET6;
+        a->sin6_port = htons(static_cast<uint16_t>(port));
+        peer.length = sizeof *a;
+        return ::inet_pton(AF_INET6, literal.c_str(), &a->sin6_addr) == 1;
+    }
+    auto* a = reinterpret_cast<sockaddr_in*>(&peer.addr);
+    a->sin_family = AF_INET;
+    a->sin_port = htons(static_cast<uint16_t>(port));
+    peer.length = sizeof *a;
+    return ::inet_pton(AF_INET, literal.c_str(), &a->sin_addr) == 1;
+}
+
+// A TCP socket that stays non-blocking: every wait is a poll with a limit,
+// beside the abort descriptor.
+int OpenSocket(int family) {
+    const int fd = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd < 0) throw EIdSocketError(errno);
+    const int one = 1;
+    ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+// Connects fd to the peer within timeoutMs (<= 0: no limit), or throws.
+void ConnectWithin(int fd, const PeerAddress& peer, int timeoutMs) {
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&peer.addr), peer.length) == 0) return;
+    if (errno != EINPROGRESS) throw EIdSocketError(errno);
+    if (!WaitFor(fd, POLLOUT, DeadlineAfter(timeoutMs))) throw EIdSocketError(ETIMEDOUT);
+    int soError = 0;
+    socklen_t len = sizeof soError;
+    ::getsockopt(fd, SOL_SOCKET, SO_ERROR, &soError, &len);
+    if (soError != 0) throw EIdSocketError(soError);
+}
+
 // A running lookup program, killed with all it started and reaped when it
 // goes out of scope, whether it finished or not.
 class LookupChild {
 public:
-    LookupChild(const std::string& program, const std::string& host, TIdIPVersion version) {
+    LookupChild(const std::string& program, const std::string& host, IpVersion version) {
         int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0) ThrowErrno(errno);
+        if (::pipe2(fds, O_CLOEXEC) != 0) throw EIdSocketError(errno);
         out_ = fds[0];
         posix_spawn_file_actions_t actions;
         posix_spawnattr_t attr;
@@ -133,7 +173,7 @@ public:
         ::posix_spawnattr_setsigdefault(&attr, &all);
         ::posix_spawnattr_setpgroup(&attr, 0);
         ::posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-        const char* database = version == Id_IPv6 ? "ahostsv6" : "ahostsv4";
+        const char* database = version == IpVersion::kV6 ? "ahostsv6" : "ahostsv4";
         const char* argv[] = {program.c_str(), database, "--", host.c_str(), nullptr};
         const int rc = ::posix_spawn(&pid_, program.c_str(), &actions, &attr, const_cast<char* const*>(argv), environ);
         ::posix_spawn_file_actions_destroy(&actions);
@@ -142,7 +182,7 @@ public:
         if (rc != 0) {
             pid_ = -1;
             ::close(out_);
-            ThrowErrno(rc);
+            throw EIdSocketError(rc);
         }
     }
     ~LookupChild() {
@@ -156,13 +196,13 @@ public:
     LookupChild& operator=(const LookupChild&) = delete;
 
     // The first address it prints on a whole line, read until one comes,
-    // the output ends or reaches its bound; throws 10060 when the deadline
-    // passes first.
-    std::string ReadAddress(TIdIPVersion version, int64_t deadlineMs) {
+    // the output ends or reaches its bound; fails with ETIMEDOUT when the
+    // deadline passes first.
+    std::string ReadAddress(IpVersion version, int64_t deadlineMs) {
         std::string output;
         char buf[4096];
         while (output.size() < kMaxLookupOutput) {
-            if (!WaitFor(out_, POLLIN, deadlineMs)) throw EIdSocketError(EIdSocketError::kTimedOut);
+            if (!WaitFor(out_, POLLIN, deadlineMs)) throw EIdSocketError(ETIMEDOUT);
             const ssize_t n = ::read(out_, buf, sizeof buf);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return FirstAddress(output, version);
@@ -180,8 +220,7 @@ private:
 
 }  // namespace
 
-std::string ResolveWithProgram(const std::string& program, const std::string& host, TIdIPVersion version,
-                               int timeoutMs) {
+std::string ResolveWithProgram(const std::string& program, const std::string& host, IpVersion version, int timeoutMs) {
     if (!LookupName(host)) throw EIdSocketError(EIdSocketError::kHostNotFound);
     const int64_t deadline = DeadlineAfter(timeoutMs);
     ThrowIfAborted();
@@ -194,83 +233,44 @@ std::string ResolveWithProgram(const std::string& program, const std::string& ho
     return address;
 }
 
-std::string ResolveWithSystem(const std::string& host, TIdIPVersion version, int timeoutMs) {
+std::string ResolveWithSystem(const std::string& host, IpVersion version, int timeoutMs) {
     return ResolveWithProgram("/usr/bin/getent", host, version, timeoutMs);
 }
 
-TIdSocketTransport::TIdSocketTransport(TIdResolver resolver) : resolver_(std::move(resolver)) {}
+SocketTransport::SocketTransport(Resolver resolver) : resolver_(std::move(resolver)) {}
 
-TIdSocketTransport::~TIdSocketTransport() {
+SocketTransport::~SocketTransport() {
     Close();
 }
 
-void TIdSocketTransport::Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) {
+void SocketTransport::Connect(const std::string& host, int port, IpVersion version, int timeoutMs) {
     Close();
     ThrowIfAborted();
-    if (port <= 0 || port > 65535) throw EIdSocketError(EIdSocketError::CodeFromErrno(EADDRNOTAVAIL));
+    if (port <= 0 || port > 65535) throw EIdSocketError(EADDRNOTAVAIL);
 
-    sockaddr_storage addr{};
-    socklen_t addrLen = 0;
-    const int family = version == Id_IPv6 ? AF_INET6 : AF_INET;
-    auto fill = [&](const std::string& literal) {
-        if (family == AF_INET6) {
-            auto* a = reinterpret_cast<sockaddr_in6*>(&addr);
-            a->sin6_family = AF_INET6;
-            a->sin6_port = htons(static_cast<uint16_t>(port));
-            addrLen = sizeof *a;
-            return ::inet_pton(AF_INET6, literal.c_str(), &a->sin6_addr) == 1;
-        }
-        auto* a = reinterpret_cast<sockaddr_in*>(&addr);
-        a->sin_family = AF_INET;
-        a->sin_port = htons(static_cast<uint16_t>(port));
-        addrLen = sizeof *a;
-        return ::inet_pton(AF_INET, literal.c_str(), &a->sin_addr) == 1;
-    };
+    const int family = version == IpVersion::kV6 ? AF_INET6 : AF_INET;
+    PeerAddress peer;
     // The lookup and the connect share one limit.
     const int64_t deadline = DeadlineAfter(timeoutMs);
-    if (!fill(host)) {
-        if (!fill(resolver_(host, version, timeoutMs))) throw EIdSocketError(EIdSocketError::kHostNotFound);
+    if (!ToPeerAddress(host, family, port, peer)) {
+        if (!ToPeerAddress(resolver_(host, version, timeoutMs), family, port, peer))
+            throw EIdSocketError(EIdSocketError::kHostNotFound);
         // A lookup that used up the limit leaves the connect a moment, not none.
         if (deadline > 0) timeoutMs = static_cast<int>(std::max<int64_t>(1, deadline - NowMs()));
     }
 
-    // The socket stays non-blocking: every wait is a poll with a limit, beside
-    // the abort descriptor.
-    fd_ = ::socket(family, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (fd_ < 0) ThrowErrno(errno);
-    const int one = 1;
-    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    fd_ = OpenSocket(family);
     abortCheckedMs_ = NowMs();
-
-    if (::connect(fd_, reinterpret_cast<sockaddr*>(&addr), addrLen) != 0) {
-        const int err = errno;
-        if (err != EINPROGRESS) {
-            Close();
-            ThrowErrno(err);
-        }
-        bool ready = false;
-        try {
-            ready = WaitFor(fd_, POLLOUT, DeadlineAfter(timeoutMs));
-        } catch (...) {
-            Close();
-            throw;
-        }
-        if (!ready) {
-            Close();
-            throw EIdSocketError(EIdSocketError::kTimedOut);
-        }
-        int soError = 0;
-        socklen_t len = sizeof soError;
-        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &soError, &len);
-        if (soError != 0) {
-            Close();
-            ThrowErrno(soError);
-        }
+    try {
+        ConnectWithin(fd_, peer, timeoutMs);
+    } catch (...) {
+        Close();
+        throw;
     }
 }
 
-void TIdSocketTransport::Send(const char* data, size_t size, int timeoutMs) {
-    if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
+void SocketTransport::Send(const char* data, size_t size, int timeoutMs) {
+    if (fd_ < 0) throw EIdSocketError(ENOTCONN);
     ThrowIfAborted();
     // A peer that never reads fills the socket buffers: the whole send has
     // the limit that a receive has.
@@ -284,13 +284,13 @@ void TIdSocketTransport::Send(const char* data, size_t size, int timeoutMs) {
             continue;
         }
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowErrno(errno);
-        if (!WaitFor(fd_, POLLOUT, deadline)) throw EIdSocketError(EIdSocketError::kTimedOut);
+        if (errno != EAGAIN && errno != EWOULDBLOCK) throw EIdSocketError(errno);
+        if (!WaitFor(fd_, POLLOUT, deadline)) throw EIdSocketError(ETIMEDOUT);
     }
 }
 
-size_t TIdSocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
-    if (fd_ < 0) throw EIdSocketError(EIdSocketError::CodeFromErrno(ENOTCONN));
+size_t SocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
+    if (fd_ < 0) throw EIdSocketError(ENOTCONN);
     const int64_t deadline = DeadlineAfter(timeoutMs);
     while (true) {
         // Bytes that are there are taken without a wait call; a server that
@@ -305,13 +305,13 @@ size_t TIdSocketTransport::Recv(char* buffer, size_t size, int timeoutMs) {
             return static_cast<size_t>(n);
         }
         if (errno == EINTR) continue;
-        if (errno != EAGAIN && errno != EWOULDBLOCK) ThrowErrno(errno);
-        if (!WaitFor(fd_, POLLIN, deadline)) throw EIdSocketError(EIdSocketError::kTimedOut);
+        if (errno != EAGAIN && errno != EWOULDBLOCK) throw EIdSocketError(errno);
+        if (!WaitFor(fd_, POLLIN, deadline)) throw EIdSocketError(ETIMEDOUT);
         abortCheckedMs_ = NowMs();
     }
 }
 
-void TIdSocketTransport::Close() {
+void SocketTransport::Close() {
     if (fd_ >= 0) {
         ::close(fd_);
         fd_ = -1;
@@ -319,7 +319,7 @@ void TIdSocketTransport::Close() {
 }
 
 // A large body is faulted in far faster in huge pages.
-void TIdSocketTransport::WillReceiveInto(char* buffer, size_t size) {
+void SocketTransport::WillReceiveInto(char* buffer, size_t size) {
     constexpr uintptr_t kHugePage = uintptr_t{2} * 1024 * 1024;
     if (size < size_t{8} * 1024 * 1024) return;
     const uintptr_t begin = (reinterpret_cast<uintptr_t>(buffer) + kHugePage - 1) & ~(kHugePage - 1);
@@ -327,7 +327,7 @@ void TIdSocketTransport::WillReceiveInto(char* buffer, size_t size) {
     if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
 }
 
-bool TIdSocketTransport::HasIncoming() {
+bool SocketTransport::HasIncoming() {
     if (fd_ < 0) return true;
     pollfd p{fd_, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0;

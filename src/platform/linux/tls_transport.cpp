@@ -6,6 +6,7 @@
 #include <openssl/x509v3.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
 
@@ -39,7 +40,7 @@ bool IsTimeOut(const std::exception_ptr& failure) {
     try {
         std::rethrow_exception(failure);
     } catch (const EIdSocketError& e) {
-        return e.LastError() == EIdSocketError::kTimedOut;
+        return e.Errno() == ETIMEDOUT;
     } catch (...) {
         return false;
     }
@@ -51,8 +52,8 @@ bool IsTimeOut(const std::exception_ptr& failure) {
 // that calls the socket transport with the time left of the running call.
 // A failure of the socket transport is kept and thrown again once OpenSSL
 // has returned: no exception crosses its C code.
-struct TIdTLSTransport::Session {
-    explicit Session(TIdSocketTransport& socket) : plain(socket) {}
+struct TlsTransport::Session {
+    explicit Session(SocketTransport& socket) : plain(socket) {}
     ~Session() {
         DropConnection();
         if (ctx) SSL_CTX_free(ctx);
@@ -92,12 +93,12 @@ struct TIdTLSTransport::Session {
         if (err == SSL_ERROR_SYSCALL ||
             (err == SSL_ERROR_SSL && ERR_GET_REASON(ERR_peek_last_error()) == SSL_R_UNEXPECTED_EOF_WHILE_READING)) {
             ERR_clear_error();
-            throw EIdTLSError(EIdTLSError::kCutWithoutClose);
+            throw TlsError(TlsError::kCutWithoutClose);
         }
-        throw EIdTLSError("TLS failure: " + LastReason() + ".");
+        throw TlsError("TLS failure: " + LastReason() + ".");
     }
 
-    TIdSocketTransport& plain;
+    SocketTransport& plain;
     SSL_CTX* ctx = nullptr;
     SSL* ssl = nullptr;
     int64_t deadlineMs = 0;
@@ -106,7 +107,7 @@ struct TIdTLSTransport::Session {
 
 namespace {
 
-using Session = TIdTLSTransport::Session;
+using Session = TlsTransport::Session;
 
 int BioWrite(BIO* bio, const char* data, int size) {
     auto* s = static_cast<Session*>(BIO_get_data(bio));
@@ -158,7 +159,7 @@ const BIO_METHOD* TransportBioMethod() {
 // trust store.
 SSL_CTX* NewContext() {
     SSL_CTX* ctx = SSL_CTX_new(TLS_client_method());
-    if (!ctx) throw EIdTLSError("TLS failure: " + LastReason() + ".");
+    if (!ctx) throw TlsError("TLS failure: " + LastReason() + ".");
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
     SSL_CTX_set_verify(ctx, SSL_VERIFY_PEER, nullptr);
     SSL_CTX_set_default_verify_paths(ctx);
@@ -171,19 +172,19 @@ SSL_CTX* NewContext() {
 
 }  // namespace
 
-TIdTLSTransport::TIdTLSTransport(TIdResolver resolver)
+TlsTransport::TlsTransport(Resolver resolver)
     : plain_(std::move(resolver)), session_(std::make_unique<Session>(plain_)) {}
 
-TIdTLSTransport::~TIdTLSTransport() {
+TlsTransport::~TlsTransport() {
     Close();
 }
 
-void TIdTLSTransport::Connect(const std::string& host, int port, TIdIPVersion version, int timeoutMs) {
+void TlsTransport::Connect(const std::string& host, int port, IpVersion version, int timeoutMs) {
     Close();
     plain_.Connect(host, port, version, timeoutMs);
 }
 
-void TIdTLSTransport::ConnectSecure(const std::string& host, int port, TIdIPVersion version, int timeoutMs) {
+void TlsTransport::ConnectSecure(const std::string& host, int port, IpVersion version, int timeoutMs) {
     Close();
     // The connect and the handshake share one limit.
     const int64_t deadline = timeoutMs > 0 ? NowMs() + timeoutMs : 0;
@@ -193,7 +194,7 @@ void TIdTLSTransport::ConnectSecure(const std::string& host, int port, TIdIPVers
         if (!s.ctx) s.ctx = NewContext();
         s.ssl = SSL_new(s.ctx);
         BIO* bio = s.ssl ? BIO_new(TransportBioMethod()) : nullptr;
-        if (!bio) throw EIdTLSError("TLS failure: " + LastReason() + ".");
+        if (!bio) throw TlsError("TLS failure: " + LastReason() + ".");
         BIO_set_data(bio, &s);
         SSL_set_bio(s.ssl, bio, bio);
         // The name goes out for the server to choose its certificate by, and
@@ -211,14 +212,14 @@ void TIdTLSTransport::ConnectSecure(const std::string& host, int port, TIdIPVers
             const long verify = SSL_get_verify_result(s.ssl);
             if (verify != X509_V_OK) {
                 ERR_clear_error();
-                throw EIdTLSError(std::string("Certificate verify failed: ") + X509_verify_cert_error_string(verify));
+                throw TlsError(std::string("Certificate verify failed: ") + X509_verify_cert_error_string(verify));
             }
             const int err = SSL_get_error(s.ssl, ret);
             if (err == SSL_ERROR_SYSCALL) {
                 ERR_clear_error();
-                throw EIdTLSError("TLS handshake failed: the server closed the connection.");
+                throw TlsError("TLS handshake failed: the server closed the connection.");
             }
-            throw EIdTLSError("TLS handshake failed: " + LastReason() + ".");
+            throw TlsError("TLS handshake failed: " + LastReason() + ".");
         }
     } catch (...) {
         Close();
@@ -226,7 +227,7 @@ void TIdTLSTransport::ConnectSecure(const std::string& host, int port, TIdIPVers
     }
 }
 
-void TIdTLSTransport::Send(const char* data, size_t size, int timeoutMs) {
+void TlsTransport::Send(const char* data, size_t size, int timeoutMs) {
     Session& s = *session_;
     if (!s.ssl) return plain_.Send(data, size, timeoutMs);
     size_t written = 0;
@@ -234,7 +235,7 @@ void TIdTLSTransport::Send(const char* data, size_t size, int timeoutMs) {
     if (ret != 1) s.ThrowFailure(ret);
 }
 
-size_t TIdTLSTransport::Recv(char* buffer, size_t size, int timeoutMs) {
+size_t TlsTransport::Recv(char* buffer, size_t size, int timeoutMs) {
     Session& s = *session_;
     if (!s.ssl) return plain_.Recv(buffer, size, timeoutMs);
     size_t n = 0;
@@ -245,14 +246,14 @@ size_t TIdTLSTransport::Recv(char* buffer, size_t size, int timeoutMs) {
     s.ThrowFailure(ret);
 }
 
-void TIdTLSTransport::Close() {
+void TlsTransport::Close() {
     // No close notify is sent: the connection is dropped either way, and a
     // peer that reads nothing more must not hold the caller.
     session_->DropConnection();
     plain_.Close();
 }
 
-bool TIdTLSTransport::HasIncoming() {
+bool TlsTransport::HasIncoming() {
     Session& s = *session_;
     if (!s.ssl) return plain_.HasIncoming();
     if (SSL_pending(s.ssl) > 0) return true;

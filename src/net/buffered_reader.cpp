@@ -1,32 +1,30 @@
-#include "net/id_io_handler.h"
+#include "net/buffered_reader.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "net/id_exceptions.h"
 
 namespace zx {
 
-TIdIOHandler::TIdIOHandler(TIdTransport& transport) : transport_(transport), buffer_(new char[kBufferSize]) {}
+BufferedReader::BufferedReader(TIdTransport& transport) : transport_(transport), buffer_(new char[kBufferSize]) {}
 
-void TIdIOHandler::Reset() {
+void BufferedReader::Reset() {
     start_ = end_ = 0;
     closed_ = false;
 }
 
-void TIdIOHandler::StartReading(int readTimeoutMs) {
-    readTimeoutMs_ = readTimeoutMs;
+void BufferedReader::StartReading(const HttpLimits& limits) {
+    readTimeoutMs_ = limits.readTimeoutMs;
+    lowSpeedBytesPerSecond_ = limits.lowSpeedBytesPerSecond;
+    lowSpeedWindowMs_ = limits.lowSpeedWindowMs;
     received_ = 0;
     windowStarted_ = false;
     windowBytes_ = 0;
 }
 
-void TIdIOHandler::SetLowSpeedLimit(uint64_t bytesPerSecond, int windowMs) {
-    lowSpeedBytesPerSecond_ = bytesPerSecond;
-    lowSpeedWindowMs_ = windowMs;
-}
-
-size_t TIdIOHandler::Receive(char* dest, size_t size) {
+size_t BufferedReader::Receive(char* dest, size_t size) {
     int wait = readTimeoutMs_;
     // The wait for the first byte has only the silence limit: a server may
     // think before it answers.
@@ -35,7 +33,7 @@ size_t TIdIOHandler::Receive(char* dest, size_t size) {
         const uint64_t need = lowSpeedBytesPerSecond_ * static_cast<uint64_t>(lowSpeedWindowMs_) / 1000;
         const auto now = std::chrono::steady_clock::now();
         if (now - windowStart_ >= window) {
-            if (windowBytes_ < need) throw EIdSocketError(EIdSocketError::kTimedOut);
+            if (windowBytes_ < need) throw EIdSocketError(ETIMEDOUT);
             windowStart_ = now;
             windowBytes_ = 0;
         }
@@ -56,7 +54,7 @@ size_t TIdIOHandler::Receive(char* dest, size_t size) {
     return n;
 }
 
-bool TIdIOHandler::Fill() {
+bool BufferedReader::Fill() {
     if (closed_) return false;
     if (start_ == end_) start_ = end_ = 0;
     if (end_ == kBufferSize) {
@@ -74,7 +72,7 @@ bool TIdIOHandler::Fill() {
     return true;
 }
 
-std::string TIdIOHandler::ReadLn() {
+std::string BufferedReader::ReadLn() {
     std::string line;
     while (true) {
         const char* begin = buffer_.get() + start_;
@@ -95,7 +93,7 @@ std::string TIdIOHandler::ReadLn() {
     }
 }
 
-uint64_t TIdIOHandler::ReadBytes(TMemoryStream& target, uint64_t count) {
+uint64_t BufferedReader::ReadBytes(TMemoryStream& target, uint64_t count) {
     uint64_t done = 0;
     if (start_ != end_) {
         const size_t take = static_cast<size_t>(std::min<uint64_t>(count, end_ - start_));
@@ -125,13 +123,13 @@ uint64_t TIdIOHandler::ReadBytes(TMemoryStream& target, uint64_t count) {
     return done;
 }
 
-uint64_t TIdIOHandler::ReadToClose(TMemoryStream& target, uint64_t limit) {
+uint64_t BufferedReader::ReadToClose(TMemoryStream& target, uint64_t limit) {
     uint64_t done = 0;
     while (true) {
         if (start_ != end_) {
             const size_t take = end_ - start_;
             if (done + take > limit)
-                throw EIdResponseLimitExceeded("Response body larger than " + std::to_string(limit) + " bytes.");
+                throw ResponseLimitExceeded("Response body larger than " + std::to_string(limit) + " bytes.");
             target.Write(buffer_.get() + start_, take);
             start_ = end_ = 0;
             done += take;
