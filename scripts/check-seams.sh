@@ -22,6 +22,15 @@ fi
 # the socket failure messages users see are made only where the message is.
 grep -rnE '\b(1000[1-9]|100[1-9][0-9]|1100[1-4])\b' src/platform/linux/ && status=1
 
+# The platform interface says what the program wants in its own and Linux's
+# terms: no word of the old desktop API (pointer, capture, input desktop, URL
+# cache, working set, window handles, message boxes, file mappings, shell,
+# filter strings "Name|*.ext").
+if [ "${1:-}" != --graph ]; then
+  grep -nE 'GetCursorPos|GetCapture|GuiThread|Desktop|UrlCache|WorkingSet|HWND|HANDLE|WPARAM|LPARAM|Msg(Answer|Buttons|Icon)|MessageBox|WindowHandle|MapView|OpenMutex|Shell(Open|Execute)|BrowseForFolder|\|\*\.' \
+    src/platform/platform.h && { echo "check-seams: platform.h speaks the old desktop API" >&2; status=1; }
+fi
+
 # The link graph: configured afresh (tests and benchmarks included) unless given.
 graph=${2:-}
 if [ -z "$graph" ]; then

@@ -17,7 +17,7 @@ namespace zx {
 namespace {
 
 void OpenPage(const char* path) {
-    platform().ShellOpen(std::string(kMakerSite) + path);
+    platform().OpenWebPage(std::string(kMakerSite) + path);
 }
 
 // The about picture leaves a gap above the credits for the product's name and

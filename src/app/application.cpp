@@ -24,12 +24,12 @@ void TApplication::ShowException(const std::exception& e) {
     // A transfer cut short by a termination signal fails; the program is
     // ending, and a box would only hold it up.
     if (TerminationRequested()) return;
-    MessageBoxRequest box;
+    MessageDialogRequest box;
     box.caption = title_;
     box.text = HandlerErrorText(e.what());
-    box.buttons = MsgButtons::Ok;
-    box.icon = MsgIcon::Error;
-    platform().MessageBox(box);
+    box.buttons = DialogButtons::Ok;
+    box.icon = DialogIcon::Error;
+    platform().MessageDialog(box);
 }
 
 }  // namespace zx

@@ -1,10 +1,13 @@
 #include "app/diagnostics.h"
 
+#include <QLoggingCategory>
 #include <QString>
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+
+#include "platform/linux/log_categories.h"
 
 namespace zx {
 namespace {
@@ -22,7 +25,11 @@ bool DiagnosticsWanted() {
 }
 
 void QuietDiagnostics() {
-    if (DiagnosticsWanted()) return;
+    if (DiagnosticsWanted()) {
+        // The platform's word on its fallbacks, besides the toolkit's own.
+        QLoggingCategory::setFilterRules(QString::fromLatin1(kPlatformLogRules));
+        return;
+    }
     qInstallMessageHandler(DropAllButFatal);
     // The engine's helper processes are toolkit programs too; they inherit
     // this. A user's own rules are left alone.

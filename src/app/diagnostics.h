@@ -10,8 +10,9 @@ namespace zx {
 bool DiagnosticsWanted();
 
 // Call before the application object and the engine start: silences the
-// toolkit's messages in this process and in the engine's helper processes.
-// Fatal messages still go out.
+// toolkit's messages in this process and in the engine's helper processes
+// (fatal messages still go out), or, with diagnostics wanted, turns on the
+// platform's debug categories (zeltrix.platform.*) as well.
 void QuietDiagnostics();
 
 // The engine's switches that keep its own log quiet; empty when diagnostics

@@ -38,12 +38,12 @@ constexpr std::chrono::seconds kTeardownLimit{4};
 void ShowApplicationError(const std::exception& e, const char* argv0) {
     std::string module = argv0 ? argv0 : "zeltrix";
     if (auto slash = module.rfind('/'); slash != std::string::npos) module.erase(0, slash + 1);
-    MessageBoxRequest box;
+    MessageDialogRequest box;
     box.caption = "Application Error";
     box.text = ApplicationErrorText(ExceptionClassName(e), module, RaiseAddress(e), e.what());
-    box.buttons = MsgButtons::Ok;
-    box.icon = MsgIcon::Error;
-    platform().MessageBox(box);
+    box.buttons = DialogButtons::Ok;
+    box.icon = DialogIcon::Error;
+    platform().MessageDialog(box);
 }
 
 // Before the engine starts: it ends the process when it runs out of
@@ -125,9 +125,9 @@ void RunBar(TApplication& app, SingleInstance& instance, const MainOptions& opti
     // Publish the bar's window handle. The toolkit may replace the
     // native window when the web views first show (another surface type),
     // so the handle is published again whenever it changes.
-    instance.Publish(static_cast<WindowHandle>(w.form1->winId()));
+    instance.Publish(static_cast<WindowId>(w.form1->winId()));
     const QMetaObject::Connection republish = QObject::connect(w.form1.get(), &TForm1::WindowHandleChanged,
-                                                               [&](WindowHandle handle) { instance.Publish(handle); });
+                                                               [&](WindowId handle) { instance.Publish(handle); });
 
     // The GUI loop; the bar is shown once, off screen. A signal that
     // came while the windows were built has ended the program already.

@@ -11,7 +11,7 @@ namespace zx {
 WorkingSetTrim::WorkingSetTrim(std::chrono::milliseconds quiet) {
     quiet_.setSingleShot(true);
     quiet_.setInterval(quiet);
-    connect(&quiet_, &QTimer::timeout, this, [] { platform().TrimWorkingSet(); });
+    connect(&quiet_, &QTimer::timeout, this, [] { platform().ReleaseLibraryCodePages(); });
     SetOnPageLoaded([this] { Poke(); });
 }
 

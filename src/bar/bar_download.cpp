@@ -41,7 +41,7 @@ void TForm1::CreateHttpClient() {
 }
 
 void TForm1::Button4Click() {
-    const std::optional<std::string> folder = platform().BrowseForFolder(kFolderTitle);
+    const std::optional<std::string> folder = platform().FolderDialog(kFolderTitle);
     // Cancel ends the run silently. An empty path is no folder that could be
     // chosen; files would land in the root, so it counts as a cancel too.
     if (!folder || folder->empty()) return;

@@ -76,7 +76,7 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
         TStringList& code = Cells[static_cast<size_t>(i)]->HTMLCode();
         if (code.Count() == 0 || code[0] != N[0]) continue;
         if (!Confirm("The same image is in cell " + std::to_string(i) + ". Do you want to move it to this cell?",
-                     MsgButtons::YesNo))
+                     DialogButtons::YesNo))
             return;
         code.SetText("");
     }
@@ -84,12 +84,10 @@ void TForm1::EmbeddedWB1BeforeNavigate2(TEmbeddedWB* ASender, const std::string&
 }
 
 std::string TForm1::SourceUrlFromCache(const std::string& localPath) {
-    // A failing lookup is no error: the drop is only ignored.
+    // A failing lookup is no error: the drop is only ignored. The path is
+    // taken as it stands: no case folding, no file: form.
     try {
-        for (const UrlCacheEntry& entry : platform().UrlCacheEntries(localPath)) {
-            // Byte for byte: no case folding, no path normalisation, no file: form.
-            if (entry.localFileName == localPath) return entry.sourceUrl;
-        }
+        return platform().OriginUrl(localPath).value_or(std::string());
     } catch (const std::exception&) {
     }
     return {};

@@ -87,7 +87,7 @@ void TForm1::SetFormShown(QWidget* form, bool shown) {
 }
 
 bool TForm1::InputDesktopAvailable() {
-    return platform().InputDesktopAvailable();
+    return !platform().SessionLocked();
 }
 
 void TForm1::Timer1Timer() {
@@ -96,8 +96,7 @@ void TForm1::Timer1Timer() {
 
     // The pointer; a failed read leaves (0, 0) of the primary's frame.
     const Rect primary = platform().PrimaryScreen();
-    Point P{primary.Left, primary.Top};
-    platform().GetCursorPos(P);
+    Point P = platform().PointerPosition().value_or(Point{primary.Left, primary.Top});
     P = ToFrame(QPoint(P.X, P.Y), primary);
 
     // Frozen while the pointer rests where the last step was taken.
@@ -110,7 +109,7 @@ void TForm1::Timer1Timer() {
     const int H = kBarHeight;
 
     // Reveal at the top edge, unless a mouse button is held on one of ours.
-    if (P.Y < 1 && !platform().GuiThreadHoldsCapture()) {
+    if (P.Y < 1 && !platform().PointerCapturedByUs()) {
         PlaceIfMoved(sLabel1, W - 142, 57);
         PrepareReveal(primary);
         const QRect bounds(ToGlobal(0, 0, primary), QSize(W, height()));

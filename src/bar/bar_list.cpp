@@ -12,8 +12,10 @@
 namespace zx {
 namespace {
 
+// Both list dialogs. The type names the user sees ("Text Files" first, then
+// "All Files") and the suffix added to a bare name are fixed texts.
 FileDialogRequest ListFileDialog() {
-    return FileDialogRequest{"txt", "Text Files|*.txt|All Files|*.*"};
+    return FileDialogRequest{"txt", "Text Files (*.txt);;All Files (*)"};
 }
 
 // A web address whose host is written in Unicode, with the host in the
@@ -42,7 +44,7 @@ void TForm1::Button2Click() {
     if (!chosen) return;
     const std::string& F = *chosen;
     if (ListFileExists(F)) {
-        if (!Confirm("The file you specified exists. Do you want to overwrite it?", MsgButtons::YesCancel)) return;
+        if (!Confirm("The file you specified exists. Do you want to overwrite it?", DialogButtons::YesCancel)) return;
     }
     std::vector<std::string> lines;
     lines.reserve(kListLineCount);

@@ -177,7 +177,7 @@ void TForm1::HandleLblClick(int index) {
 }
 
 void TForm1::sLabel1Click() {
-    platform().ShellOpen(kProductSite);
+    platform().OpenWebPage(kProductSite);
 }
 
 void TForm1::Button1Click() {
@@ -185,8 +185,8 @@ void TForm1::Button1Click() {
 }
 
 bool TForm1::FormCloseQuery() {
-    if (!Confirm("You are about to close Zeltrix. Are you sure you want to do that.", MsgButtons::YesCancel,
-                 MsgAnswer::Yes, MsgAnswer::Cancel))
+    if (!Confirm("You are about to close Zeltrix. Are you sure you want to do that.", DialogButtons::YesCancel,
+                 DialogAnswer::Yes, DialogAnswer::Cancel))
         return false;
     // The loop ends when it reaches this; exit, not quit, which would ask the
     // windows to close once more.
@@ -219,7 +219,7 @@ void TForm1::resizeEvent(QResizeEvent* event) {
 bool TForm1::event(QEvent* event) {
     const bool handled = QWidget::event(event);
     if (event->type() == QEvent::WinIdChange && internalWinId() != 0)
-        emit WindowHandleChanged(static_cast<WindowHandle>(internalWinId()));
+        emit WindowHandleChanged(static_cast<WindowId>(internalWinId()));
     return handled;
 }
 

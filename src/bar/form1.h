@@ -105,7 +105,7 @@ public:
 
 signals:
     // The bar's native window was replaced; `handle` is the new one.
-    void WindowHandleChanged(zx::WindowHandle handle);
+    void WindowHandleChanged(zx::WindowId handle);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -92,7 +92,7 @@ private:
         const std::string address = DraggedImageAddress(ToStdString(data->html()));
         if (address.empty()) return;
         for (const QUrl& url : data->urls())
-            if (url.isLocalFile()) platform().AddUrlCacheEntry({ToStdString(url.toLocalFile()), address});
+            if (url.isLocalFile()) platform().RecordOriginUrl(ToStdString(url.toLocalFile()), address);
     }
 };
 

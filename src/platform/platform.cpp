@@ -22,18 +22,18 @@ Platform* SetPlatform(Platform* p) {
     return old;
 }
 
-bool Confirm(const std::string& text, MsgButtons buttons, MsgAnswer defaultButton, MsgAnswer escapeButton) {
-    MessageBoxRequest question;
+bool Confirm(const std::string& text, DialogButtons buttons, DialogAnswer defaultButton, DialogAnswer escapeButton) {
+    MessageDialogRequest question;
     question.text = text;
-    question.caption = "Confirm";
+    question.caption = "Confirm";  // a fixed text the user sees
     question.buttons = buttons;
-    question.icon = MsgIcon::Question;
+    question.icon = DialogIcon::Question;
     question.defaultButton = defaultButton;
     question.escapeButton = escapeButton;
-    return platform().MessageBox(question) == MsgAnswer::Yes;
+    return platform().MessageDialog(question) == DialogAnswer::Yes;
 }
 
-std::string ShellAddress(const std::string& address) {
+std::string WebPageAddress(const std::string& address) {
     if (address.find("://") != std::string::npos || address.rfind("mailto:", 0) == 0) return address;
     return "http://" + address;
 }

@@ -47,7 +47,7 @@ private:
 }  // namespace
 
 TProcessSharedAnsiString::TProcessSharedAnsiString(const std::string& name)
-    : FName(name), FMutex(platform().OpenMutex(kMutexName)) {
+    : FName(name), FMutex(platform().OpenProcessMutex(kMutexName)) {
     Lock();
     try {
         FMapping = platform().OpenSharedMemory(FName, kRecordSize);
@@ -100,13 +100,13 @@ void TProcessSharedAnsiString::Write(const std::string& text) {
 }
 
 uint8_t* TProcessSharedAnsiString::MapView(size_t size) {
-    void* address = FMapping ? FMapping->MapView(size) : nullptr;
+    void* address = FMapping ? FMapping->Map(size) : nullptr;
     if (!address) throw Exception("Could not map view of file: " + FName);
     return static_cast<uint8_t*>(address);
 }
 
 void TProcessSharedAnsiString::UnmapView(void* address) {
-    if (FMapping) FMapping->UnmapView(address);
+    if (FMapping) FMapping->Unmap(address);
 }
 
 }  // namespace zx

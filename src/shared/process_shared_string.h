@@ -18,6 +18,8 @@ namespace zx {
 
 class TProcessSharedAnsiString {
 public:
+    // Fixed by the single-instance protocol: every object in every process
+    // shares this one lock, and every holder reads the record at this size.
     static constexpr char kMutexName[] = "B1FD9BB5-0DDE-449A-9043-D601B41F9529";
     static constexpr size_t kRecordSize = 0x4000;
     static constexpr size_t kMaxTextLength = kRecordSize - 4;

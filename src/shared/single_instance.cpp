@@ -13,7 +13,7 @@ SingleInstance::~SingleInstance() = default;
 
 bool SingleInstance::StartupTest() {
     InstanceText = std::make_unique<TProcessSharedAnsiString>(name_);
-    WindowHandle running = 0;
+    WindowId running = 0;
     InstanceText->Lock();
     try {
         std::string text = InstanceText->Read();
@@ -38,7 +38,7 @@ bool SingleInstance::StartupTest() {
     return false;
 }
 
-void SingleInstance::Publish(WindowHandle window) {
+void SingleInstance::Publish(WindowId window) {
     if (InstanceText) InstanceText->Write(std::to_string(window));
 }
 

@@ -13,7 +13,8 @@ namespace zx {
 
 class TProcessSharedAnsiString;
 
-// The name of the block that holds the instance text.
+// The name of the block that holds the instance text. Fixed by the
+// single-instance protocol: every copy of the program opens this name.
 inline constexpr char kInstanceTextName[] = "3344408C-3185-4DC3-912C-6BC0E4B4FD8B";
 
 class SingleInstance {
@@ -31,7 +32,7 @@ public:
     // text that is no integer) leave with the lock released and the text freed.
     bool StartupTest();
     // Writes the bar's window handle as unsigned decimal digits.
-    void Publish(WindowHandle window);
+    void Publish(WindowId window);
     // Writes the empty text and frees the object; safe to call more than once.
     void Withdraw();
 

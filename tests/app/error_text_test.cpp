@@ -1,8 +1,15 @@
 #include "app/error_text.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cstdlib>
+
+#include "app/diagnostics.h"
 #include "base/exception.h"
+#include "platform/linux/window_message.h"
 
 namespace zx {
 namespace {
@@ -57,6 +64,42 @@ TEST(ApplicationErrorText, AddressIsWhereTheErrorWasRaised) {
         EXPECT_LT(at, from + 4096) << "not inside the raising function";
     }
     EXPECT_EQ(RaiseAddress(std::runtime_error("x")), nullptr);
+}
+
+// What a process that set up its diagnostics with ZELTRIX_DEBUG=`debug`
+// writes on standard error when a platform fallback kicks in (a notification
+// to no window). Run in a child, since the set-up is for the whole process.
+std::string FallbackReport(const char* debug) {
+    int out[2];
+    if (pipe(out) != 0) return "no pipe";
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(out[1], STDERR_FILENO);
+        setenv("ZELTRIX_DEBUG", debug, 1);
+        unsetenv("QT_LOGGING_RULES");
+        unsetenv("QT_MESSAGE_PATTERN");
+        QuietDiagnostics();
+        SendInstanceNotification(0);
+        _exit(0);
+    }
+    close(out[1]);
+    std::string written;
+    char buffer[512];
+    pollfd ready{out[0], POLLIN, 0};
+    for (ssize_t n = 1; n > 0 && poll(&ready, 1, 10000) == 1;) {
+        n = read(out[0], buffer, sizeof buffer);
+        if (n > 0) written.append(buffer, static_cast<size_t>(n));
+    }
+    close(out[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    return written;
+}
+
+TEST(Diagnostics, PlatformFallbacksSpeakOnlyWithZeltrixDebug) {
+    EXPECT_EQ(FallbackReport(""), "");
+    EXPECT_EQ(FallbackReport("0"), "");
+    EXPECT_EQ(FallbackReport("1"), "zeltrix.platform.message: no notification sent to window 0: no window id\n");
 }
 
 }  // namespace

@@ -147,7 +147,7 @@ TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZe
     ASSERT_FALSE(barBefore.empty());
     // The published handle is the bar's window, and it answers the
     // notification as any window does: 0.
-    const WindowHandle published = std::stoull(handle);
+    const WindowId published = std::stoull(handle);
     EXPECT_TRUE(std::any_of(barBefore.begin(), barBefore.end(), [&](const auto& w) { return w.id == published; }))
         << "the published handle " << handle << " is not the bar's window";
     EXPECT_EQ(SendInstanceNotification(published), std::optional<intptr_t>(0));

@@ -22,20 +22,20 @@ TEST(WorkingSetTrim, OnceAfterEachQuietMomentThatFollowsABurstLoadsOrAHide) {
     trim.Watch(window);
 
     for (int i = 0; i < 5; ++i) trim.Poke();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fake->trims > 0; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake->pageReleases > 0; }, 5000));
     QTest::qWait(700);
-    EXPECT_EQ(fake->trims, 1);
+    EXPECT_EQ(fake->pageReleases, 1);
 
     // Any view's finished load, while the trim lives.
     PageLoaded();
     PageLoaded();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fake->trims > 1; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake->pageReleases > 1; }, 5000));
 
     window.show();
     window.hide();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return fake->trims > 2; }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return fake->pageReleases > 2; }, 5000));
     QTest::qWait(700);
-    EXPECT_EQ(fake->trims, 3);
+    EXPECT_EQ(fake->pageReleases, 3);
 }
 
 }  // namespace

@@ -20,12 +20,12 @@ std::vector<std::string> Page(const std::string& address) {
 TEST(DropDuplicate, QuestionNamesTheOtherCellAndYesMovesTheImage) {
     BarFixture f;
     f.fill(7, kImage);
-    f.fake->answers = {MsgAnswer::Yes};
+    f.fake->answers = {DialogAnswer::Yes};
     Drop(f, 3, kImage);
     ASSERT_EQ(f.fake->shownBoxes.size(), 1u);
     EXPECT_EQ(f.fake->shownBoxes[0],
-              (MessageBoxRequest{"The same image is in cell 7. Do you want to move it to this cell?", "Confirm",
-                                 MsgButtons::YesNo, MsgIcon::Question}));
+              (MessageDialogRequest{"The same image is in cell 7. Do you want to move it to this cell?", "Confirm",
+                                    DialogButtons::YesNo, DialogIcon::Question}));
     EXPECT_EQ(f.cell(7).HTMLCode().Count(), 0);
     EXPECT_EQ(f.engine(f.cell(7)).currentText, "") << "the emptied cell shows an empty page";
     EXPECT_EQ(f.cell(3).HTMLCode().Lines(), Page(kImage));
@@ -36,7 +36,7 @@ TEST(DropDuplicate, NoChangesNothing) {
     BarFixture f;
     f.fill(7, kImage);
     f.fill(3, "http://h/dog.png");
-    f.fake->answers = {MsgAnswer::No};
+    f.fake->answers = {DialogAnswer::No};
     Drop(f, 3, kImage);
     EXPECT_EQ(f.fake->shownBoxes.size(), 1u);
     EXPECT_EQ(f.cell(7).HTMLCode().Lines(), Page(kImage));
@@ -49,14 +49,14 @@ TEST(DropDuplicate, TheTargetCellItselfIsAskedAbout) {
     f.fill(4, kImage);
     auto& engine = f.engine(f.cell(4));
     const size_t loadsBefore = engine.loads.size();
-    f.fake->answers = {MsgAnswer::No};
+    f.fake->answers = {DialogAnswer::No};
     Drop(f, 4, kImage);
     ASSERT_EQ(f.fake->shownBoxes.size(), 1u);
     EXPECT_EQ(f.fake->shownBoxes[0].text, "The same image is in cell 4. Do you want to move it to this cell?");
     EXPECT_EQ(f.cell(4).HTMLCode().Lines(), Page(kImage));
     EXPECT_EQ(engine.loads.size(), loadsBefore) << "No loads nothing";
 
-    f.fake->answers = {MsgAnswer::Yes};
+    f.fake->answers = {DialogAnswer::Yes};
     Drop(f, 4, kImage);
     EXPECT_EQ(f.cell(4).HTMLCode().Lines(), Page(kImage));
     ASSERT_GE(engine.loads.size(), loadsBefore + 2);
@@ -68,7 +68,7 @@ TEST(DropDuplicate, ScanAsksForEveryHolderInOrderAndStopsAtNo) {
     f.fill(2, kImage);
     f.fill(9, kImage);
     f.fill(15, kImage);
-    f.fake->answers = {MsgAnswer::Yes, MsgAnswer::No};
+    f.fake->answers = {DialogAnswer::Yes, DialogAnswer::No};
     Drop(f, 5, kImage);
     ASSERT_EQ(f.fake->shownBoxes.size(), 2u);
     EXPECT_NE(f.fake->shownBoxes[0].text.find("cell 2."), std::string::npos);

@@ -102,7 +102,7 @@ TEST(DropHandler, IgnoresControlCharactersAndHostsReadTwoWays) {
         "http://h/a\\b.png?c=d#e@f",
         "/tmp/ok.png",  // a local name: no host to read
     };
-    f.fake->urlCache = {{"/tmp/ok.png", "http://h/ok.png"}};
+    f.fake->origins = {{"/tmp/ok.png", "http://h/ok.png"}};
     for (size_t i = 0; i < taken.size(); ++i) {
         SCOPED_TRACE(taken[i]);
         Drop(f, static_cast<int>(i) + 10, taken[i]);

@@ -21,7 +21,7 @@ TEST_F(HoverTest, HookTakesOnlyTheArrowsAndTheLastOneWins) {
 
 TEST_F(HoverTest, RightStepMovesThePreviewAndThenFreezes) {
     OpenPreview(3);
-    const Point real = fake().cursor;
+    const Point real = fake().pointer;
     form().ApplicationEvents1ShortCut(Qt::Key_Right);
     tick();
     EXPECT_EQ(form().State().HoverIndex, 4);
@@ -29,9 +29,9 @@ TEST_F(HoverTest, RightStepMovesThePreviewAndThenFreezes) {
     EXPECT_EQ(form().State().StepCursorPos, real);
     EXPECT_EQ(form().State().KeyStep, 0);
     // The real pointer did not move: the following ticks end early.
-    const int reads = fake().cursorReads;
+    const int reads = fake().pointerReads;
     restTicks(3);
-    EXPECT_EQ(fake().cursorReads, reads + 3);
+    EXPECT_EQ(fake().pointerReads, reads + 3);
     EXPECT_EQ(form().State().HoverIndex, 4);
     // Moving the pointer again hands control back to it.
     tickAt(real.X + 1, real.Y);

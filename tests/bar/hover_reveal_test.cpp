@@ -126,7 +126,7 @@ TEST_F(HoverTest, PointerAtTheOriginIsFrozenBeforeAnyStep) {
 
 TEST_F(HoverTest, UnreadablePointerCountsAsTheOrigin) {
     StartUp();
-    fake().cursorReadable = false;
+    fake().pointerReadable = false;
     at(300, 0);
     tick();
     EXPECT_FALSE(form().isVisible());
@@ -134,12 +134,12 @@ TEST_F(HoverTest, UnreadablePointerCountsAsTheOrigin) {
 
 TEST_F(HoverTest, LockedSessionDoesNothingAndKeepsAPendingStep) {
     StartUp();
-    fake().inputDesktop = false;
+    fake().sessionLocked = true;
     form().ApplicationEvents1ShortCut(Qt::Key_Right);
     tickAt(300, 0);
     EXPECT_FALSE(form().isVisible());
     EXPECT_EQ(form().State().KeyStep, 1);
-    EXPECT_EQ(fake().cursorReads, 1) << "only the start-up tick read the pointer";
+    EXPECT_EQ(fake().pointerReads, 1) << "only the start-up tick read the pointer";
 }
 
 TEST_F(HoverTest, RowSeventyIsInsideAndRowSeventyOneOutsideHidesBoth) {

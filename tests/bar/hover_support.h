@@ -32,7 +32,7 @@ protected:
 
     void tick() { form().Timer1Timer(); }
     // Points are given in the primary monitor's frame.
-    void at(int x, int y) { fake().cursor = Point{fake().primaryOrigin.X + x, fake().primaryOrigin.Y + y}; }
+    void at(int x, int y) { fake().pointer = Point{fake().primaryOrigin.X + x, fake().primaryOrigin.Y + y}; }
     void tickAt(int x, int y) {
         at(x, y);
         tick();

@@ -40,8 +40,8 @@ TEST(ListLoad, ShortFileChangesOnlyItsCellsAndLongFileStopsAtTwenty) {
     for (int i = 0; i < 20; ++i) f.fill(i, "http://old/" + std::to_string(i) + ".gif");
     Load(f, dir, Addr(0) + "\r\n\r\n" + Addr(2) + "\r\n");
     ASSERT_EQ(f.fake->openDialogs.size(), 1u);
-    EXPECT_EQ(f.fake->openDialogs[0].filter, "Text Files|*.txt|All Files|*.*");
-    EXPECT_EQ(f.fake->openDialogs[0].defaultExt, "txt");
+    EXPECT_EQ(f.fake->openDialogs[0].nameFilter, "Text Files (*.txt);;All Files (*)");
+    EXPECT_EQ(f.fake->openDialogs[0].defaultSuffix, "txt");
     EXPECT_EQ(f.cell(0).HTMLCode().Lines(), Page(Addr(0)));
     EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
     EXPECT_EQ(f.cell(2).HTMLCode().Lines(), Page(Addr(2)));
@@ -134,7 +134,7 @@ TEST(ListLoad, SavedListLoadsBackIntoTheSameCells) {
 
     // Loading the list the bar shows asks once per address, naming its own cell.
     f.fake->openDialogAnswers = {dir / "bar.txt"};
-    f.fake->answers.assign(20, MsgAnswer::No);
+    f.fake->answers.assign(20, DialogAnswer::No);
     f.form1->Button3Click();
     ASSERT_EQ(f.fake->shownBoxes.size(), 20u);
     for (int i = 0; i < 20; ++i)

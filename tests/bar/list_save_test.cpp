@@ -38,8 +38,8 @@ TEST(ListSave, WritesTwentyLinesWithTheAddressesOfImageCellsOnly) {
     f.form1->Button2Click();
 
     ASSERT_EQ(f.fake->saveDialogs.size(), 1u);
-    EXPECT_EQ(f.fake->saveDialogs[0].defaultExt, "txt");
-    EXPECT_EQ(f.fake->saveDialogs[0].filter, "Text Files|*.txt|All Files|*.*");
+    EXPECT_EQ(f.fake->saveDialogs[0].defaultSuffix, "txt");
+    EXPECT_EQ(f.fake->saveDialogs[0].nameFilter, "Text Files (*.txt);;All Files (*)");
     EXPECT_TRUE(f.fake->shownBoxes.empty()) << "a new file is not asked about";
     EXPECT_EQ(ReadAll(dir / "list.txt"), Lines20({{0, "http://h/a.png"}, {5, "HTTP://h/b c.jpg?x=1"}}));
 }
@@ -61,18 +61,19 @@ TEST(ListSave, OverwriteIsAskedAndOnlyYesReplacesTheFile) {
     BarFixture f;
     f.fill(1, "http://h/a.png");
 
-    for (MsgAnswer answer : {MsgAnswer::Cancel, MsgAnswer::No, MsgAnswer::None}) {
+    for (DialogAnswer answer : {DialogAnswer::Cancel, DialogAnswer::No, DialogAnswer::None}) {
         f.fake->saveDialogAnswers = {file};
         f.fake->answers = {answer};
         f.form1->Button2Click();
         EXPECT_EQ(ReadAll(file), old);
     }
     ASSERT_EQ(f.fake->shownBoxes.size(), 3u);
-    EXPECT_EQ(f.fake->shownBoxes[0], (MessageBoxRequest{"The file you specified exists. Do you want to overwrite it?",
-                                                        "Confirm", MsgButtons::YesCancel, MsgIcon::Question}));
+    EXPECT_EQ(f.fake->shownBoxes[0],
+              (MessageDialogRequest{"The file you specified exists. Do you want to overwrite it?", "Confirm",
+                                    DialogButtons::YesCancel, DialogIcon::Question}));
 
     f.fake->saveDialogAnswers = {file};
-    f.fake->answers = {MsgAnswer::Yes};
+    f.fake->answers = {DialogAnswer::Yes};
     f.form1->Button2Click();
     EXPECT_EQ(ReadAll(file), Lines20({{1, "http://h/a.png"}}));
     struct stat st;

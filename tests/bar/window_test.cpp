@@ -130,20 +130,22 @@ TEST(SiteLink, OpensTheProductSiteThroughTheShellOncePerDoubleClick) {
     QTest::mouseDClick(bar.form1->windowHandle(), Qt::LeftButton, {}, link);
     ASSERT_EQ(bar.fake->opened.size(), 1u);
     EXPECT_EQ(bar.fake->opened[0], "zeltrix.example");
-    EXPECT_EQ(ShellAddress("zeltrix.example"), "http://zeltrix.example");
-    EXPECT_EQ(ShellAddress("http://www.brightfold.example/zeltrix.html"), "http://www.brightfold.example/zeltrix.html");
+    EXPECT_EQ(WebPageAddress("zeltrix.example"), "http://zeltrix.example");
+    EXPECT_EQ(WebPageAddress("http://www.brightfold.example/zeltrix.html"),
+              "http://www.brightfold.example/zeltrix.html");
 }
 
 TEST(CloseConfirmation, CancelKeepsTheBarAndYesAgrees) {
     BarFixture bar;
-    bar.fake->answers = {MsgAnswer::Cancel, MsgAnswer::Yes};
+    bar.fake->answers = {DialogAnswer::Cancel, DialogAnswer::Yes};
     QCloseEvent refused;
     QCoreApplication::sendEvent(bar.form1.get(), &refused);
     EXPECT_FALSE(refused.isAccepted());
     ASSERT_EQ(bar.fake->shownBoxes.size(), 1u);
     EXPECT_EQ(bar.fake->shownBoxes[0],
-              (MessageBoxRequest{"You are about to close Zeltrix. Are you sure you want to do that.", "Confirm",
-                                 MsgButtons::YesCancel, MsgIcon::Question, MsgAnswer::Yes, MsgAnswer::Cancel}));
+              (MessageDialogRequest{"You are about to close Zeltrix. Are you sure you want to do that.", "Confirm",
+                                    DialogButtons::YesCancel, DialogIcon::Question, DialogAnswer::Yes,
+                                    DialogAnswer::Cancel}));
     EXPECT_TRUE(bar.form1->FormCloseQuery());
 }
 

@@ -196,7 +196,7 @@ TEST_F(WebEngineViewTest, AddressesFromOutsideRunNoScriptAndFetchOnlyTheirImage)
     for (size_t i = 0; i < std::size(cases); ++i) {
         const Case& c = cases[i];
         SCOPED_TRACE(c.dropped + " from " + c.origin);
-        fake->urlCache = {{saved, c.origin}};
+        fake->origins = {{saved, c.origin}};
         bool cancel = false;
         TEmbeddedWB& cell = *form1.Cells.at(i);
         form1.EmbeddedWB1BeforeNavigate2(&cell, c.dropped, cancel);

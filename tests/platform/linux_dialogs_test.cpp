@@ -71,7 +71,7 @@ TEST(LinuxDialogs, FolderPickerStartsAtTheDesktopEmptyEveryTimeWithoutNewFolderA
                 EXPECT_FALSE(dialog.findChild<QWidget*>("newFolderButton")->isVisible());
             },
             run == 0 ? home.path() + "/Desktop/pictures" : QString());
-        const auto folder = platform.BrowseForFolder("Select where to place the images.");
+        const auto folder = platform.FolderDialog("Select where to place the images.");
         EXPECT_EQ(folder.has_value(), run == 0);
     }
 
@@ -81,7 +81,7 @@ TEST(LinuxDialogs, FolderPickerStartsAtTheDesktopEmptyEveryTimeWithoutNewFolderA
         EXPECT_EQ(types->itemText(0), "Text Files");
         EXPECT_EQ(types->itemText(1), "All Files");
     });
-    EXPECT_FALSE(platform.SaveFileDialog({"txt", "Text Files|*.txt|All Files|*.*"}));
+    EXPECT_FALSE(platform.SaveFileDialog({"txt", "Text Files (*.txt);;All Files (*)"}));
 
     // Not by the dialogs, and not by anything else that uses the toolkit's
     // settings.
@@ -109,7 +109,7 @@ TEST(LinuxDialogs, TheBrowserALinkStartsIsQuietUnlessDiagnosticsAreOn) {
         dup2(file, STDOUT_FILENO);
         dup2(file, STDERR_FILENO);
         close(file);
-        LinuxPlatform(talk).ShellOpen("http://example.invalid/page");
+        LinuxPlatform(talk).OpenWebPage("http://example.invalid/page");
         dup2(out, STDOUT_FILENO);
         dup2(err, STDERR_FILENO);
         close(out);

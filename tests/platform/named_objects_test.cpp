@@ -87,7 +87,7 @@ TEST_F(NamedObjectsTest, WithoutAPrivateRuntimeDirectoryObjectsLiveInTheUsersCac
             mutex.Lock();  // does nothing, returns
             mutex.Unlock();
             auto memory = NamedSharedMemory::Create(what, 64);
-            auto* view = memory ? static_cast<char*>(memory->MapView(64)) : nullptr;
+            auto* view = memory ? static_cast<char*>(memory->Map(64)) : nullptr;
             return !mutex.Valid() && !NamedObjectDirectory() && !NamedSharedMemory::OpenExisting(what) && view &&
                    memory->Created() && view[63] == 0;
         };
@@ -106,7 +106,7 @@ TEST_F(NamedObjectsTest, WithoutAPrivateRuntimeDirectoryObjectsLiveInTheUsersCac
         test::WriteAll(target, "keep");
         symlink(target.c_str(), NamedObjectPath(*NamedObjectDirectory(), "planted", ".shm").c_str());
         auto memory = NamedSharedMemory::Create("planted", 64);
-        if (!memory || !memory->Created() || !memory->MapView(64)) return 7;
+        if (!memory || !memory->Created() || !memory->Map(64)) return 7;
         return test::ReadAll(target) == "keep" ? 0 : 8;
     });
     EXPECT_EQ(child.Wait(), 0);
@@ -220,21 +220,21 @@ TEST_F(NamedObjectsTest, NewMemoryIsZeroFilledAndViewsStayInsideIt) {
     auto memory = NamedSharedMemory::Create(name, 4096);
     ASSERT_TRUE(memory);
     EXPECT_TRUE(memory->Created());
-    auto* view = static_cast<unsigned char*>(memory->MapView(4096));
+    auto* view = static_cast<unsigned char*>(memory->Map(4096));
     ASSERT_NE(view, nullptr);
     for (int i = 0; i < 4096; ++i) ASSERT_EQ(view[i], 0) << i;
     std::memcpy(view, "abc", 3);
-    memory->UnmapView(view);
-    EXPECT_EQ(memory->MapView(4097), nullptr);
+    memory->Unmap(view);
+    EXPECT_EQ(memory->Map(4097), nullptr);
 
     // A second opener in this process joins the block, content and all.
     auto again = NamedSharedMemory::Create(name, 4096);
     ASSERT_TRUE(again);
     EXPECT_FALSE(again->Created());
-    auto* view2 = static_cast<char*>(again->MapView(3));
+    auto* view2 = static_cast<char*>(again->Map(3));
     ASSERT_NE(view2, nullptr);
     EXPECT_EQ(std::string(view2, 3), "abc");
-    again->UnmapView(view2);
+    again->Unmap(view2);
 }
 
 TEST_F(NamedObjectsTest, MemoryLivesWhileAnyProcessHoldsItAndStartsAfreshAfterTheLastWasKilled) {
@@ -243,9 +243,9 @@ TEST_F(NamedObjectsTest, MemoryLivesWhileAnyProcessHoldsItAndStartsAfreshAfterTh
     Child holder([&] {
         auto memory = NamedSharedMemory::Create(name, 64);
         if (!memory) return 1;
-        auto* view = static_cast<char*>(memory->MapView(64));
+        auto* view = static_cast<char*>(memory->Map(64));
         std::memcpy(view, "kept", 4);
-        memory->UnmapView(view);
+        memory->Unmap(view);
         ready.Send();
         pause();
         return 0;
@@ -255,7 +255,7 @@ TEST_F(NamedObjectsTest, MemoryLivesWhileAnyProcessHoldsItAndStartsAfreshAfterTh
     Child reader([&] {
         auto memory = NamedSharedMemory::OpenExisting(name);
         if (!memory) return 1;
-        auto* view = static_cast<char*>(memory->MapView(64));
+        auto* view = static_cast<char*>(memory->Map(64));
         return std::string(view, 4) == "kept" ? 0 : 2;
     });
     EXPECT_EQ(reader.Wait(), 0);
@@ -266,9 +266,9 @@ TEST_F(NamedObjectsTest, MemoryLivesWhileAnyProcessHoldsItAndStartsAfreshAfterTh
     auto memory = NamedSharedMemory::Create(name, 64);
     ASSERT_TRUE(memory);
     EXPECT_TRUE(memory->Created());
-    auto* view = static_cast<char*>(memory->MapView(64));
+    auto* view = static_cast<char*>(memory->Map(64));
     EXPECT_EQ(std::string(view, 4), std::string(4, '\0'));
-    memory->UnmapView(view);
+    memory->Unmap(view);
 }
 
 }  // namespace

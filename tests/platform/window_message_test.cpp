@@ -35,12 +35,12 @@ public:
         process_.WriteLine("quit");
         process_.WaitExit(10000);
     }
-    WindowHandle window() const { return window_; }
+    WindowId window() const { return window_; }
     test::ChildProcess& process() { return process_; }
 
 private:
     test::ChildProcess process_;
-    WindowHandle window_ = 0;
+    WindowId window_ = 0;
 };
 
 // A window that exists but whose owner answers no messages.
@@ -60,7 +60,7 @@ public:
         xcb_destroy_window(c_, id_);
         free(xcb_get_input_focus_reply(c_, xcb_get_input_focus(c_), nullptr));
     }
-    WindowHandle id() const { return id_; }
+    WindowId id() const { return id_; }
 
 private:
     xcb_connection_t* c_;

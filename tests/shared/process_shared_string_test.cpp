@@ -27,10 +27,10 @@ protected:
 class RawRecord {
 public:
     explicit RawRecord(const std::string& name) : memory_(NamedSharedMemory::OpenExisting(name)) {
-        if (memory_) view_ = static_cast<unsigned char*>(memory_->MapView(TProcessSharedAnsiString::kRecordSize));
+        if (memory_) view_ = static_cast<unsigned char*>(memory_->Map(TProcessSharedAnsiString::kRecordSize));
     }
     ~RawRecord() {
-        if (view_) memory_->UnmapView(view_);
+        if (view_) memory_->Unmap(view_);
     }
     bool Ok() const { return view_ != nullptr; }
     int32_t Length() const {

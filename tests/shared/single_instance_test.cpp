@@ -21,12 +21,12 @@ using test::Pipe;
 class NotifyProbe : public NamedObjectsPlatform {
 public:
     struct Sent {
-        WindowHandle window;
+        WindowId window;
         bool lockFree;
     };
     std::vector<Sent> sent;
 
-    bool NotifyRunningCopy(WindowHandle window) override {
+    bool NotifyRunningCopy(WindowId window) override {
         Child other([] {
             NamedMutex m(TProcessSharedAnsiString::kMutexName);
             m.Lock();

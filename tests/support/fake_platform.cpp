@@ -12,24 +12,23 @@ T PopOr(std::deque<T>& queue, T fallback) {
 }
 }  // namespace
 
-bool FakePlatform::GetCursorPos(Point& p) {
-    ++cursorReads;
-    if (!cursorReadable) return false;
-    p = cursor;
-    return true;
+std::optional<Point> FakePlatform::PointerPosition() {
+    ++pointerReads;
+    if (!pointerReadable) return std::nullopt;
+    return pointer;
 }
 
-MsgAnswer FakePlatform::MessageBox(const MessageBoxRequest& request) {
+DialogAnswer FakePlatform::MessageDialog(const MessageDialogRequest& request) {
     shownBoxes.push_back(request);
-    MsgAnswer fallback = request.defaultButton;
-    if (fallback == MsgAnswer::None) {
+    DialogAnswer fallback = request.defaultButton;
+    if (fallback == DialogAnswer::None) {
         switch (request.buttons) {
-            case MsgButtons::Ok:
-                fallback = MsgAnswer::Ok;
+            case DialogButtons::Ok:
+                fallback = DialogAnswer::Ok;
                 break;
-            case MsgButtons::YesNo:
-            case MsgButtons::YesCancel:
-                fallback = MsgAnswer::Yes;
+            case DialogButtons::YesNo:
+            case DialogButtons::YesCancel:
+                fallback = DialogAnswer::Yes;
                 break;
         }
     }
@@ -46,13 +45,15 @@ std::optional<std::string> FakePlatform::OpenFileDialog(const FileDialogRequest&
     return PopOr(openDialogAnswers, std::optional<std::string>{});
 }
 
-std::optional<std::string> FakePlatform::BrowseForFolder(const std::string& title) {
+std::optional<std::string> FakePlatform::FolderDialog(const std::string& title) {
     folderDialogs.push_back(title);
     return PopOr(folderAnswers, std::optional<std::string>{});
 }
 
-std::vector<UrlCacheEntry> FakePlatform::UrlCacheEntries(const std::string&) {
-    return urlCache;
+std::optional<std::string> FakePlatform::OriginUrl(const std::string& localPath) {
+    auto it = origins.find(localPath);
+    if (it == origins.end()) return std::nullopt;
+    return it->second;
 }
 
 }  // namespace zx

@@ -8,7 +8,7 @@ namespace zx {
 
 class NamedObjectsPlatform : public FakePlatform {
 public:
-    std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) override { return OpenNamedMutex(name); }
+    std::unique_ptr<ProcessMutex> OpenProcessMutex(const std::string& name) override { return OpenNamedMutex(name); }
     std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) override {
         return NamedSharedMemory::Create(name, size);
     }

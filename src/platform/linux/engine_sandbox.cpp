@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/linux/log_categories.h"
+
 namespace zx {
 namespace {
 
@@ -101,7 +103,10 @@ std::string SwitchEngineSandboxOffWhereItCannotStart(bool report) {
         why = "the engine runs no sandbox as root";
     else
         why = WhyNoSandboxNamespaces();
-    if (why.empty()) return why;
+    if (why.empty()) {
+        qCDebug(lcSandbox, "the namespaces can be made: the web engine's sandbox stays on");
+        return why;
+    }
     setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
     if (report) std::fprintf(stderr, "zeltrix: the web engine's sandbox is off: %s\n", why.c_str());
     return why;

@@ -20,6 +20,7 @@
 
 #include "platform/linux/dialog_placement.h"
 #include "platform/linux/edge_sensor.h"
+#include "platform/linux/log_categories.h"
 #include "platform/linux/named_objects.h"
 #include "platform/linux/pointer_capture.h"
 #include "platform/linux/session_lock.h"
@@ -30,19 +31,6 @@
 
 namespace zx {
 namespace {
-
-// "Text Files|*.txt|All Files|*.*" -> "Text Files (*.txt);;All Files (*)"
-QString QtFilter(const std::string& filter) {
-    const QStringList parts = ToQString(filter).split('|');
-    QStringList entries;
-    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
-        QString patterns = parts[i + 1];
-        patterns.replace(';', ' ');
-        if (patterns == "*.*") patterns = "*";
-        entries << parts[i] + " (" + patterns + ")";
-    }
-    return entries.join(";;");
-}
 
 // The user's desktop folder (XDG_DESKTOP_DIR), or the home folder when there
 // is none.
@@ -60,8 +48,8 @@ std::optional<std::string> RunFileDialog(const FileDialogRequest& request, QFile
     dialog.setOption(QFileDialog::HideNameFilterDetails);
     dialog.setAcceptMode(mode);
     dialog.setFileMode(QFileDialog::AnyFile);
-    dialog.setNameFilter(QtFilter(request.filter));
-    dialog.setDefaultSuffix(ToQString(request.defaultExt));
+    dialog.setNameFilter(ToQString(request.nameFilter));
+    dialog.setDefaultSuffix(ToQString(request.defaultSuffix));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return ToStdString(dialog.selectedFiles().first());
 }
@@ -82,13 +70,12 @@ LinuxPlatform::LinuxPlatform(bool childrenMayTalk)
 }
 LinuxPlatform::~LinuxPlatform() = default;
 
-bool LinuxPlatform::GetCursorPos(Point& p) {
+std::optional<Point> LinuxPlatform::PointerPosition() {
     const QPoint pos = QCursor::pos();
-    p = edge_->Pointer(Point{pos.x(), pos.y()});
-    return true;
+    return edge_->Pointer(Point{pos.x(), pos.y()});
 }
 
-bool LinuxPlatform::GuiThreadHoldsCapture() {
+bool LinuxPlatform::PointerCapturedByUs() {
     return capture_->Held();
 }
 
@@ -104,8 +91,8 @@ void LinuxPlatform::WatchTopEdge() {
     edge_->Raise(PrimaryScreen());
 }
 
-bool LinuxPlatform::InputDesktopAvailable() {
-    return !lock_->Locked();
+bool LinuxPlatform::SessionLocked() {
+    return lock_->Locked();
 }
 
 Rect LinuxPlatform::PrimaryScreen() {
@@ -115,7 +102,7 @@ Rect LinuxPlatform::PrimaryScreen() {
     return Rect{g.x(), g.y(), g.width(), g.height()};
 }
 
-MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
+DialogAnswer LinuxPlatform::MessageDialog(const MessageDialogRequest& request) {
     PlacedDialog<QMessageBox> box(nullptr);
     MarkSecondaryWindow(box, nullptr);
     box.setWindowTitle(ToQString(request.caption));
@@ -123,40 +110,40 @@ MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
     box.setTextFormat(Qt::PlainText);
     box.setText(ToQString(request.text));
     switch (request.icon) {
-        case MsgIcon::None:
+        case DialogIcon::None:
             box.setIcon(QMessageBox::NoIcon);
             break;
-        case MsgIcon::Information:
+        case DialogIcon::Information:
             box.setIcon(QMessageBox::Information);
             break;
-        case MsgIcon::Warning:
+        case DialogIcon::Warning:
             box.setIcon(QMessageBox::Warning);
             break;
-        case MsgIcon::Error:
+        case DialogIcon::Error:
             box.setIcon(QMessageBox::Critical);
             break;
-        case MsgIcon::Question:
+        case DialogIcon::Question:
             box.setIcon(QMessageBox::Question);
             break;
     }
-    std::vector<std::pair<QAbstractButton*, MsgAnswer>> buttons;
-    auto add = [&](const char* text, QMessageBox::ButtonRole role, MsgAnswer answer) {
+    std::vector<std::pair<QAbstractButton*, DialogAnswer>> buttons;
+    auto add = [&](const char* text, QMessageBox::ButtonRole role, DialogAnswer answer) {
         buttons.emplace_back(box.addButton(QString::fromUtf8(text), role), answer);
     };
     switch (request.buttons) {
-        case MsgButtons::Ok:
-            add("OK", QMessageBox::AcceptRole, MsgAnswer::Ok);
+        case DialogButtons::Ok:
+            add("OK", QMessageBox::AcceptRole, DialogAnswer::Ok);
             break;
-        case MsgButtons::YesNo:
-            add("&Yes", QMessageBox::YesRole, MsgAnswer::Yes);
-            add("&No", QMessageBox::NoRole, MsgAnswer::No);
+        case DialogButtons::YesNo:
+            add("&Yes", QMessageBox::YesRole, DialogAnswer::Yes);
+            add("&No", QMessageBox::NoRole, DialogAnswer::No);
             break;
-        case MsgButtons::YesCancel:
-            add("&Yes", QMessageBox::YesRole, MsgAnswer::Yes);
-            add("Cancel", QMessageBox::RejectRole, MsgAnswer::Cancel);
+        case DialogButtons::YesCancel:
+            add("&Yes", QMessageBox::YesRole, DialogAnswer::Yes);
+            add("Cancel", QMessageBox::RejectRole, DialogAnswer::Cancel);
             break;
     }
-    auto find = [&](MsgAnswer a) -> QAbstractButton* {
+    auto find = [&](DialogAnswer a) -> QAbstractButton* {
         for (auto& [b, ans] : buttons)
             if (ans == a) return b;
         return nullptr;
@@ -170,7 +157,7 @@ MsgAnswer LinuxPlatform::MessageBox(const MessageBoxRequest& request) {
     QAbstractButton* clicked = box.clickedButton();
     for (auto& [b, ans] : buttons)
         if (b == clicked) return ans;
-    return MsgAnswer::None;
+    return DialogAnswer::None;
 }
 
 std::optional<std::string> LinuxPlatform::SaveFileDialog(const FileDialogRequest& request) {
@@ -181,7 +168,7 @@ std::optional<std::string> LinuxPlatform::OpenFileDialog(const FileDialogRequest
     return RunFileDialog(request, QFileDialog::AcceptOpen);
 }
 
-std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& title) {
+std::optional<std::string> LinuxPlatform::FolderDialog(const std::string& title) {
     PlacedDialog<QFileDialog> dialog(nullptr, ToQString(title));
     MarkSecondaryWindow(dialog, nullptr);
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -196,7 +183,7 @@ std::optional<std::string> LinuxPlatform::BrowseForFolder(const std::string& tit
     return ToStdString(dialog.selectedFiles().first());
 }
 
-void LinuxPlatform::ShellOpen(const std::string& address) {
+void LinuxPlatform::OpenWebPage(const std::string& address) {
     // The user's browser ($BROWSER, else the desktop's opener), started apart
     // from the program. What it writes goes nowhere unless diagnostics are
     // on: the program's terminal stays quiet.
@@ -204,7 +191,7 @@ void LinuxPlatform::ShellOpen(const std::string& address) {
     QStringList command = QProcess::splitCommand(browser);
     if (command.isEmpty()) command = {QStringLiteral("xdg-open")};
     const QString url =
-        QUrl::fromEncoded(QByteArray::fromStdString(ShellAddress(address))).toString(QUrl::FullyEncoded);
+        QUrl::fromEncoded(QByteArray::fromStdString(WebPageAddress(address))).toString(QUrl::FullyEncoded);
     QProcess launch;
     launch.setProgram(command.takeFirst());
     launch.setArguments(command << url);
@@ -213,27 +200,24 @@ void LinuxPlatform::ShellOpen(const std::string& address) {
         launch.setStandardOutputFile(QProcess::nullDevice());
         launch.setStandardErrorFile(QProcess::nullDevice());
     }
-    launch.startDetached();
+    if (!launch.startDetached())
+        qCDebug(lcDesktop, "the browser %s did not start: %s", qUtf8Printable(launch.program()),
+                qUtf8Printable(launch.errorString()));
 }
 
 void LinuxPlatform::SetClipboardText(const std::string& text) {
     if (QClipboard* c = QGuiApplication::clipboard()) c->setText(ToQString(text));
 }
 
-std::string LinuxPlatform::ClipboardText() {
-    const QClipboard* c = QGuiApplication::clipboard();
-    return c ? ToStdString(c->text()) : std::string();
+std::optional<std::string> LinuxPlatform::OriginUrl(const std::string& localPath) {
+    return ReadOriginAttribute(localPath);
 }
 
-std::vector<UrlCacheEntry> LinuxPlatform::UrlCacheEntries(const std::string& localPath) {
-    return XattrUrlCacheEntries(localPath);
+void LinuxPlatform::RecordOriginUrl(const std::string& localPath, const std::string& url) {
+    WriteOriginAttribute(localPath, url);
 }
 
-void LinuxPlatform::AddUrlCacheEntry(const UrlCacheEntry& entry) {
-    XattrAddUrlCacheEntry(entry);
-}
-
-std::unique_ptr<ProcessMutex> LinuxPlatform::OpenMutex(const std::string& name) {
+std::unique_ptr<ProcessMutex> LinuxPlatform::OpenProcessMutex(const std::string& name) {
     return OpenNamedMutex(name);
 }
 
@@ -241,12 +225,13 @@ std::unique_ptr<ProcessSharedMemory> LinuxPlatform::OpenSharedMemory(const std::
     return NamedSharedMemory::Create(name, size);
 }
 
-bool LinuxPlatform::NotifyRunningCopy(WindowHandle window) {
+bool LinuxPlatform::NotifyRunningCopy(WindowId window) {
     return SendInstanceNotification(window).has_value();
 }
 
-void LinuxPlatform::TrimWorkingSet() {
-    HandBackLibraryPages();
+void LinuxPlatform::ReleaseLibraryCodePages() {
+    const size_t bytes = HandBackLibraryPages();
+    qCDebug(lcPages, "handed back %zu bytes of library pages", bytes);
 }
 
 }  // namespace zx

@@ -20,26 +20,25 @@ public:
     explicit LinuxPlatform(bool childrenMayTalk = false);
     ~LinuxPlatform() override;
 
-    bool GetCursorPos(Point& p) override;
-    bool GuiThreadHoldsCapture() override;
+    std::optional<Point> PointerPosition() override;
+    bool PointerCapturedByUs() override;
     bool MouseButtonHeld() override;
-    bool InputDesktopAvailable() override;
+    bool SessionLocked() override;
     Rect PrimaryScreen() override;
     void WatchTopEdge() override;
     bool DisplayNested() override;
-    MsgAnswer MessageBox(const MessageBoxRequest& request) override;
+    DialogAnswer MessageDialog(const MessageDialogRequest& request) override;
     std::optional<std::string> SaveFileDialog(const FileDialogRequest& request) override;
     std::optional<std::string> OpenFileDialog(const FileDialogRequest& request) override;
-    std::optional<std::string> BrowseForFolder(const std::string& title) override;
-    void ShellOpen(const std::string& address) override;
+    std::optional<std::string> FolderDialog(const std::string& title) override;
+    void OpenWebPage(const std::string& address) override;
     void SetClipboardText(const std::string& text) override;
-    std::string ClipboardText() override;
-    std::vector<UrlCacheEntry> UrlCacheEntries(const std::string& localPath) override;
-    void AddUrlCacheEntry(const UrlCacheEntry& entry) override;
-    std::unique_ptr<ProcessMutex> OpenMutex(const std::string& name) override;
+    std::optional<std::string> OriginUrl(const std::string& localPath) override;
+    void RecordOriginUrl(const std::string& localPath, const std::string& url) override;
+    std::unique_ptr<ProcessMutex> OpenProcessMutex(const std::string& name) override;
     std::unique_ptr<ProcessSharedMemory> OpenSharedMemory(const std::string& name, size_t size) override;
-    bool NotifyRunningCopy(WindowHandle window) override;
-    void TrimWorkingSet() override;
+    bool NotifyRunningCopy(WindowId window) override;
+    void ReleaseLibraryCodePages() override;
 
 private:
     std::unique_ptr<SessionLockWatcher> lock_;
@@ -48,9 +47,11 @@ private:
     bool childrenMayTalk_;
 };
 
-// Reads the freedesktop origin attribute ("user.xdg.origin.url") of a file.
-std::vector<UrlCacheEntry> XattrUrlCacheEntries(const std::string& localPath);
+// Reads the freedesktop origin attribute ("user.xdg.origin.url") of the file
+// at the absolute path `localPath`; nullopt when there is none, or none that
+// can be a web address.
+std::optional<std::string> ReadOriginAttribute(const std::string& localPath);
 // Writes it; false when the file or its file system refuses.
-bool XattrAddUrlCacheEntry(const UrlCacheEntry& entry);
+bool WriteOriginAttribute(const std::string& localPath, const std::string& url);
 
 }  // namespace zx

@@ -7,14 +7,16 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QtGlobal>
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
+
+#include "platform/linux/log_categories.h"
 
 namespace zx {
 
@@ -125,7 +127,7 @@ bool FlockWithin(int fd, int operation) {
 // Said only when diagnostics are on (the toolkit's messages are silenced
 // otherwise).
 void NoteRunningAlone(const std::string& path) {
-    qWarning("zeltrix: %s stayed locked by another process; running as the only copy", path.c_str());
+    qCWarning(lcNamedObjects, "%s stayed locked by another process; running as the only copy", path.c_str());
 }
 
 std::string PathFor(const std::string& name, const char* suffix) {
@@ -296,7 +298,10 @@ void NamedMutex::Unlock() {
 
 std::unique_ptr<ProcessMutex> OpenNamedMutex(const std::string& name) {
     auto mutex = std::make_unique<NamedMutex>(name);
-    if (!mutex->Valid()) return nullptr;
+    if (!mutex->Valid()) {
+        qCDebug(lcNamedObjects, "mutex %s cannot be opened: locking it does nothing", name.c_str());
+        return nullptr;
+    }
     return mutex;
 }
 
@@ -324,21 +329,31 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::OpenExisting(const std::st
 
 std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& name, size_t size) {
     auto dir = NamedObjectDirectory();
-    if (!dir) return Private(size);
+    if (!dir) {
+        qCDebug(lcNamedObjects, "no private directory for %s: the block is this process's own", name.c_str());
+        return Private(size);
+    }
     const std::string path = NamedObjectPath(*dir, name, kMemorySuffix);
     const std::string guardPath = NamedObjectPath(*dir, name, kMemoryGuardSuffix);
     GuardLock guard(guardPath);
     if (!guard.Held()) {
         if (guard.TimedOut()) NoteRunningAlone(guardPath);
+        if (IsForeign(guardPath)) qCDebug(lcNamedObjects, "%s is a link or not ours: refused", guardPath.c_str());
         return IsForeign(guardPath) || guard.TimedOut() ? Private(size) : nullptr;
     }
     int fd = OpenPrivateFile(path, true);
-    if (fd < 0) return IsForeign(path) ? Private(size) : nullptr;
+    if (fd < 0) {
+        const bool foreign = IsForeign(path);
+        qCDebug(lcNamedObjects, "%s cannot be opened%s", path.c_str(),
+                foreign ? ": a link or not ours, refused; the block is this process's own" : "");
+        return foreign ? Private(size) : nullptr;
+    }
     bool created = false;
     if (flock(fd, LOCK_EX | LOCK_NB) == 0) {
         // Nobody holds the block: whatever the file holds is left from
         // processes that ended. Start again from zeroes.
         if (ftruncate(fd, 0) != 0 || ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            qCDebug(lcNamedObjects, "%s cannot be sized: %s", path.c_str(), std::strerror(errno));
             close(fd);
             return nullptr;
         }
@@ -360,7 +375,10 @@ std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Create(const std::string& 
 
 std::unique_ptr<NamedSharedMemory> NamedSharedMemory::Private(size_t size) {
     const int fd = memfd_create("zeltrix", MFD_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) {
+        qCDebug(lcNamedObjects, "no memory block of this process's own: %s", std::strerror(errno));
+        return nullptr;
+    }
     if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
         close(fd);
         return nullptr;
@@ -373,7 +391,7 @@ NamedSharedMemory::~NamedSharedMemory() {
     close(fd_);  // drops this holder's shared lock
 }
 
-void* NamedSharedMemory::MapView(size_t size) {
+void* NamedSharedMemory::Map(size_t size) {
     // A view past the end of the file would fault on access, so a block that
     // someone shortened is refused instead.
     struct stat st {};
@@ -387,7 +405,7 @@ void* NamedSharedMemory::MapView(size_t size) {
     return address;
 }
 
-void NamedSharedMemory::UnmapView(void* address) {
+void NamedSharedMemory::Unmap(void* address) {
     std::lock_guard<std::mutex> lock(viewsGuard_);
     auto it = views_.find(address);
     if (it == views_.end()) return;

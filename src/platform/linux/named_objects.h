@@ -89,9 +89,9 @@ public:
     bool Created() const override { return created_; }
     // Maps `size` bytes from offset 0 for reading and writing; nullptr when
     // that cannot be done (also when the block is shorter than `size`).
-    void* MapView(size_t size) override;
-    // Unmaps a view that MapView returned.
-    void UnmapView(void* address) override;
+    void* Map(size_t size) override;
+    // Unmaps a view that Map returned.
+    void Unmap(void* address) override;
 
 private:
     NamedSharedMemory(int fd, bool created) : fd_(fd), created_(created) {}

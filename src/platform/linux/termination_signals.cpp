@@ -8,9 +8,11 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <utility>
 
+#include "platform/linux/log_categories.h"
 #include "platform/socket_transport.h"
 
 namespace zx {
@@ -57,7 +59,10 @@ void WatchTerminationSignals(QObject* parent) {
     if (g_signalPipe[0] >= 0) return;
     // Non-blocking, so that a storm of signals never blocks the handler: one
     // byte is enough.
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) return;
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, g_signalPipe) != 0) {
+        qCDebug(lcDesktop, "no signal pipe (%s): SIGTERM and SIGINT end the program at once", std::strerror(errno));
+        return;
+    }
     SetTransferAbortDescriptor(g_signalPipe[0]);
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, parent);
     QObject::connect(notifier, &QSocketNotifier::activated, parent, [notifier] {

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "platform/linux/log_categories.h"
+
 namespace zx {
 namespace {
 
@@ -141,7 +143,10 @@ QMargins ExpectedFrame(QWidget& window) {
         offered = std::find(atoms, atoms + n, request) != atoms + n;
     }
     std::free(supported);
-    if (!offered) return {};
+    if (!offered) {
+        qCDebug(lcDesktop, "the window manager tells no frame in advance: none expected");
+        return {};
+    }
 
     const auto id = static_cast<xcb_window_t>(window.winId());
     xcb_client_message_event_t message{};
@@ -166,6 +171,7 @@ QMargins ExpectedFrame(QWidget& window) {
         if (answered) return frame;
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     } while (std::chrono::steady_clock::now() < end);
+    qCDebug(lcDesktop, "the window manager told no frame within 200 ms: none expected");
     return {};
 }
 
@@ -177,7 +183,10 @@ void KeepLookOnScreen(QWidget& window) {
     const uint8_t depth = geometry ? geometry->depth : 0;
     std::free(geometry);
     const QImage look = window.grab().toImage().convertToFormat(QImage::Format_RGB32);
-    if (!Rgb32Layout(c, depth) || look.isNull()) return;
+    if (!Rgb32Layout(c, depth) || look.isNull()) {
+        qCDebug(lcDesktop, "the window's look is not kept by the X server: screen format or empty picture");
+        return;
+    }
 
     const auto width = static_cast<uint16_t>(look.width());
     const auto height = static_cast<uint16_t>(look.height());

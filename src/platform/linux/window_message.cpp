@@ -12,6 +12,9 @@
 #include <cstring>
 #include <memory>
 
+#include "platform/linux/log_categories.h"
+#include "platform/linux/window_hints.h"
+
 namespace zx {
 
 // A message travels as an X ClientMessage of this type to the target window,
@@ -20,6 +23,8 @@ namespace zx {
 // msg). The only message sent is the instance notification.
 namespace {
 
+// Both fixed by the protocol between copies of the program: the sender and
+// the running copy must agree on them.
 constexpr char kMessageAtom[] = "_ZELTRIX_WINDOW_MESSAGE";
 constexpr uint32_t kInstanceNotification = 1025;
 
@@ -40,6 +45,10 @@ bool RequestFailed(xcb_connection_t* c, xcb_void_cookie_t cookie) {
     return error != nullptr;
 }
 
+// The sender's own connection: the answer arrives as an event for a window
+// of the sender's, and the toolkit's connection (X11Connection) hands its
+// events to the toolkit's event loop, which a copy that is about to end does
+// not run. A second copy may also have no application object yet.
 class Connection {
 public:
     Connection() : c_(xcb_connect(nullptr, &screen_)) {}
@@ -151,13 +160,18 @@ private:
 
 }  // namespace
 
-std::optional<intptr_t> SendInstanceNotification(WindowHandle window, std::chrono::milliseconds timeLimit) {
+std::optional<intptr_t> SendInstanceNotification(WindowId window, std::chrono::milliseconds timeLimit) {
+    const auto unsent = [window](const char* why) -> std::optional<intptr_t> {
+        qCDebug(lcWindowMessage, "no notification sent to window %llu: %s", static_cast<unsigned long long>(window),
+                why);
+        return std::nullopt;
+    };
     // X window ids are 29-bit; 0 and anything wider name no window.
-    if (window == 0 || window > 0xFFFFFFFFu) return std::nullopt;
+    if (window == 0 || window > 0xFFFFFFFFu) return unsent("no window id");
     const char* display = std::getenv("DISPLAY");
-    if (!display || !*display) return std::nullopt;
+    if (!display || !*display) return unsent("no DISPLAY");
     Connection conn;
-    if (!conn.Ok()) return std::nullopt;
+    if (!conn.Ok()) return unsent("the display cannot be reached");
     xcb_connection_t* c = conn.get();
     const auto target = static_cast<xcb_window_t>(window);
 
@@ -165,11 +179,11 @@ std::optional<intptr_t> SendInstanceNotification(WindowHandle window, std::chron
     // exists: a window that does not fails with BadWindow.
     const uint32_t mask = XCB_EVENT_MASK_STRUCTURE_NOTIFY;
     if (RequestFailed(c, xcb_change_window_attributes_checked(c, target, XCB_CW_EVENT_MASK, &mask))) {
-        return std::nullopt;
+        return unsent("no such window");
     }
     const xcb_atom_t atom = InternMessageAtom(c);
     const xcb_window_t root = conn.Root();
-    if (atom == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return std::nullopt;
+    if (atom == XCB_ATOM_NONE || root == XCB_WINDOW_NONE) return unsent("the display lacks an atom or a root");
 
     const xcb_window_t reply = xcb_generate_id(c);
     xcb_create_window(c, 0, reply, root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
@@ -186,6 +200,9 @@ std::optional<intptr_t> SendInstanceNotification(WindowHandle window, std::chron
     if (!RequestFailed(
             c, xcb_send_event_checked(c, 0, target, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event)))) {
         result = AwaitAnswer(c, atom, target, reply, timeLimit);
+        if (!result) qCDebug(lcWindowMessage, "window %u did not answer the notification", target);
+    } else {
+        qCDebug(lcWindowMessage, "the notification to window %u could not be sent", target);
     }
     xcb_destroy_window(c, reply);
     xcb_flush(c);
@@ -194,12 +211,18 @@ std::optional<intptr_t> SendInstanceNotification(WindowHandle window, std::chron
 
 void InstallWindowMessageReceiver() {
     static WindowMessageFilter* installed = nullptr;
-    if (installed || !qGuiApp || QGuiApplication::platformName() != QLatin1String("xcb")) return;
-    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (!x11 || !x11->connection()) return;
-    const xcb_atom_t atom = InternMessageAtom(x11->connection());
-    if (atom == XCB_ATOM_NONE) return;
-    installed = new WindowMessageFilter(x11->connection(), atom);
+    if (installed) return;
+    xcb_connection_t* c = QGuiApplication::platformName() == QLatin1String("xcb") ? X11Connection() : nullptr;
+    if (!c) {
+        qCDebug(lcWindowMessage, "no X server: other copies cannot notify this one");
+        return;
+    }
+    const xcb_atom_t atom = InternMessageAtom(c);
+    if (atom == XCB_ATOM_NONE) {
+        qCDebug(lcWindowMessage, "no message atom: other copies cannot notify this one");
+        return;
+    }
+    installed = new WindowMessageFilter(c, atom);
     QCoreApplication::instance()->installNativeEventFilter(installed);
 }
 

@@ -15,7 +15,7 @@ namespace zx {
 // seconds is busy (a blocking download) or dying; the sender ends as it
 // would after an answer, so a few seconds are all it waits.
 inline constexpr std::chrono::seconds kNotificationTimeLimit{5};
-std::optional<intptr_t> SendInstanceNotification(WindowHandle window,
+std::optional<intptr_t> SendInstanceNotification(WindowId window,
                                                  std::chrono::milliseconds timeLimit = kNotificationTimeLimit);
 
 // Makes this process answer such messages (result 0, no effect).
