@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The project's own checks beside the compiler's: clang-format's layout, the
-# seams (scripts/check-seams.sh) and clang-tidy with .clang-tidy over the
-# program's sources, using the compile commands of a build (default: build).
-#   scripts/lint.sh [build-dir]        all three
-#   scripts/lint.sh format             the layout only (CI runs it first)
+# The project's own checks beside the compiler's: clang-format's layout and
+# the commit subjects, the seams (scripts/check-seams.sh) and clang-tidy with
+# .clang-tidy over the program's sources, using the compile commands of a
+# build (default: build).
+#   scripts/lint.sh [build-dir]        all of them
+#   scripts/lint.sh format             layout and subjects only (CI runs it first)
 #   scripts/lint.sh tidy [build-dir]   clang-tidy only
 #   FIX=1 scripts/lint.sh ...          reformat in place first
 # A missing tool, a file the analyzer cannot read and every finding fail.
@@ -21,6 +22,23 @@ if [ "$what" != tidy ]; then
   mapfile -t files < <(git ls-files 'src/*.cpp' 'src/*.h' 'tests/*.cpp' 'tests/*.h' 'bench/*.cpp' 'bench/*.h')
   [ "${FIX:-0}" = 1 ] && clang-format -i "${files[@]}"
   clang-format --dry-run --Werror "${files[@]}" || status=1
+
+  # Commit subjects fit in 72 characters, for every commit after the one
+  # below; the history before it was written without the rule and stays.
+  rule_from=29f21b159de028cfbad7053fc5075b5e799e8a18
+  if ! git cat-file -e "$rule_from^{commit}" 2>/dev/null; then
+    echo "lint: commit $rule_from is not in this clone's history (git fetch --unshallow)" >&2
+    status=1
+  else
+    # Characters, not bytes: the subjects are UTF-8.
+    while IFS= read -r line; do
+      subject=${line#* }
+      if [ "$(LC_ALL=C.UTF-8 bash -c 'echo ${#1}' sh "$subject")" -gt 72 ]; then
+        echo "lint: commit subject over 72 characters: $line" >&2
+        status=1
+      fi
+    done < <(git log --format='%h %s' "$rule_from..HEAD")
+  fi
 fi
 if [ "$what" = all ]; then
   scripts/check-seams.sh || status=1

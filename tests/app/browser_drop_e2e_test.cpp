@@ -123,7 +123,8 @@ protected:
         X11Probe x;
         ASSERT_TRUE(x.Connected());
         ASSERT_TRUE(WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 90000)) << "no bar window";
-        Sleep(1000);
+        // The first tick hides the bar, the pointer resting below it.
+        ASSERT_TRUE(WaitUntil([&] { return !x.FindViewable("Form1"); }, 30000)) << "the bar did not hide";
     }
 
     void StartBrowser() {
@@ -182,11 +183,33 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
         ASSERT_TRUE(WaitUntil([&] { return Xdotool("search --onlyvisible --name 'Drop page'"); }, 60000))
             << browser_
             << " did not show the page; windows: " << ShellOutput("xdotool search --name '.' getwindowname %@");
-        Sleep(3000);  // let the page paint
+        X11Probe x;
+        ASSERT_TRUE(x.Connected());
+        const auto painted = [&](Spot spot, uint32_t colour) {
+            return x.Grab(spot.x, spot.y, 1, 1) == std::vector{colour};
+        };
+        ASSERT_TRUE(WaitUntil(
+            [&] { return painted(kRed, 0xff0000) && painted(kBlue, 0x0000ff) && painted(kGreen, 0x00ff00); }, 30000))
+            << browser_ << " did not paint the page's images";
+    }
+
+    // Waits until the bar's tick revealed it at the top edge.
+    void WaitRevealed() {
+        X11Probe x;
+        ASSERT_TRUE(x.Connected());
+        ASSERT_TRUE(WaitUntil(
+            [&] {
+                const auto bar = x.FindViewable("Form1");
+                return bar && bar->y == 0;
+            },
+            10000))
+            << "the bar did not show at the top edge";
     }
 
     // Drags what lies at `from` up to the top edge, which reveals the bar,
-    // then down onto cell i, in small steps as a hand would.
+    // then down onto cell i, in small steps as a hand would. The short sleeps
+    // here and in DragCellToCell pace the gesture: drag sources follow the
+    // pointer by its motion, and a hand moves at a human speed.
     void DragToCell(Spot from, int cell) {
         const int cellX = CellLeft(cell) + 35;
         Move(from.x, from.y + 200);
@@ -205,7 +228,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
             Move(from.x + (cellX - from.x) * i / 20, y);
             Sleep(50);
         }
-        Sleep(800);  // the bar's tick reveals it
+        ASSERT_NO_FATAL_FAILURE(WaitRevealed());
         for (int y = 4; y <= 32; y += 4) {
             Move(cellX, y);
             Sleep(80);
@@ -221,7 +244,7 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
         Move(CellLeft(from) + 35, 300);
         Sleep(500);
         Move(CellLeft(from) + 35, 0);
-        Sleep(800);  // revealed
+        ASSERT_NO_FATAL_FAILURE(WaitRevealed());
         Move(CellLeft(from) + 35, 30);
         Sleep(500);
         Xdotool("mousedown 1");
@@ -248,9 +271,8 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
         Move(kScreenWidth - 35, 26);
         Sleep(700);
         Xdotool("click 1");
-        Sleep(2500);
-        Xdotool("type --delay 20 '" + file + "'");
-        Xdotool("key Return");
+        X11Probe x;
+        EXPECT_TRUE(AnswerFileDialog(x, "Save As", file)) << "the save dialog did not take the name";
         WaitUntil([&] { return fs::exists(file) && fs::file_size(file) >= 40; }, 10000);
         std::vector<std::string> lines;
         const std::string text = ReadAll(file);
@@ -269,14 +291,14 @@ user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
 
 TEST_P(BrowserDropTest, DraggedImagesLandInTheCellsTheyAreDroppedOn) {
     Move(500, 700);
-    StartProgram();
-    StartBrowser();
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(StartBrowser());
 
-    DragToCell(kRed, 2);
-    DragToCell(kBlue, 3);
-    DragToCell(kGreen, 4);
+    ASSERT_NO_FATAL_FAILURE(DragToCell(kRed, 2));
+    ASSERT_NO_FATAL_FAILURE(DragToCell(kBlue, 3));
+    ASSERT_NO_FATAL_FAILURE(DragToCell(kGreen, 4));
     // The engine's drag of a cell's image carries its web address.
-    DragCellToCell(2, 6);
+    ASSERT_NO_FATAL_FAILURE(DragCellToCell(2, 6));
 
     const std::vector<std::string> lines = SaveList();
     ASSERT_EQ(lines.size(), 20u) << "the list was not saved";

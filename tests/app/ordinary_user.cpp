@@ -3,7 +3,8 @@
 // the command runs where no user namespace can be made, as in a container that
 // denies them: in a user namespace of its own whose limit of nested ones is
 // zero. --stderr sends the command's standard error to a file (opened before
-// the user changes).
+// the user changes). A working folder the user cannot enter is left for its
+// home, a TMPDIR it cannot use for /tmp.
 //
 //   ordinary_user [--no-user-namespaces] [--stderr FILE] command [args...]
 //
@@ -19,6 +20,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -90,7 +92,21 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ordinary_user [--no-user-namespaces] [--stderr FILE] command [args...]\n");
         return 125;
     }
-    if (geteuid() == 0) BecomeNobody();
+    if (geteuid() == 0) {
+        BecomeNobody();
+        // The caller's working folder may be one only its owner may enter (a
+        // build inside a home folder); the command then starts in the user's
+        // home, as a session starts programs, else in the root folder.
+        // By its path: the folder itself, held open, may still be entered.
+        char here[4096];
+        if (!getcwd(here, sizeof here) || access(here, X_OK) != 0) {
+            const char* home = std::getenv("HOME");
+            if ((!home || chdir(home) != 0) && chdir("/") != 0) Fail("cannot enter /");
+        }
+        // Likewise the caller's TMPDIR: without it the user's programs use /tmp.
+        const char* tmp = std::getenv("TMPDIR");
+        if (tmp && access(tmp, W_OK | X_OK) != 0) unsetenv("TMPDIR");
+    }
     if (deny) DenyUserNamespaces();
     execvp(argv[i], argv + i);
     Fail(std::string("cannot run ") + argv[i]);

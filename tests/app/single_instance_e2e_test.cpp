@@ -71,6 +71,8 @@ protected:
         ASSERT_TRUE(ProgramBuilt()) << "the program is not built";
         // This process's view of the instance text lives in the same place.
         setenv("XDG_RUNTIME_DIR", runtime_.c_str(), 1);
+        // Below the bar, whose first tick then hides it.
+        ASSERT_TRUE(Xdotool("mousemove 600 500"));
     }
     // Holding the text from here on keeps it alive between copies.
     TProcessSharedAnsiString& Text() {
@@ -88,12 +90,21 @@ protected:
         }
         return text;
     }
+    // Whether the running copy settled into its GUI loop: its bar had its
+    // first ticks, which hid it, and the published handle names the bar's
+    // window. The toolkit replaces that window when the web views first show
+    // and the handle is published again then.
+    bool Settled(X11Probe& x) {
+        const std::string text = Text().Read();
+        if (!IsPublishedHandle(text)) return false;
+        const auto bars = x.FindWindows("Form1");
+        return std::any_of(bars.begin(), bars.end(), [&](const auto& w) { return w.id == std::stoull(text); }) &&
+               std::none_of(bars.begin(), bars.end(), [](const auto& w) { return w.viewable; });
+    }
     // Ends a running copy in order and checks that it withdrew its handle.
     void EndInOrder(Copy& copy) {
-        // Into its GUI loop first: the bar exists and has had its first ticks.
         X11Probe x;
-        WaitUntil([&] { return !x.FindWindows("Form1").empty(); }, 60000);
-        Sleep(1000);
+        EXPECT_TRUE(WaitUntil([&] { return Settled(x); }, 60000)) << "the copy never settled";
         copy.Signal(SIGTERM);
         EXPECT_EQ(copy.WaitExit(60000), 0);
         EXPECT_EQ(Text().Read(), "");
@@ -137,10 +148,7 @@ TEST_F(SingleInstanceE2ETest, SecondCopyWhileTheFirstRunsNotifiesItAndEndsWithZe
     Copy first(runtime_);
     ASSERT_TRUE(IsPublishedHandle(WaitForText(IsPublishedHandle, 60000))) << "the first never published its bar";
     ASSERT_TRUE(x.WaitGone("Zeltrix", 60000));
-    // Past the bar's first timer ticks, which settle where it stands. The
-    // toolkit replaces the bar's native window when its web views first show;
-    // the handle is published again then, so it is read once things settled.
-    Sleep(1500);
+    ASSERT_TRUE(WaitUntil([&] { return Settled(x); }, 60000)) << "the bar never settled";
     const std::string handle = Text().Read();
     ASSERT_TRUE(IsPublishedHandle(handle));
     auto barBefore = x.FindWindows("Form1");

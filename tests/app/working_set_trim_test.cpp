@@ -16,14 +16,18 @@ namespace {
 using namespace std::chrono_literals;
 
 TEST(WorkingSetTrim, OnceAfterEachQuietMomentThatFollowsABurstLoadsOrAHide) {
+    constexpr auto kQuiet = 300ms;
+    // To see that no further trim comes: one would come a quiet moment after
+    // the last, so nothing within two means none.
+    constexpr int kNoneMs = static_cast<int>(2 * kQuiet.count());
     ScopedFakePlatform fake;
-    WorkingSetTrim trim(300ms);
+    WorkingSetTrim trim(kQuiet);
     QWidget window;
     trim.Watch(window);
 
     for (int i = 0; i < 5; ++i) trim.Poke();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fake->pageReleases > 0; }, 5000));
-    QTest::qWait(700);
+    QTest::qWait(kNoneMs);
     EXPECT_EQ(fake->pageReleases, 1);
 
     // Any view's finished load, while the trim lives.
@@ -34,7 +38,7 @@ TEST(WorkingSetTrim, OnceAfterEachQuietMomentThatFollowsABurstLoadsOrAHide) {
     window.show();
     window.hide();
     ASSERT_TRUE(QTest::qWaitFor([&] { return fake->pageReleases > 2; }, 5000));
-    QTest::qWait(700);
+    QTest::qWait(kNoneMs);
     EXPECT_EQ(fake->pageReleases, 3);
 }
 

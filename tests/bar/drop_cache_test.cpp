@@ -11,6 +11,7 @@
 
 #include "platform/linux/linux_platform.h"
 #include "support/bar_fixture.h"
+#include "support/fake_platform.h"
 #include "support/machine_limits.h"
 #include "support/temp_dir.h"
 
@@ -34,27 +35,41 @@ TEST(DropCache, LocalFileNamedExactlyByAnEntryLandsWithItsWebAddress) {
     EXPECT_EQ(f.cell(0).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource));
 }
 
+// Gives a real file the origin attribute browsers write.
+void SetOrigin(const std::string& path, const std::string& origin) {
+    ASSERT_EQ(setxattr(path.c_str(), "user.xdg.origin.url", origin.data(), origin.size(), 0), 0) << errno;
+}
+
+// Through the Linux platform's lookup of the attribute on real files.
 TEST(DropCache, NearMissesAreIgnored) {
+    test::TempDir dir("zx_drop_near_");
+    if (auto why = test::MachineLacks(test::MachineLimit::kUserXattrs)) GTEST_SKIP() << *why;
+    const std::string saved = dir.WriteFile("Cache/f_00a1b2.jpg", "x");
+    ASSERT_NO_FATAL_FAILURE(SetOrigin(saved, kSource));
     BarFixture f;
-    f.fake->origins = {{kCached, kSource}};
+    ScopedPlatform<LinuxPlatform> linuxPlatform;
+    EXPECT_FALSE(Drop(f, 0, saved));
+    EXPECT_EQ(f.cell(0).HTMLCode().Lines(), MakeImagePage(CellPageTemplate(), kSource)) << "the file itself";
+
     const std::vector<std::string> misses = {
-        "/HOME/u/.cache/browser/Cache/f_00a1b2.jpg",         // other letter case
-        "file:///home/u/.cache/browser/Cache/f_00a1b2.jpg",  // the file: form
-        " /home/u/.cache/browser/Cache/f_00a1b2.jpg",        // a leading blank
-        "/home/u/.cache/browser/Cache/f_00a1b2.JPG",         // the extension in other letter case
+        dir.WriteFile("cache/f_00a1b2.jpg", "x"),  // its name in other letter case, a file of its own
+        dir.WriteFile("Cache/f_00a1b2.JPG", "x"),  // the extension in other letter case
+        "file://" + saved,                         // the file: form
+        " " + saved,                               // a leading blank
     };
     for (const std::string& path : misses) {
         SCOPED_TRACE(path);
         EXPECT_FALSE(Drop(f, 1, path));
         EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
     }
-    // An entry without a web address gives nothing either, nor one that is
-    // no image address: the download would fetch it and name a file after it.
+    // An attribute without a web address gives nothing either, nor one that
+    // is no image address: the download would fetch it and name a file after it.
     for (const char* source : {"", "http://h/x.jpg\n<img src=x onerror=alert(1)>", "http://a?@b/x.jpg",
                                "http://host/.profile", "http://h/show.php?img=a.jpg", "ftp://h/x.jpg", "/etc/x.jpg"}) {
-        f.fake->origins = {{kCached, source}};
-        Drop(f, 1, kCached);
-        EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0) << source;
+        SCOPED_TRACE(source);
+        ASSERT_NO_FATAL_FAILURE(SetOrigin(saved, source));
+        Drop(f, 1, saved);
+        EXPECT_EQ(f.cell(1).HTMLCode().Count(), 0);
     }
 }
 
@@ -66,18 +81,18 @@ TEST(DropCache, SavedFileWithOriginAttributeThroughLinuxPlatform) {
     std::ofstream(path) << "not really a jpeg";
     const std::string origin = kSource;
     if (auto why = test::MachineLacks(test::MachineLimit::kUserXattrs)) GTEST_SKIP() << *why;
-    ASSERT_EQ(setxattr(path.c_str(), "user.xdg.origin.url", origin.data(), origin.size(), 0), 0) << errno;
+    ASSERT_NO_FATAL_FAILURE(SetOrigin(path, origin));
     const std::string plain = dir / "plain.png";
     std::ofstream(plain) << "x";
     // An attribute holding a line break and markup is no address.
     const std::string crafted = dir / "crafted.jpg";
     std::ofstream(crafted) << "x";
     const std::string markup = std::string(kSource) + "\n<img src=x onerror=alert(1)>";
-    ASSERT_EQ(setxattr(crafted.c_str(), "user.xdg.origin.url", markup.data(), markup.size(), 0), 0);
+    ASSERT_NO_FATAL_FAILURE(SetOrigin(crafted, markup));
     EXPECT_FALSE(ReadOriginAttribute(crafted));
     const std::string other = dir / "other.jpg", otherOrigin = "http://images.example/other.jpg";
     std::ofstream(other) << "x";
-    ASSERT_EQ(setxattr(other.c_str(), "user.xdg.origin.url", otherOrigin.data(), otherOrigin.size(), 0), 0) << errno;
+    ASSERT_NO_FATAL_FAILURE(SetOrigin(other, otherOrigin));
 
     BarFixture f;
     LinuxPlatform linuxPlatform;

@@ -4,6 +4,8 @@
 
 #include <QFile>
 #include <QTest>
+#include <algorithm>
+#include <cstdlib>
 #include <stdexcept>
 
 #include "base/handler_guard.h"
@@ -46,18 +48,48 @@ TEST(Pictures, ShippedPicturesHaveTheirSizes) {
     EXPECT_EQ(AboutPicture().size(), QSize(200, 358));
 }
 
+QImage Decode(const QByteArray& bytes) {
+    return DecodeJpeg(std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())));
+}
+
+// The largest difference of any colour channel between the first `rows`
+// rows of two images of one width.
+int LargestDifference(const QImage& a, const QImage& b, int rows) {
+    int most = 0;
+    for (int y = 0; y < rows; ++y) {
+        for (int x = 0; x < a.width(); ++x) {
+            const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+            most = std::max(
+                {most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)), std::abs(qBlue(p) - qBlue(q))});
+        }
+    }
+    return most;
+}
+
 TEST(Jpeg, DamagedDataGivesANullImageInsteadOfEndingTheProgram) {
     QFile f(":/pictures/splash.jpg");
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     const QByteArray good = f.readAll();
-    EXPECT_TRUE(DecodeJpeg("").isNull());
-    EXPECT_TRUE(DecodeJpeg("not a jpeg at all").isNull());
-    // A cut or garbled picture may decode partly; it must not end the program.
-    const QByteArray header = good.left(200);
-    (void)DecodeJpeg(std::string_view(header.constData(), static_cast<size_t>(header.size())));
+    // The whole picture gives the pixels the toolkit's own reader gives.
+    const QImage whole = Decode(good);
+    ASSERT_EQ(whole.size(), QSize(196, 356));
+    const QImage reference = QImage::fromData(good, "JPG");
+    ASSERT_EQ(reference.size(), whole.size()) << "the toolkit's reader";
+    EXPECT_LE(LargestDifference(whole, reference, whole.height()), 2);
+
+    EXPECT_TRUE(Decode("").isNull());
+    EXPECT_TRUE(Decode("not a jpeg at all").isNull());
+    // Cut inside its tables it gives nothing; cut inside its data it gives a
+    // picture of full size whose rows that arrived are whole.
+    EXPECT_TRUE(Decode(good.left(200)).isNull());
+    const QImage half = Decode(good.left(good.size() / 2));
+    ASSERT_EQ(half.size(), whole.size());
+    EXPECT_EQ(LargestDifference(half, whole, 50), 0);
+    // Garbled data gives a picture of full size or nothing.
     QByteArray garbled = good;
     for (qsizetype i = 400; i < garbled.size(); i += 7) garbled[i] = static_cast<char>(garbled[i] ^ 0x5A);
-    (void)DecodeJpeg(std::string_view(garbled.constData(), static_cast<size_t>(garbled.size())));
+    const QImage damaged = Decode(garbled);
+    EXPECT_TRUE(damaged.isNull() || damaged.size() == whole.size()) << damaged.width() << "x" << damaged.height();
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <map>
 #include <thread>
 
+#include "support/temp_dir.h"
 #include "support/x11_probe.h"
 
 extern char** environ;
@@ -277,13 +278,35 @@ std::string ShellOutput(const std::string& command) {
     return out;
 }
 
-std::filesystem::path ProgramPath() {
+namespace {
+std::filesystem::path BuiltProgram() {
     const char* bin = std::getenv("ZX_BINARY_DIR");
     return std::filesystem::path(bin ? bin : ".") / "src/app/zeltrix";
 }
+}  // namespace
+
+std::filesystem::path ProgramPath() {
+    namespace fs = std::filesystem;
+    const fs::path built = BuiltProgram();
+    if (OthersCanPass(built.parent_path()) || !fs::exists(built)) return built;
+    // A build inside a folder only its owner may enter (a home folder, as
+    // Debian makes them): the ordinary user some tests run the program as
+    // could not start it there, so every test of this process runs one copy
+    // in a temporary folder that others can pass through.
+    static const TempDir folder("zx-program-");
+    static const fs::path copy = [&] {
+        const fs::path to = fs::path(folder.Path()) / built.filename();
+        fs::permissions(folder.Path(), fs::perms::owner_all | fs::perms::group_exec | fs::perms::others_exec);
+        fs::copy_file(built, to);
+        fs::permissions(to, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                fs::perms::others_read | fs::perms::others_exec);
+        return to;
+    }();
+    return copy;
+}
 
 bool ProgramBuilt() {
-    return std::getenv("ZX_BINARY_DIR") && std::filesystem::exists(ProgramPath());
+    return std::getenv("ZX_BINARY_DIR") && std::filesystem::exists(BuiltProgram());
 }
 
 namespace {

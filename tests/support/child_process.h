@@ -124,7 +124,9 @@ private:
     std::string display_;
 };
 
-// The program under test: ZX_BINARY_DIR/src/app/zeltrix.
+// The program under test: ZX_BINARY_DIR/src/app/zeltrix, or a copy of it
+// that other users can reach when the build lies in a folder only its owner
+// may enter.
 std::filesystem::path ProgramPath();
 bool ProgramBuilt();
 

@@ -2,10 +2,20 @@
 // A fresh folder under the system's temporary directory, removed with
 // everything in it when the object goes, and the small file helpers tests
 // use inside it.
+#include <filesystem>
 #include <string>
 
 namespace zx::test {
 
+// Whether a user other than the owner could pass through every folder on the
+// way to `path` (each lets others search it), as the ordinary user that some
+// tests run programs as, and servers that drop to one, must.
+bool OthersCanPass(const std::filesystem::path& path);
+
+// The folder is made in TMPDIR (else /tmp), unless others could not pass
+// through it there (a TMPDIR only its owner may enter): then in /tmp, so
+// that a test can still hand a folder of its own to another user. The
+// folder itself is private (0700) until the test opens it.
 class TempDir {
 public:
     explicit TempDir(const std::string& prefix = "zx-test-");
