@@ -276,11 +276,7 @@ TEST_P(WaylandDragTest, AnImageDraggedOutOfChromiumLandsInACell) {
     StopProgram();
 }
 
-// Weston is run by hand for now (WaylandTest with "weston" works as it is):
-// about one run in three, XWayland under weston reports the pointer on the
-// edge strip at x 0 or 1 while it rests at x 190, so the preview opens under
-// the wrong cell, and a test that fails by chance has no place in the suite.
-INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway"),
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param) == "sway" ? "Sway" : "Weston";
                          });

@@ -2,11 +2,10 @@
 
 #include <xcb/xcb.h>
 
-#include <QCursor>
-#include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QWindow>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/linux/window_hints.h"
@@ -20,6 +19,10 @@ bool Contains(const Rect& r, Point p) {
 
 // A visual with an alpha channel, so that the sensor shows nothing where a
 // compositor blends windows; nullopt when the screen has none.
+const xcb_screen_t* FirstScreen(xcb_connection_t* conn) {
+    return conn ? xcb_setup_roots_iterator(xcb_get_setup(conn)).data : nullptr;
+}
+
 std::optional<xcb_visualid_t> AlphaVisual(const xcb_screen_t* screen) {
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
         if (d.data->depth != 32) continue;
@@ -51,35 +54,31 @@ bool NestedXServer() {
     return s && s->name().startsWith(QLatin1String("XWAYLAND"));
 }
 
-EdgeSensor::EdgeSensor() {
-    if (!qApp) return;
-    qApp->installEventFilter(this);
-    qApp->installNativeEventFilter(this);
-}
-
 EdgeSensor::~EdgeSensor() {
-    if (qApp) {
-        qApp->removeNativeEventFilter(this);
-        qApp->removeEventFilter(this);
-    }
     if (window_ && conn_ == X11Connection()) {
         xcb_destroy_window(conn_, window_);
         xcb_flush(conn_);
     }
 }
 
+bool EdgeSensor::Nested() {
+    if (!nested_) nested_ = NestedXServer();
+    if (*nested_ && !conn_) conn_ = X11Connection();
+    return *nested_ && conn_;
+}
+
 void EdgeSensor::Raise(const Rect& monitor) {
     if (!window_) {
-        if (!NestedXServer()) return;
-        conn_ = X11Connection();
-        const xcb_screen_t* screen = conn_ ? xcb_setup_roots_iterator(xcb_get_setup(conn_)).data : nullptr;
+        if (!Nested()) return;
+        const xcb_screen_t* screen = FirstScreen(conn_);
         if (!screen) return;
         window_ = xcb_generate_id(conn_);
         // Fully transparent where the visual allows, and unmanaged: no window
-        // manager frames, places or lists it. It hears only the pointer crossing it.
+        // manager frames, places or lists it. It asks for no events: the
+        // pointer over it is all it is there for.
         const std::optional<xcb_visualid_t> alpha = AlphaVisual(screen);
-        uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK;
-        std::vector<uint32_t> values{0, 0, 1, XCB_EVENT_MASK_ENTER_WINDOW | XCB_EVENT_MASK_LEAVE_WINDOW};
+        uint32_t mask = XCB_CW_BACK_PIXEL | XCB_CW_BORDER_PIXEL | XCB_CW_OVERRIDE_REDIRECT;
+        std::vector<uint32_t> values{0, 0, 1};
         uint8_t depth = XCB_COPY_FROM_PARENT;
         xcb_visualid_t visual = screen->root_visual;
         if (alpha) {
@@ -107,45 +106,27 @@ void EdgeSensor::Raise(const Rect& monitor) {
     xcb_flush(conn_);
 }
 
-bool EdgeSensor::eventFilter(QObject* watched, QEvent* event) {
-    // The filter also sees objects being destroyed: the type comes first.
-    // Moving from one of our windows into another is a leave and an enter.
-    if (event->type() == QEvent::Enter && watched->isWindowType()) {
-        leftAt_.reset();
-    } else if (event->type() == QEvent::Leave && watched->isWindowType() &&
-               static_cast<QWindow*>(watched)->isTopLevel()) {
-        const QPoint at = QCursor::pos();
-        leftAt_ = Point{at.x(), at.y()};
-        leftWhen_ = std::chrono::steady_clock::now();
-    }
-    return false;
+std::optional<bool> EdgeSensor::OverNoWindow() const {
+    const xcb_screen_t* screen = FirstScreen(conn_);
+    if (!screen) return std::nullopt;
+    xcb_query_pointer_reply_t* reply = xcb_query_pointer_reply(conn_, xcb_query_pointer(conn_, screen->root), nullptr);
+    if (!reply) return std::nullopt;
+    const bool none = reply->same_screen && reply->child == XCB_WINDOW_NONE;
+    std::free(reply);
+    return none;
 }
 
-bool EdgeSensor::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
-    if (!window_ || type != "xcb_generic_event_t") return false;
-    const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    const uint8_t kind = event->response_type & 0x7f;
-    if (kind != XCB_LEAVE_NOTIFY && kind != XCB_ENTER_NOTIFY) return false;
-    // Enter and leave events share one layout.
-    const auto* crossing = static_cast<const xcb_leave_notify_event_t*>(message);
-    if (crossing->event != window_) return false;
-    if (kind == XCB_ENTER_NOTIFY)
-        leftAt_.reset();
-    else {
-        leftAt_ = Point{crossing->root_x, crossing->root_y};
-        leftWhen_ = std::chrono::steady_clock::now();
+Point EdgeSensor::Pointer(Point reported) {
+    if (!Nested()) return reported;
+    if (!OverNoWindow().value_or(false)) {
+        overNothingSince_.reset();
+        return reported;
     }
-    return false;
-}
-
-Point EdgeSensor::Pointer(Point reported) const {
-    // Left for a window the server cannot see, and not seen since.
-    if (!window_ || reported != leftAt_) return reported;
-    // A move from one of our windows into another is a leave and then an
-    // enter, which the nested server may deliver a moment apart: a leave
-    // counts only once no enter has followed it for a while.
-    if (std::chrono::steady_clock::now() - leftWhen_ < kEnterGrace) return reported;
-    std::vector<Rect> shown{rect_};
+    const auto now = std::chrono::steady_clock::now();
+    if (!overNothingSince_) overNothingSince_ = now;
+    if (now - *overNothingSince_ < kEnterGrace) return reported;
+    std::vector<Rect> shown;
+    if (window_) shown.push_back(rect_);
     for (const QWindow* w : QGuiApplication::topLevelWindows()) {
         if (!w->isVisible()) continue;
         const QRect g = w->frameGeometry();
