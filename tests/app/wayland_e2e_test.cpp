@@ -297,6 +297,41 @@ TEST_P(WaylandDragTest, AnImageDraggedOutOfChromiumLandsInACell) {
     StopProgram();
 }
 
+// A drag that a native Wayland program carries out: the compositor sends no
+// pointer events while it lasts, only the drag's own, which it hands on to
+// X11 windows that take drops. Touching the top row with it reveals the bar,
+// and resting on a cell opens the preview under it.
+TEST_P(WaylandDragTest, ANativeWaylandDragRevealsTheBar) {
+    ASSERT_TRUE(HaveCommand("weston-dnd")) << "weston-dnd is not installed";
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    desktop_ = Rows(300, 100);
+    clients_.push_back(session_->StartClient({"weston-dnd"}));
+    ASSERT_TRUE(WaitUntil([&] { return !SameRows(desktop_, 300, 100); }, 30000)) << "weston-dnd did not show";
+    // Its items stand in a grid from (26, 48), one every 80 px across and down.
+    Pointer(213, 315);
+    Sleep(300);
+    ASSERT_TRUE(Xdotool("mousedown 1"));
+    Glide(213, 315, 213, 200);
+    const int cellX = CellLeft(3) + kCellWidth / 2;
+    Glide(213, 200, cellX, 0);
+    bool shown = false;
+    const int ms = Reveal(cellX, shown);
+    std::printf("%s, a native drag: revealed in %d ms\n", compositor_, ms);
+    EXPECT_TRUE(shown) << "the drag did not reveal the bar";
+    if (shown) {
+        Glide(cellX, 0, cellX, 30);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                auto p = x_->FindViewable("Popup Form");
+                return p && p->x == CellLeft(3) && p->y == kBarHeight;
+            },
+            5000))
+            << "no preview under cell 3 while dragging over it";
+    }
+    ASSERT_TRUE(Xdotool("mouseup 1"));
+    StopProgram();
+}
+
 INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param) == "sway" ? "Sway" : "Weston";

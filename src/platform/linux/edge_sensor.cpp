@@ -19,6 +19,14 @@ bool Contains(const Rect& r, Point p) {
 
 // A visual with an alpha channel, so that the sensor shows nothing where a
 // compositor blends windows; nullopt when the screen has none.
+xcb_atom_t Atom(xcb_connection_t* conn, const char* name) {
+    xcb_intern_atom_reply_t* reply =
+        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+    std::free(reply);
+    return atom;
+}
+
 const xcb_screen_t* FirstScreen(xcb_connection_t* conn) {
     return conn ? xcb_setup_roots_iterator(xcb_get_setup(conn)).data : nullptr;
 }
@@ -55,6 +63,7 @@ bool NestedXServer() {
 }
 
 EdgeSensor::~EdgeSensor() {
+    if (qApp && nested_.value_or(false)) qApp->removeNativeEventFilter(this);
     if (window_ && conn_ == X11Connection()) {
         xcb_destroy_window(conn_, window_);
         xcb_flush(conn_);
@@ -62,9 +71,18 @@ EdgeSensor::~EdgeSensor() {
 }
 
 bool EdgeSensor::Nested() {
-    if (!nested_) nested_ = NestedXServer();
-    if (*nested_ && !conn_) conn_ = X11Connection();
-    return *nested_ && conn_;
+    if (nested_) return *nested_;
+    conn_ = X11Connection();
+    nested_ = conn_ && NestedXServer();
+    if (*nested_) {
+        xdndEnter_ = Atom(conn_, "XdndEnter");
+        xdndPosition_ = Atom(conn_, "XdndPosition");
+        xdndStatus_ = Atom(conn_, "XdndStatus");
+        xdndLeave_ = Atom(conn_, "XdndLeave");
+        xdndDrop_ = Atom(conn_, "XdndDrop");
+        qApp->installNativeEventFilter(this);
+    }
+    return *nested_;
 }
 
 void EdgeSensor::Raise(const Rect& monitor) {
@@ -94,6 +112,10 @@ void EdgeSensor::Raise(const Rect& monitor) {
         const char* name = "Zeltrix edge";
         xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(std::strlen(name)), name);
+        // Drags are handed on to it, in the protocol's fifth version.
+        const uint32_t version = 5;
+        xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, Atom(conn_, "XdndAware"), XCB_ATOM_ATOM, 32, 1,
+                            &version);
         xcb_map_window(conn_, window_);
     }
     rect_ = Rect{monitor.Left, monitor.Top, monitor.Width, 1};
@@ -116,15 +138,7 @@ std::optional<bool> EdgeSensor::OverNoWindow() const {
     return none;
 }
 
-Point EdgeSensor::Pointer(Point reported) {
-    if (!Nested()) return reported;
-    if (!OverNoWindow().value_or(false)) {
-        overNothingSince_.reset();
-        return reported;
-    }
-    const auto now = std::chrono::steady_clock::now();
-    if (!overNothingSince_) overNothingSince_ = now;
-    if (now - *overNothingSince_ < kEnterGrace) return reported;
+std::vector<Rect> EdgeSensor::Shown() const {
     std::vector<Rect> shown;
     if (window_) shown.push_back(rect_);
     for (const QWindow* w : QGuiApplication::topLevelWindows()) {
@@ -132,7 +146,65 @@ Point EdgeSensor::Pointer(Point reported) {
         const QRect g = w->frameGeometry();
         shown.push_back(Rect{g.x(), g.y(), g.width(), g.height()});
     }
-    return BelowWindows(reported, shown);
+    return shown;
+}
+
+void EdgeSensor::Refuse(const uint32_t* position) {
+    // Not taken here, and positions wanted all along the row.
+    xcb_client_message_event_t status{};
+    status.response_type = XCB_CLIENT_MESSAGE;
+    status.format = 32;
+    status.window = position[0];
+    status.type = xdndStatus_;
+    status.data.data32[0] = window_;
+    status.data.data32[1] = 2;
+    xcb_send_event(conn_, 0, position[0], XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&status));
+    xcb_flush(conn_);
+}
+
+bool EdgeSensor::nativeEventFilter(const QByteArray& type, void* message, qintptr*) {
+    if (type != "xcb_generic_event_t") return false;
+    const auto* event = static_cast<const xcb_generic_event_t*>(message);
+    if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE) return false;
+    const auto* m = static_cast<const xcb_client_message_event_t*>(message);
+    if (m->format != 32) return false;
+    const uint32_t* data = m->data.data32;
+    const bool ours = window_ && m->window == window_;
+    if (m->type == xdndPosition_) {
+        const Point at{static_cast<int>(data[2] >> 16), static_cast<int>(data[2] & 0xffff)};
+        if (!drag_) drag_ = Drag{};
+        drag_->at = at;
+        drag_->leftWhen.reset();
+        if (ours) Refuse(data);
+    } else if (m->type == xdndLeave_) {
+        if (drag_) drag_->leftWhen = std::chrono::steady_clock::now();
+    } else if (m->type != xdndEnter_ && m->type != xdndDrop_) {
+        return false;
+    }
+    // The toolkit handles drags over its own windows; the sensor's are done.
+    return ours;
+}
+
+Point EdgeSensor::Pointer(Point reported) {
+    if (!Nested()) return reported;
+    const auto now = std::chrono::steady_clock::now();
+    if (drag_) {
+        if (!drag_->reportedThen) drag_->reportedThen = reported;
+        if (reported != *drag_->reportedThen) {
+            drag_.reset();
+        } else {
+            // Left for a window of another program: below the windows left.
+            if (!drag_->leftWhen || now - *drag_->leftWhen < kEnterGrace) return drag_->at;
+            return BelowWindows(drag_->at, Shown());
+        }
+    }
+    if (!OverNoWindow().value_or(false)) {
+        overNothingSince_.reset();
+        return reported;
+    }
+    if (!overNothingSince_) overNothingSince_ = now;
+    if (now - *overNothingSince_ < kEnterGrace) return reported;
+    return BelowWindows(reported, Shown());
 }
 
 }  // namespace zx
