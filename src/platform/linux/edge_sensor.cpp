@@ -116,7 +116,6 @@ void EdgeSensor::Raise(const Rect& monitor) {
         const uint32_t version = 5;
         xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, Atom(conn_, "XdndAware"), XCB_ATOM_ATOM, 32, 1,
                             &version);
-        xcb_map_window(conn_, window_);
     }
     rect_ = Rect{monitor.Left, monitor.Top, monitor.Width, 1};
     const uint32_t place[] = {static_cast<uint32_t>(rect_.Left), static_cast<uint32_t>(rect_.Top),
@@ -125,6 +124,8 @@ void EdgeSensor::Raise(const Rect& monitor) {
                          XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y | XCB_CONFIG_WINDOW_WIDTH |
                              XCB_CONFIG_WINDOW_HEIGHT | XCB_CONFIG_WINDOW_STACK_MODE,
                          place);
+    if (!mapped_) xcb_map_window(conn_, window_);
+    mapped_ = true;
     xcb_flush(conn_);
 }
 
@@ -138,9 +139,27 @@ std::optional<bool> EdgeSensor::OverNoWindow() const {
     return none;
 }
 
+void EdgeSensor::StandAsideForOwnWindows() {
+    // Once a window of the program covers the row (the bar revealed), the
+    // sensor goes: the compositor then hands the pointer to that window, and
+    // when the pointer leaves it for another program's, the server sees it
+    // leave the window it was last handed to.
+    if (!mapped_) return;
+    for (const QWindow* w : QGuiApplication::topLevelWindows()) {
+        const QRect g = w->frameGeometry();
+        if (!w->isVisible() || !g.contains(rect_.Left, rect_.Top) ||
+            !g.contains(rect_.Left + rect_.Width - 1, rect_.Top))
+            continue;
+        xcb_unmap_window(conn_, window_);
+        xcb_flush(conn_);
+        mapped_ = false;
+        return;
+    }
+}
+
 std::vector<Rect> EdgeSensor::Shown() const {
     std::vector<Rect> shown;
-    if (window_) shown.push_back(rect_);
+    if (mapped_) shown.push_back(rect_);
     for (const QWindow* w : QGuiApplication::topLevelWindows()) {
         if (!w->isVisible()) continue;
         const QRect g = w->frameGeometry();
@@ -187,6 +206,7 @@ bool EdgeSensor::nativeEventFilter(const QByteArray& type, void* message, qintpt
 
 Point EdgeSensor::Pointer(Point reported) {
     if (!Nested()) return reported;
+    StandAsideForOwnWindows();
     const auto now = std::chrono::steady_clock::now();
     if (drag_) {
         if (!drag_->reportedThen) drag_->reportedThen = reported;

@@ -50,9 +50,9 @@ public:
     EdgeSensor(const EdgeSensor&) = delete;
     EdgeSensor& operator=(const EdgeSensor&) = delete;
 
-    // Places the sensor over `monitor`'s top row and raises it above every
-    // window. Made the first time, and only where the X server is nested: on
-    // X11 the server always knows the pointer.
+    // Places the sensor over `monitor`'s top row, maps it and raises it above
+    // every window. Made the first time, and only where the X server is
+    // nested: on X11 the server always knows the pointer.
     void Raise(const Rect& monitor);
 
     // The pointer where the server `reported` it, or below the program's
@@ -76,12 +76,15 @@ private:
     // True while the server puts the pointer over no window; nullopt when it
     // cannot be asked.
     std::optional<bool> OverNoWindow() const;
+    // Unmaps the sensor while a window of the program covers its row.
+    void StandAsideForOwnWindows();
     // The program's windows on screen, the sensor among them.
     std::vector<Rect> Shown() const;
     void Refuse(const uint32_t* position);
 
     xcb_connection_t* conn_ = nullptr;
     uint32_t window_ = 0;
+    bool mapped_ = false;
     Rect rect_;
     std::optional<bool> nested_;
     uint32_t xdndEnter_ = 0, xdndPosition_ = 0, xdndStatus_ = 0, xdndLeave_ = 0, xdndDrop_ = 0;
