@@ -75,6 +75,16 @@ std::string WaylandSession::Log() const {
     return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
 }
 
+std::string WaylandSession::ScanRuntime(const std::string& prefix) {
+    std::string found;
+    for (const auto& entry : fs::directory_iterator(runtime_)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0) found = entry.path().string();
+        if (name.rfind("wayland-", 0) == 0 && name.find(".lock") == std::string::npos) waylandDisplay_ = name;
+    }
+    return found;
+}
+
 bool WaylandSession::StartSway() {
     const std::string config = work_.WriteFile("sway.cfg",
                                                "xwayland enable\n"
@@ -88,11 +98,7 @@ bool WaylandSession::StartSway() {
     std::string ipc;
     const bool ready = WaitUntil(
         [&] {
-            for (const auto& entry : fs::directory_iterator(runtime_)) {
-                const std::string name = entry.path().filename().string();
-                if (name.rfind("sway-ipc.", 0) == 0) ipc = entry.path().string();
-                if (name.rfind("wayland-", 0) == 0 && name.find(".lock") == std::string::npos) waylandDisplay_ = name;
-            }
+            ipc = ScanRuntime("sway-ipc.");
             return !ipc.empty() && !waylandDisplay_.empty();
         },
         20000);
@@ -155,11 +161,7 @@ bool WaylandSession::StartGnomeShell() {
             const size_t at = log.find(mark);
             if (at == std::string::npos || log.find("GNOME Shell started") == std::string::npos) return false;
             xDisplay_ = log.substr(at + mark.size(), log.find_first_of(", \n", at + mark.size()) - at - mark.size());
-            for (const auto& entry : fs::directory_iterator(runtime_)) {
-                const std::string name = entry.path().filename().string();
-                if (name.rfind(".mutter-Xwaylandauth.", 0) == 0) xAuthority_ = entry.path().string();
-                if (name.rfind("wayland-", 0) == 0 && name.find(".lock") == std::string::npos) waylandDisplay_ = name;
-            }
+            xAuthority_ = ScanRuntime(".mutter-Xwaylandauth.");
             return !xAuthority_.empty() && !waylandDisplay_.empty();
         },
         60000);

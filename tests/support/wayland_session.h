@@ -40,6 +40,10 @@ private:
     bool StartSway();
     bool StartWeston();
     bool StartGnomeShell();
+    // The path of an entry of the runtime folder whose name starts with
+    // `prefix` ("" when none), and the compositor's socket into
+    // waylandDisplay_ once there.
+    std::string ScanRuntime(const std::string& prefix);
     // Lets root on the XWayland display, which admits only its own user.
     bool AdmitRoot();
 
