@@ -17,20 +17,12 @@ bool Contains(const Rect& r, Point p) {
     return p.X >= r.Left && p.X < r.Left + r.Width && p.Y >= r.Top && p.Y < r.Top + r.Height;
 }
 
-// A visual with an alpha channel, so that the sensor shows nothing where a
-// compositor blends windows; nullopt when the screen has none.
-xcb_atom_t Atom(xcb_connection_t* conn, const char* name) {
-    xcb_intern_atom_reply_t* reply =
-        xcb_intern_atom_reply(conn, xcb_intern_atom(conn, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-    std::free(reply);
-    return atom;
-}
-
 const xcb_screen_t* FirstScreen(xcb_connection_t* conn) {
     return conn ? xcb_setup_roots_iterator(xcb_get_setup(conn)).data : nullptr;
 }
 
+// A visual with an alpha channel, so that the sensor shows nothing where a
+// compositor blends windows; nullopt when the screen has none.
 std::optional<xcb_visualid_t> AlphaVisual(const xcb_screen_t* screen) {
     for (auto d = xcb_screen_allowed_depths_iterator(screen); d.rem; xcb_depth_next(&d)) {
         if (d.data->depth != 32) continue;
@@ -75,11 +67,11 @@ bool EdgeSensor::Nested() {
     conn_ = X11Connection();
     nested_ = conn_ && NestedXServer();
     if (*nested_) {
-        xdndEnter_ = Atom(conn_, "XdndEnter");
-        xdndPosition_ = Atom(conn_, "XdndPosition");
-        xdndStatus_ = Atom(conn_, "XdndStatus");
-        xdndLeave_ = Atom(conn_, "XdndLeave");
-        xdndDrop_ = Atom(conn_, "XdndDrop");
+        xdndEnter_ = InternAtom(conn_, "XdndEnter");
+        xdndPosition_ = InternAtom(conn_, "XdndPosition");
+        xdndStatus_ = InternAtom(conn_, "XdndStatus");
+        xdndLeave_ = InternAtom(conn_, "XdndLeave");
+        xdndDrop_ = InternAtom(conn_, "XdndDrop");
         qApp->installNativeEventFilter(this);
     }
     return *nested_;
@@ -114,7 +106,7 @@ void EdgeSensor::Raise(const Rect& monitor) {
                             static_cast<uint32_t>(std::strlen(name)), name);
         // Drags are handed on to it, in the protocol's fifth version.
         const uint32_t version = 5;
-        xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, Atom(conn_, "XdndAware"), XCB_ATOM_ATOM, 32, 1,
+        xcb_change_property(conn_, XCB_PROP_MODE_REPLACE, window_, InternAtom(conn_, "XdndAware"), XCB_ATOM_ATOM, 32, 1,
                             &version);
     }
     rect_ = Rect{monitor.Left, monitor.Top, monitor.Width, 1};
