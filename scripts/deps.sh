@@ -17,7 +17,7 @@ TEST_PACKAGES=(
   xdotool openbox xfwm4 xfconf imagemagick
   nginx-light lighttpd apache2-bin python3 curl time attr dbus-daemon openssl
   chromium firefox-esr
-  sway xwayland foot weston x11-xserver-utils
+  sway xwayland foot weston gnome-shell x11-xserver-utils
 )
 # scripts/package.sh: cpack's DEB generator (dpkg-shlibdeps, file) and the
 # checkers of the package, its metadata and its desktop entry.

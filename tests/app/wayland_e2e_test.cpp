@@ -1,5 +1,5 @@
-// The real program on the XWayland of real Wayland compositors (sway and
-// weston), each nested in an X server of the test's own and run as an
+// The real program on the XWayland of real Wayland compositors (sway, weston
+// and GNOME Shell), each nested in an X server of the test's own and run as an
 // ordinary user. The outer server's pointer is the session's: touching the
 // top row reveals the bar over an empty desktop, over a native Wayland window
 // and over an X11 window; resting on a cell opens the preview under it; moving
@@ -93,6 +93,15 @@ protected:
         outer_.reset();
     }
 
+    std::string XPointer() const {
+        return ShellOutput("DISPLAY=" + session_->XDisplay() + " xdotool getmouselocation");
+    }
+    // GNOME Shell nested in an X server passes its clients the pointer's
+    // crossings but not its motion within a window (native clients neither),
+    // and at times tells no client that the pointer left a window for the
+    // bare desktop: there the preview is left out, and the empty desktop comes
+    // last and is only touched.
+    bool Gnome() const { return std::string(compositor_) == "gnome-shell"; }
     void Pointer(int x, int y) { ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y))); }
     // From (x0, y0) to (x1, y1) in a hand's few steps, each seen by the
     // compositor.
@@ -170,7 +179,9 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
     ASSERT_NO_FATAL_FAILURE(StartProgram());
     desktop_ = Rows(300, 100);
     int round = 0;
-    for (const Case& c : kCases) {
+    std::vector<Case> cases(std::begin(kCases), std::end(kCases));
+    if (Gnome()) std::rotate(cases.begin(), cases.begin() + 1, cases.end());
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         ASSERT_NO_FATAL_FAILURE(Cover(c.under));
         // The X server last heard of the pointer elsewhere.
@@ -182,37 +193,47 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
         ASSERT_TRUE(shown) << "bar not revealed at (0, 0) across the screen within " << kRevealMs << " ms";
         EXPECT_TRUE(WaitUntil([&] { return !SameRows(top, 0, kBarHeight); }, 5000)) << "the bar is not on screen";
 
+        if (Gnome() && c.under == Under::Desktop) break;
+
         // Resting on cell 1 opens the preview under it.
-        const std::vector<uint32_t> below = Rows(kBarHeight, 100);
-        Glide(300 + round, 0, 190 + round, 30);
-        ASSERT_TRUE(WaitUntil(
-            [&] {
-                auto p = x_->FindViewable("Popup Form");
-                return p && p->x == CellLeft(1) && p->y == kBarHeight;
-            },
-            10000))
-            << "preview not opened under cell 1; the bar is " << (x_->FindViewable("Form1") ? "shown" : "hidden")
-            << ", XWayland's pointer: " << ShellOutput("DISPLAY=" + session_->XDisplay() + " xdotool getmouselocation");
-        // Into the preview, once it is on screen, as a hand moves: both stay.
-        // (Weston draws a newly mapped unmanaged window at a motion of the
-        // pointer, which a hand on the mouse gives soon.)
+        if (!Gnome()) {
+            const std::vector<uint32_t> below = Rows(kBarHeight, 100);
+            Glide(300 + round, 0, 190 + round, 30);
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    auto p = x_->FindViewable("Popup Form");
+                    return p && p->x == CellLeft(1) && p->y == kBarHeight;
+                },
+                10000))
+                << "preview not opened under cell 1; the bar is " << (x_->FindViewable("Form1") ? "shown" : "hidden")
+                << ", XWayland's pointer: " << XPointer();
+            // Into the preview, once it is on screen, as a hand moves: both stay.
+            // (Weston draws a newly mapped unmanaged window at a motion of the
+            // pointer, which a hand on the mouse gives soon.)
+            int nudge = 0;
+            ASSERT_TRUE(WaitUntil(
+                [&] {
+                    Pointer(190 + round + ++nudge % 2, 31);
+                    return !SameRows(below, kBarHeight, 100);
+                },
+                5000))
+                << "the preview is not on screen";
+            Glide(190, 31, 300, 200);
+            EXPECT_FALSE(WaitUntil([&] { return !x_->FindViewable("Form1") || !x_->FindViewable("Popup Form"); }, 600))
+                << "moving into the preview closed something";
+        }
+
+        // Down and out, where only the compositor knows the pointer.
+        const auto start = Clock::now();
+        // The hand goes on moving a little down there.
         int nudge = 0;
-        ASSERT_TRUE(WaitUntil(
+        EXPECT_TRUE(WaitUntil(
             [&] {
-                Pointer(190 + round + ++nudge % 2, 31);
-                return !SameRows(below, kBarHeight, 100);
+                Pointer(800 - round, 500 + ++nudge % 2);
+                return !x_->FindViewable("Form1") && !x_->FindViewable("Popup Form");
             },
             5000))
-            << "the preview is not on screen";
-        Glide(190, 31, 300, 200);
-        EXPECT_FALSE(WaitUntil([&] { return !x_->FindViewable("Form1") || !x_->FindViewable("Popup Form"); }, 600))
-            << "moving into the preview closed something";
-
-        // Down and out of the preview, where only the compositor knows the pointer.
-        const auto start = Clock::now();
-        Pointer(800 - round, 500);
-        EXPECT_TRUE(WaitUntil([&] { return !x_->FindViewable("Form1") && !x_->FindViewable("Popup Form"); }, 5000))
-            << "bar and preview did not hide";
+            << "bar and preview did not hide; XWayland's pointer: " << XPointer();
         std::printf(
             "%s, over %s: hidden in %d ms\n", compositor_, c.name,
             static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count()));
@@ -276,14 +297,52 @@ TEST_P(WaylandDragTest, AnImageDraggedOutOfChromiumLandsInACell) {
     StopProgram();
 }
 
-// Weston is run by hand for now (WaylandTest with "weston" works as it is):
-// about one run in three, XWayland under weston reports the pointer on the
-// edge strip at x 0 or 1 while it rests at x 190, so the preview opens under
-// the wrong cell, and a test that fails by chance has no place in the suite.
-INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway"),
+// A drag that a native Wayland program carries out: the compositor sends no
+// pointer events while it lasts, only the drag's own, which it hands on to
+// X11 windows that take drops. Touching the top row with it reveals the bar,
+// and resting on a cell opens the preview under it.
+TEST_P(WaylandDragTest, ANativeWaylandDragRevealsTheBar) {
+    ASSERT_TRUE(HaveCommand("weston-dnd")) << "weston-dnd is not installed";
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    desktop_ = Rows(300, 100);
+    clients_.push_back(session_->StartClient({"weston-dnd"}));
+    ASSERT_TRUE(WaitUntil([&] { return !SameRows(desktop_, 300, 100); }, 30000)) << "weston-dnd did not show";
+    // Its items stand in a grid from (26, 48), one every 80 px across and down.
+    Pointer(213, 315);
+    Sleep(300);
+    ASSERT_TRUE(Xdotool("mousedown 1"));
+    Glide(213, 315, 213, 200);
+    const int cellX = CellLeft(3) + kCellWidth / 2;
+    Glide(213, 200, cellX, 0);
+    bool shown = false;
+    const int ms = Reveal(cellX, shown);
+    std::printf("%s, a native drag: revealed in %d ms\n", compositor_, ms);
+    EXPECT_TRUE(shown) << "the drag did not reveal the bar";
+    if (shown) {
+        Glide(cellX, 0, cellX, 30);
+        EXPECT_TRUE(WaitUntil(
+            [&] {
+                auto p = x_->FindViewable("Popup Form");
+                return p && p->x == CellLeft(3) && p->y == kBarHeight;
+            },
+            5000))
+            << "no preview under cell 3 while dragging over it";
+    }
+    ASSERT_TRUE(Xdotool("mouseup 1"));
+    StopProgram();
+}
+
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston"),
                          [](const testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param) == "sway" ? "Sway" : "Weston";
                          });
+
+// GNOME Shell nested in an X server is run by hand
+// (--gtest_also_run_disabled_tests): in two runs of three it tells XWayland
+// nothing when the pointer first leaves the bar after the start, so the
+// bar stays shown, and a test that fails by chance has no place in the suite.
+INSTANTIATE_TEST_SUITE_P(DISABLED_ByHand, WaylandTest, testing::Values("gnome-shell"),
+                         [](const testing::TestParamInfo<const char*>&) { return std::string("GnomeShell"); });
 
 INSTANTIATE_TEST_SUITE_P(Browser, WaylandDragTest, testing::Values("sway"),
                          [](const testing::TestParamInfo<const char*>&) { return std::string("Sway"); });

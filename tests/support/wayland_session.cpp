@@ -45,6 +45,8 @@ WaylandSession::WaylandSession(const std::string& compositor, const std::string&
         up = StartSway();
     else if (compositor == "weston")
         up = StartWeston();
+    else if (compositor == "gnome-shell")
+        up = StartGnomeShell();
     else
         error_ = "unknown compositor " + compositor;
     if (up && !AdmitRoot()) error_ = "root cannot use XWayland's display " + xDisplay_;
@@ -63,6 +65,7 @@ std::unique_ptr<ChildProcess> WaylandSession::StartClient(const std::vector<std:
     full.insert(full.end(), argv.begin(), argv.end());
     std::vector<std::string> env{"DISPLAY=" + xDisplay_, "WAYLAND_DISPLAY=" + waylandDisplay_,
                                  "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "XDG_SESSION_TYPE=wayland"};
+    if (!xAuthority_.empty()) env.push_back("XAUTHORITY=" + xAuthority_);
     env.insert(env.end(), extraEnv.begin(), extraEnv.end());
     return StartChild(full, env, kEndGroupOnRequest);
 }
@@ -70,6 +73,16 @@ std::unique_ptr<ChildProcess> WaylandSession::StartClient(const std::vector<std:
 std::string WaylandSession::Log() const {
     const std::string text = ReadAll(log_);
     return text.size() > 3000 ? text.substr(text.size() - 3000) : text;
+}
+
+std::string WaylandSession::ScanRuntime(const std::string& prefix) {
+    std::string found;
+    for (const auto& entry : fs::directory_iterator(runtime_)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(prefix, 0) == 0) found = entry.path().string();
+        if (name.rfind("wayland-", 0) == 0 && name.find(".lock") == std::string::npos) waylandDisplay_ = name;
+    }
+    return found;
 }
 
 bool WaylandSession::StartSway() {
@@ -85,11 +98,7 @@ bool WaylandSession::StartSway() {
     std::string ipc;
     const bool ready = WaitUntil(
         [&] {
-            for (const auto& entry : fs::directory_iterator(runtime_)) {
-                const std::string name = entry.path().filename().string();
-                if (name.rfind("sway-ipc.", 0) == 0) ipc = entry.path().string();
-                if (name.rfind("wayland-", 0) == 0 && name.find(".lock") == std::string::npos) waylandDisplay_ = name;
-            }
+            ipc = ScanRuntime("sway-ipc.");
             return !ipc.empty() && !waylandDisplay_.empty();
         },
         20000);
@@ -127,6 +136,39 @@ bool WaylandSession::StartWeston() {
             return true;
         },
         20000);
+}
+
+bool WaylandSession::StartGnomeShell() {
+    // The shell wants a system bus, and takes the place of a seat manager
+    // when it finds none under /run/systemd: a mount namespace of its own
+    // gives it an empty /run/systemd and a bus of its own, leaving the
+    // machine's as they are. The bus stays in the session's process group.
+    const std::string script =
+        "mount -t tmpfs tmpfs /run/dbus && mount -t tmpfs tmpfs /run/systemd || exit 125\n"
+        "dbus-daemon --system --nofork --nopidfile &\n"
+        "for i in $(seq 100); do [ -S /run/dbus/system_bus_socket ] && break; sleep 0.1; done\n"
+        "exec \"$@\"\n";
+    process_ = StartChild({"unshare", "-m", "--propagation", "private", "sh", "-c", script, "sh", OrdinaryUserTool(),
+                           "--stderr", log_, "dbus-run-session", "--", "gnome-shell", "--nested", "--wayland"},
+                          {"DISPLAY=" + outer_, "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "WAYLAND_DISPLAY=",
+                           "MUTTER_DEBUG_DUMMY_MODE_SPECS=" + std::to_string(width_) + "x" + std::to_string(height_),
+                           "LIBGL_ALWAYS_SOFTWARE=1", "XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=GNOME"},
+                          kEndGroupOnRequest);
+    const std::string mark = "Using public X11 display ";
+    const bool ready = WaitUntil(
+        [&] {
+            const std::string log = ReadAll(log_);
+            const size_t at = log.find(mark);
+            if (at == std::string::npos || log.find("GNOME Shell started") == std::string::npos) return false;
+            xDisplay_ = log.substr(at + mark.size(), log.find_first_of(", \n", at + mark.size()) - at - mark.size());
+            xAuthority_ = ScanRuntime(".mutter-Xwaylandauth.");
+            return !xAuthority_.empty() && !waylandDisplay_.empty();
+        },
+        60000);
+    if (!ready || !process_->Running()) return false;
+    // The shell opens on its overview: Escape shows the desktop.
+    auto key = StartChild({"xdotool", "key", "Escape"}, {"DISPLAY=" + outer_}, kEndOnRequest);
+    return key->WaitExit(10000) == 0;
 }
 
 bool WaylandSession::AdmitRoot() {

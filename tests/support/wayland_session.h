@@ -1,6 +1,6 @@
 #pragma once
-// A Wayland session for end-to-end tests: a real compositor (sway or weston)
-// nested in an X server of the test's own through its X11 back
+// A Wayland session for end-to-end tests: a real compositor (sway, weston or
+// GNOME Shell) nested in an X server of the test's own through its X11 back
 // end, run as an ordinary user with its XWayland. The outer X server's
 // pointer, moved with xdotool, is the session's pointer; the session's
 // clients run as the same ordinary user.
@@ -15,7 +15,7 @@ namespace zx::test {
 
 class WaylandSession {
 public:
-    // Starts `compositor` ("sway" or "weston") on the X server
+    // Starts `compositor` ("sway", "weston" or "gnome-shell") on the X server
     // `outerDisplay` with an output of width x height at its top-left corner,
     // and waits until its XWayland takes clients; Error() says what failed.
     WaylandSession(const std::string& compositor, const std::string& outerDisplay, int width, int height);
@@ -39,13 +39,18 @@ public:
 private:
     bool StartSway();
     bool StartWeston();
+    bool StartGnomeShell();
+    // The path of an entry of the runtime folder whose name starts with
+    // `prefix` ("" when none), and the compositor's socket into
+    // waylandDisplay_ once there.
+    std::string ScanRuntime(const std::string& prefix);
     // Lets root on the XWayland display, which admits only its own user.
     bool AdmitRoot();
 
     std::string compositor_, outer_;
     int width_, height_;
     TempDir work_{"zx-wayland-"};
-    std::string runtime_, log_, xDisplay_, waylandDisplay_;
+    std::string runtime_, log_, xDisplay_, waylandDisplay_, xAuthority_;
     std::unique_ptr<ChildProcess> process_;
     std::string error_;
 };

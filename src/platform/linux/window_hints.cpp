@@ -21,19 +21,11 @@
 namespace zx {
 namespace {
 
-xcb_atom_t Atom(xcb_connection_t* c, const char* name) {
-    auto* reply =
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
-    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
-    std::free(reply);
-    return atom;
-}
-
 // Adds the skip states to the window's _NET_WM_STATE, keeping the ones
 // already there. The toolkit merges its own states into the property when it
 // maps the window, so these stay.
 void AddSkipStates(xcb_connection_t* c, xcb_window_t window) {
-    const xcb_atom_t state = Atom(c, "_NET_WM_STATE");
+    const xcb_atom_t state = InternAtom(c, "_NET_WM_STATE");
     std::vector<xcb_atom_t> atoms;
     auto* reply = xcb_get_property_reply(c, xcb_get_property(c, 0, window, state, XCB_ATOM_ATOM, 0, 64), nullptr);
     if (reply && reply->format == 32 && reply->type == XCB_ATOM_ATOM) {
@@ -42,7 +34,7 @@ void AddSkipStates(xcb_connection_t* c, xcb_window_t window) {
     }
     std::free(reply);
     for (const char* name : {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER"}) {
-        const xcb_atom_t a = Atom(c, name);
+        const xcb_atom_t a = InternAtom(c, name);
         bool present = false;
         for (xcb_atom_t have : atoms) present = present || have == a;
         if (!present) atoms.push_back(a);
@@ -52,6 +44,14 @@ void AddSkipStates(xcb_connection_t* c, xcb_window_t window) {
 }
 
 }  // namespace
+
+uint32_t InternAtom(xcb_connection_t* c, const char* name) {
+    auto* reply =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(std::strlen(name)), name), nullptr);
+    const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+    std::free(reply);
+    return atom;
+}
 
 xcb_connection_t* X11Connection() {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
@@ -132,11 +132,11 @@ QMargins ExpectedFrame(QWidget& window) {
     xcb_connection_t* c = X11Connection();
     if (!c) return {};
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-    const xcb_atom_t request = Atom(c, "_NET_REQUEST_FRAME_EXTENTS");
-    const xcb_atom_t extents = Atom(c, "_NET_FRAME_EXTENTS");
+    const xcb_atom_t request = InternAtom(c, "_NET_REQUEST_FRAME_EXTENTS");
+    const xcb_atom_t extents = InternAtom(c, "_NET_FRAME_EXTENTS");
     bool offered = false;
     auto* supported = xcb_get_property_reply(
-        c, xcb_get_property(c, 0, root, Atom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 1024), nullptr);
+        c, xcb_get_property(c, 0, root, InternAtom(c, "_NET_SUPPORTED"), XCB_ATOM_ATOM, 0, 1024), nullptr);
     if (supported && supported->format == 32) {
         const auto* atoms = static_cast<const xcb_atom_t*>(xcb_get_property_value(supported));
         const int n = xcb_get_property_value_length(supported) / 4;

@@ -4,6 +4,7 @@
 // every other window is marked so that taskbars, pagers and window switchers
 // leave it out.
 #include <QMargins>
+#include <cstdint>
 
 class QWidget;
 
@@ -13,6 +14,9 @@ namespace zx {
 
 // The toolkit's connection to the X server; nullptr off X11.
 xcb_connection_t* X11Connection();
+// The atom named `name` on `c` (made when new); XCB_ATOM_NONE (0) when the
+// server does not answer.
+uint32_t InternAtom(xcb_connection_t* c, const char* name);
 
 // Marks `window` as a secondary window of the program: no taskbar or pager
 // entry of its own and, when `owner` is given, a transient of the owner's
