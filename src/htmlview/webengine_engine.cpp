@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "htmlview/bounded_images.h"
 #include "htmlview/drag_origin.h"
+#include "htmlview/page_cover.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -119,6 +120,10 @@ std::string DefaultChromiumFlags() {
     std::string flags =
         "--renderer-process-limit=1 --in-process-gpu --disable-gpu --js-flags=--max-old-space-size=32"
         " --enable-low-end-device-mode";
+    // The engine would keep showing a page's last picture after a new page
+    // of the same origin (all the views' pages) has begun, until that one
+    // paints content: the new page shows from its first frame.
+    flags += " --disable-features=PaintHolding,PaintHoldingCrossOrigin";
     // The zygote and a renderer process apart from the program exist for the
     // sandbox. Without it they only keep a second copy of the engine's heaps
     // and start-up (about 10 MiB), so the pages render in the program itself.
@@ -175,6 +180,10 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
         return pass;
     };
     view_->setPage(page_);
+    // A new text replaces the page at once: until the new page has drawn,
+    // the view shows its background, never the page before.
+    cover_ = new PageCover(view_, page_);
+    QObject::connect(page_, &QWebEnginePage::renderProcessTerminated, cover_, &PageCover::Uncover);
     QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [] { PageLoaded(); });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
     RecordDraggedImageOrigins();
@@ -192,6 +201,7 @@ QWidget* WebEngineEngine::Widget() {
 void WebEngineEngine::Navigate(const std::string& url) {
     const QUrl target = QUrl::fromUserInput(ToQString(url));
     AllowLocalFilesFor(page_->settings(), target.isLocalFile());
+    cover_->Cover();
     page_->LoadOwn(target);
 }
 
@@ -205,6 +215,7 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
     // digits and "-._~" written as %XX. A longer one shows as an empty page
     // at once.
     if (EncodedLength(html) > kLongestEngineAddress) html.clear();
+    cover_->Cover();
     page_->SetContentOwn(html);
 }
 
