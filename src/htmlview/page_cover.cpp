@@ -95,8 +95,9 @@ void PageCover::Uncover() {
 }
 
 void PageCover::Probe() {
+    if (!isVisible()) rule_.Unseen(SteadyMs());
     if (rule_.Expired(SteadyMs())) return Uncover();
-    if (asking_) return;
+    if (asking_ || !isVisible()) return;
     asking_ = true;
     QPointer<PageCover> self(this);
     page_->runJavaScript(QString::fromLatin1(kProbeScript), QWebEngineScript::ApplicationWorld,

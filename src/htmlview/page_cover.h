@@ -29,6 +29,9 @@ public:
     // `documentBegan` (wall clock) and has or has not drawn. True when the
     // cover goes now: a document begun after the text has drawn.
     bool Answered(int64_t steadyMs, double documentBegan, bool drawn);
+    // The view is not on screen: the engine draws nothing for it. The bounds
+    // count from when it shows again.
+    void Unseen(int64_t steadyMs) { givenAt_ = lastAnswer_ = steadyMs; }
     // True when a bound has run out at `steadyMs`; the cover goes.
     bool Expired(int64_t steadyMs);
     bool Covered() const { return covered_; }

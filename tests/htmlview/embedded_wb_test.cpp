@@ -253,6 +253,12 @@ TEST(CoverRule, GoesOnlyForTheNewPageOrAtABound) {
         {"answers keep the cover", {{2000, 999, true}, {4000, 1200, false}}, 4000 + kSilence - 1, true},
         {"however it answers, the bound", {{kLongest - 10, 999, false}}, kLongest, false},
     };
+    // Unseen, the view waits without an answer; the bounds count once it shows.
+    CoverRule unseen;
+    unseen.TextGiven(0, 1000);
+    unseen.Unseen(kLongest * 2);
+    EXPECT_FALSE(unseen.Expired(kLongest * 2 + kSilence - 1));
+    EXPECT_TRUE(unseen.Expired(kLongest * 2 + kSilence));
     for (const auto& row : rows) {
         CoverRule rule;
         EXPECT_FALSE(rule.Answered(10, 2000, true)) << "nothing to cover yet";
