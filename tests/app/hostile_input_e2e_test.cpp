@@ -390,13 +390,16 @@ TEST_F(HostileInputE2E, EveryRowStaysBoundedAndEndsHonestly) {
         // socket error's box. Then another process of the user has lowered
         // the program's limit so far that one descriptor is left, which the
         // folder takes, and the socket finds none: the box of that socket
-        // error, and the program goes on. (The first run also
+        // error, and the program goes on. Only where the pages render in a
+        // process apart: as root the engine runs inside the program, and
+        // starved of descriptors it may end the process while it draws. (The first run also
         // lets the sanitizer of the test build know the objects on the way,
         // which it checks through a pipe it could not make later.)
         {"Download without a descriptor for its socket",
          [&](Desk& d, const fs::path&) {
              const pid_t program = d.copy().Pid();
              for (const bool squeezed : {false, true}) {
+                 if (squeezed && !asOrdinary) break;
                  SCOPED_TRACE(squeezed ? "squeezed" : "refused");
                  const std::set<int> before = Descriptors(program);
                  ASSERT_NO_FATAL_FAILURE(d.ClickButton(58));
