@@ -3,7 +3,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QPalette>
+#include <QPainter>
 #include <QPointer>
 #include <QTimer>
 #include <QWebEnginePage>
@@ -66,7 +66,7 @@ PageCover::PageCover(QWidget* view, QWebEnginePage* page)
     : QWidget(view), view_(view), page_(page), probe_(new QTimer(this)) {
     // Drops and clicks go to the page beneath.
     setAttribute(Qt::WA_TransparentForMouseEvents);
-    setAutoFillBackground(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     hide();
     probe_->setInterval(kProbeEveryMs);
     connect(probe_, &QTimer::timeout, this, &PageCover::Probe);
@@ -76,9 +76,7 @@ PageCover::PageCover(QWidget* view, QWebEnginePage* page)
 
 void PageCover::Cover() {
     rule_.TextGiven(SteadyMs(), static_cast<double>(QDateTime::currentMSecsSinceEpoch()));
-    QPalette palette;
-    palette.setColor(QPalette::Window, page_->backgroundColor());
-    setPalette(palette);
+    colour_ = page_->backgroundColor();
     setGeometry(view_->rect());
     raise();
     show();
@@ -109,6 +107,10 @@ void PageCover::Probe() {
                              if (self->rule_.Answered(SteadyMs(), values[0].toDouble(), values[1].toBool()))
                                  self->Uncover();
                          });
+}
+
+void PageCover::paintEvent(QPaintEvent*) {
+    QPainter(this).fillRect(rect(), colour_);
 }
 
 bool PageCover::eventFilter(QObject*, QEvent* event) {

@@ -55,6 +55,7 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void Probe();
@@ -62,6 +63,7 @@ private:
     QWidget* view_;
     QWebEnginePage* page_;
     QTimer* probe_;
+    QColor colour_;  // the page's background, whatever the program's style sheet says
     CoverRule rule_;
     bool asking_ = false;  // a probe is on its way
 };
