@@ -120,10 +120,6 @@ std::string DefaultChromiumFlags() {
     std::string flags =
         "--renderer-process-limit=1 --in-process-gpu --disable-gpu --js-flags=--max-old-space-size=32"
         " --enable-low-end-device-mode";
-    // The engine would keep showing a page's last picture after a new page
-    // of the same origin (all the views' pages) has begun, until that one
-    // paints content: the new page shows from its first frame.
-    flags += " --disable-features=PaintHolding,PaintHoldingCrossOrigin";
     // The zygote and a renderer process apart from the program exist for the
     // sandbox. Without it they only keep a second copy of the engine's heaps
     // and start-up (about 10 MiB), so the pages render in the program itself.
