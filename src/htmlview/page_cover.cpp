@@ -16,18 +16,20 @@ namespace {
 constexpr int kProbeEveryMs = 50;
 
 // Run in a script world of the program's own, which the page cannot see or
-// change. Once per document it waits for three frames: the third begins only
-// after the first one's picture has replaced the one before on screen. It
-// answers when the document began and whether those frames have passed.
+// change. Once per document it notes the text it was first probed for and
+// waits for three frames: the third begins only after the first one's
+// picture has replaced the one before on screen. It answers when the
+// document began, that text, and whether those frames have passed.
 constexpr char kProbeScript[] = R"(
-(function () {
+(function (text) {
     if (window.zxFrames === undefined) {
+        window.zxText = text;
         window.zxFrames = 0;
         var next = function () { if (++window.zxFrames < 3) requestAnimationFrame(next); };
         requestAnimationFrame(next);
     }
-    return [performance.timeOrigin, window.zxFrames >= 3];
-})())";
+    return [performance.timeOrigin, window.zxText, window.zxFrames >= 3];
+})(%1))";
 
 int64_t SteadyMs() {
     static QElapsedTimer clock = [] {
@@ -44,13 +46,14 @@ void CoverRule::TextGiven(int64_t steadyMs, double wallMs) {
     covered_ = true;
     givenAt_ = lastAnswer_ = steadyMs;
     givenWall_ = wallMs;
+    ++text_;
 }
 
-bool CoverRule::Answered(int64_t steadyMs, double documentBegan, bool drawn) {
+bool CoverRule::Answered(int64_t steadyMs, double documentBegan, int firstText, bool drawn) {
     if (!covered_) return false;
     lastAnswer_ = steadyMs;
     // An answer from the page before the text: it may still be on screen.
-    if (documentBegan < givenWall_ || !drawn) return false;
+    if (firstText != text_ || documentBegan < givenWall_ - kClockSlackMs || !drawn) return false;
     covered_ = false;
     return true;
 }
@@ -98,13 +101,14 @@ void PageCover::Probe() {
     if (asking_ || !isVisible()) return;
     asking_ = true;
     QPointer<PageCover> self(this);
-    page_->runJavaScript(QString::fromLatin1(kProbeScript), QWebEngineScript::ApplicationWorld,
+    page_->runJavaScript(QString::fromLatin1(kProbeScript).arg(rule_.Text()), QWebEngineScript::ApplicationWorld,
                          [self](const QVariant& answer) {
                              if (!self) return;
                              self->asking_ = false;
                              const QVariantList values = answer.toList();
-                             if (values.size() != 2) return;
-                             if (self->rule_.Answered(SteadyMs(), values[0].toDouble(), values[1].toBool()))
+                             if (values.size() != 3) return;
+                             if (self->rule_.Answered(SteadyMs(), values[0].toDouble(), values[1].toInt(),
+                                                      values[2].toBool()))
                                  self->Uncover();
                          });
 }

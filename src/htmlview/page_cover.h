@@ -23,12 +23,18 @@ public:
     // Whatever the engine answers, the cover goes after this long.
     static constexpr int64_t kLongestCoverMs = 30000;
 
-    // A new text went to the engine.
+    // The engine's clock for its documents may run a little apart from ours.
+    static constexpr double kClockSlackMs = 1000;
+
+    // A new text went to the engine; the probes of this text carry the
+    // number Text() gives from now on.
     void TextGiven(int64_t steadyMs, double wallMs);
+    int Text() const { return text_; }
     // The engine answered a probe: its current document began at
-    // `documentBegan` (wall clock) and has or has not drawn. True when the
-    // cover goes now: a document begun after the text has drawn.
-    bool Answered(int64_t steadyMs, double documentBegan, bool drawn);
+    // `documentBegan` (wall clock), was first probed for text `firstText`
+    // and has or has not drawn. True when the cover goes now: a document
+    // first seen for this text, begun about after it, has drawn.
+    bool Answered(int64_t steadyMs, double documentBegan, int firstText, bool drawn);
     // The view is not on screen: the engine draws nothing for it. The bounds
     // count from when it shows again.
     void Unseen(int64_t steadyMs) { givenAt_ = lastAnswer_ = steadyMs; }
@@ -41,6 +47,7 @@ private:
     int64_t givenAt_ = 0;     // steady
     int64_t lastAnswer_ = 0;  // steady: the text, or the last answer since
     double givenWall_ = 0;
+    int text_ = 0;
 };
 
 class PageCover : public QWidget {
