@@ -210,13 +210,9 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     if (hovered < 0) return;
     TEmbeddedWB* cell = Cells.at(static_cast<size_t>(hovered));
 
-    // Under the cell, pulled back to stay on the primary monitor.
-    int left = cell->x();
-    if (W < left + frmPopupForm->width()) left = W - frmPopupForm->width();
-    const QPoint place = ToGlobal(left, kBarHeight, primary);
-    PlaceIfMoved(frmPopupForm, place.x(), place.y());
-
     // Copy the page only where it differs; the actual-size view follows wb1.
+    // Before the popup moves: a view covers its old page as its text
+    // changes, and the move must not carry the old pictures under the cell.
     const std::string text = cell->HTMLCode().Text();
     if (!SameText(*frmPopupForm->wb1, text)) {
         frmPopupForm->wb1->HTMLCode().SetLines(cell->HTMLCode().Lines());
@@ -224,6 +220,12 @@ void TForm1::HoverUpdate(const Point& P, const Rect& primary) {
     }
     if (!SameText(*frmPopupForm->wb2, text)) frmPopupForm->wb2->HTMLCode().SetLines(cell->HTMLCode().Lines());
     if (!SameText(*frmPopupForm->wb3, text)) frmPopupForm->wb3->HTMLCode().SetLines(cell->HTMLCode().Lines());
+
+    // Under the cell, pulled back to stay on the primary monitor.
+    int left = cell->x();
+    if (W < left + frmPopupForm->width()) left = W - frmPopupForm->width();
+    const QPoint place = ToGlobal(left, kBarHeight, primary);
+    PlaceIfMoved(frmPopupForm, place.x(), place.y());
 
     // Under the cell also inside a Wayland session, where a managed preview
     // would be tiled or centred.

@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "htmlview/bounded_images.h"
 #include "htmlview/drag_origin.h"
+#include "htmlview/page_cover.h"
 #include "htmlview/webengine_widgets.h"
 #include "qtext/qt_text.h"
 
@@ -171,6 +172,10 @@ WebEngineEngine::WebEngineEngine(QWebEngineProfile* profile, const HtmlViewOptio
         return pass;
     };
     view_->setPage(page_);
+    // A new text replaces the page at once: until the new page has drawn,
+    // the view shows its background, never the page before.
+    cover_ = new PageCover(view_, page_);
+    QObject::connect(page_, &QWebEnginePage::renderProcessTerminated, cover_, &PageCover::Uncover);
     QObject::connect(page_, &QWebEnginePage::loadFinished, page_, [] { PageLoaded(); });
     view_->setContextMenuPolicy(Qt::DefaultContextMenu);
     RecordDraggedImageOrigins();
@@ -188,6 +193,7 @@ QWidget* WebEngineEngine::Widget() {
 void WebEngineEngine::Navigate(const std::string& url) {
     const QUrl target = QUrl::fromUserInput(ToQString(url));
     AllowLocalFilesFor(page_->settings(), target.isLocalFile());
+    cover_->Cover();
     page_->LoadOwn(target);
 }
 
@@ -201,6 +207,7 @@ void WebEngineEngine::LoadDocumentText(const std::string& text) {
     // digits and "-._~" written as %XX. A longer one shows as an empty page
     // at once.
     if (EncodedLength(html) > kLongestEngineAddress) html.clear();
+    cover_->Cover();
     page_->SetContentOwn(html);
 }
 

@@ -11,6 +11,7 @@ namespace zx {
 
 class WebEngineView;
 class WebEnginePage;
+class PageCover;
 
 class WebEngineEngine : public HtmlEngine {
 public:
@@ -28,6 +29,7 @@ private:
     WebEngineView* view_;
     WebEnginePage* page_;
     bool fitImage_;
+    PageCover* cover_ = nullptr;  // over the view while a new text replaces its page
 };
 
 // The Chromium switches the program runs its engine with: one renderer

@@ -9,6 +9,7 @@
 
 #include "base/exception.h"
 #include "htmlview/drag_origin.h"
+#include "htmlview/page_cover.h"
 #include "htmlview/webengine_widgets.h"
 #include "support/headless_engine.h"
 
@@ -226,6 +227,53 @@ TEST(DraggedImageAddress, TheFirstImageSourceWhenItIsAWebAddress) {
         {"", ""},
     };
     for (const auto& row : rows) EXPECT_EQ(DraggedImageAddress(row.html), row.address) << row.html;
+}
+
+// The cover over a view goes once a document first seen for the new text,
+// begun about after it, has drawn, or when the engine stays silent or a
+// bound runs out; never for an answer of the page before.
+TEST(CoverRule, GoesOnlyForTheNewPageOrAtABound) {
+    constexpr int64_t kSilence = CoverRule::kLongestSilenceMs, kLongest = CoverRule::kLongestCoverMs;
+    struct Answer {
+        int64_t at;
+        double began;  // wall clock; the text, the first, was given at 1000
+        int text;      // the text the document was first probed for
+        bool drawn;
+    };
+    const struct {
+        const char* name;
+        std::vector<Answer> answers;
+        int64_t expiredAt;  // asked last; 0: not asked
+        bool covered;
+    } rows[] = {
+        {"the new page drew", {{100, 1000, 1, true}}, 0, false},
+        {"the engine's clock runs a little behind", {{100, 990, 1, true}}, 0, false},
+        {"the new page has not drawn yet", {{100, 1001, 1, false}}, 0, true},
+        {"the old page drew", {{100, 5000, 0, true}, {200, -1, 1, true}}, 0, true},
+        {"the engine answers nothing", {}, kSilence - 1, true},
+        {"the engine answered nothing for too long", {}, kSilence, false},
+        {"answers keep the cover", {{2000, 1200, 0, true}, {4000, 1200, 1, false}}, 4000 + kSilence - 1, true},
+        {"however it answers, the bound", {{kLongest - 10, 1200, 1, false}}, kLongest, false},
+    };
+    // Unseen, the view waits without an answer; the bounds count once it shows.
+    CoverRule unseen;
+    unseen.TextGiven(0, 1000);
+    unseen.Unseen(kLongest * 2);
+    EXPECT_FALSE(unseen.Expired(kLongest * 2 + kSilence - 1));
+    EXPECT_TRUE(unseen.Expired(kLongest * 2 + kSilence));
+    for (const auto& row : rows) {
+        CoverRule rule;
+        EXPECT_FALSE(rule.Answered(10, 2000, 0, true)) << "nothing to cover yet";
+        rule.TextGiven(0, 1000);
+        ASSERT_EQ(rule.Text(), 1);
+        for (const Answer& a : row.answers) rule.Answered(a.at, a.began, a.text, a.drawn);
+        if (row.expiredAt) rule.Expired(row.expiredAt);
+        EXPECT_EQ(rule.Covered(), row.covered) << row.name;
+        // A new text covers again, whatever came before.
+        rule.TextGiven(100000, 5000);
+        EXPECT_TRUE(rule.Covered()) << row.name;
+        EXPECT_FALSE(rule.Answered(100001, 5000, 1, true)) << row.name;
+    }
 }
 
 }  // namespace
