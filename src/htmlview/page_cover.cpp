@@ -101,16 +101,16 @@ void PageCover::Probe() {
     if (asking_ || !isVisible()) return;
     asking_ = true;
     QPointer<PageCover> self(this);
-    page_->runJavaScript(QString::fromLatin1(kProbeScript).arg(rule_.Text()), QWebEngineScript::ApplicationWorld,
-                         [self](const QVariant& answer) {
-                             if (!self) return;
-                             self->asking_ = false;
-                             const QVariantList values = answer.toList();
-                             if (values.size() != 3) return;
-                             if (self->rule_.Answered(SteadyMs(), values[0].toDouble(), values[1].toInt(),
-                                                      values[2].toBool()))
-                                 self->Uncover();
-                         });
+    page_->runJavaScript(
+        QString::fromLatin1(kProbeScript).arg(rule_.Text()), QWebEngineScript::ApplicationWorld,
+        [self](const QVariant& answer) {
+            if (!self) return;
+            self->asking_ = false;
+            const QVariantList values = answer.toList();
+            if (values.size() != 3) return;
+            if (self->rule_.Answered(SteadyMs(), values[0].toDouble(), values[1].toInt(), values[2].toBool()))
+                self->Uncover();
+        });
 }
 
 void PageCover::paintEvent(QPaintEvent*) {

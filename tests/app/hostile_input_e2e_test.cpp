@@ -179,7 +179,8 @@ long HardDescriptorLimit(pid_t pid) {
 // command (the helper that becomes the program's ordinary user).
 class DescriptorSqueeze {
 public:
-    DescriptorSqueeze(pid_t pid, int most, const std::string& as) : pid_(pid), as_(as), hard_(HardDescriptorLimit(pid)) {
+    DescriptorSqueeze(pid_t pid, int most, const std::string& as)
+        : pid_(pid), as_(as), hard_(HardDescriptorLimit(pid)) {
         held_ = hard_ > most && Set(most);
     }
     ~DescriptorSqueeze() {
@@ -370,7 +371,10 @@ TEST_F(HostileInputE2E, EveryRowStaysBoundedAndEndsHonestly) {
              ASSERT_NO_FATAL_FAILURE(StepPreview(d, 118 + 78, kSmallColour, kHugeColour));
              ASSERT_NO_FATAL_FAILURE(StepPreview(d, 118, kHugeColour, kSmallColour));
          },
-         1000, 40, [&](Desk& d) { ASSERT_NO_FATAL_FAILURE(d.Load({nginx.Url("/huge.png"), nginx.Url("/small.png")})); }},
+         1000, 40,
+         [&](Desk& d) {
+             ASSERT_NO_FATAL_FAILURE(d.Load({nginx.Url("/huge.png"), nginx.Url("/small.png")}));
+         }},
         // Last: Download against a port nobody listens on fails with the
         // socket error's box. Then another process of the user has lowered
         // the program's limit so far that one descriptor is left, which the
