@@ -205,7 +205,7 @@ TEST_F(BarEndToEndTest, TopEdgeRevealsRestingOpensThePreviewAndLeavingDownwardsH
 
         // Down into the popup: both stay.
         Pointer(300, 200);
-        Sleep(600);
+        Sleep(600);  // a fixed wait: it proves that nothing hides in three ticks
         EXPECT_TRUE(x.FindViewable("Form1"));
         EXPECT_TRUE(x.FindViewable("Popup Form"));
 
@@ -382,7 +382,7 @@ TEST_F(BarEndToEndTest, SplashIsPaintedTheBarIsTheOnlyTaskbarEntryAndEscapeLeave
     ASSERT_TRUE(WaitUntil([&] { return x.Property32(x.Root(), "_NET_ACTIVE_WINDOW") == std::vector{about.id}; }, 5000))
         << "the about window has no focus";
     Key("Escape");
-    Sleep(1000);
+    Sleep(1000);  // a fixed wait: it proves that Escape does not close the window
     EXPECT_TRUE(x.FindViewable("Form2")) << "Escape closed the about window";
     Pointer(about.x + 169 + 11, about.y + 12 + 11);
     ASSERT_TRUE(Xdotool("click 1"));

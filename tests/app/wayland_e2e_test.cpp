@@ -309,7 +309,7 @@ TEST_P(WaylandDragTest, ANativeWaylandDragRevealsTheBar) {
     ASSERT_TRUE(WaitUntil([&] { return !SameRows(desktop_, 300, 100); }, 30000)) << "weston-dnd did not show";
     // Its items stand in a grid from (26, 48), one every 80 px across and down.
     Pointer(213, 315);
-    Sleep(300);
+    Sleep(300);  // paces the gesture: a hand rests before it presses
     ASSERT_TRUE(Xdotool("mousedown 1"));
     Glide(213, 315, 213, 200);
     const int cellX = CellLeft(3) + kCellWidth / 2;
