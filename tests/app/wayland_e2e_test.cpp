@@ -340,17 +340,19 @@ TEST_P(WaylandDragTest, ANativeWaylandDragRevealsTheBar) {
     StopProgram();
 }
 
-INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway", "weston"),
-                         [](const testing::TestParamInfo<const char*>& param) {
-                             return std::string(param.param) == "sway" ? "Sway" : "Weston";
-                         });
+INSTANTIATE_TEST_SUITE_P(Compositors, WaylandTest, testing::Values("sway"),
+                         [](const testing::TestParamInfo<const char*>&) { return std::string("Sway"); });
 
-// GNOME Shell nested in an X server is run by hand
-// (--gtest_also_run_disabled_tests): in two runs of three it tells XWayland
-// nothing when the pointer first leaves the bar after the start, so the
-// bar stays shown, and a test that fails by chance has no place in the suite.
-INSTANTIATE_TEST_SUITE_P(DISABLED_ByHand, WaylandTest, testing::Values("gnome-shell"),
-                         [](const testing::TestParamInfo<const char*>&) { return std::string("GnomeShell"); });
+// Run by hand (--gtest_also_run_disabled_tests), since a test that fails by
+// chance has no place in the suite. GNOME Shell nested in an X server, in two
+// runs of three, tells XWayland nothing when the pointer first leaves the bar
+// after the start, so the bar stays shown. Weston at times hands XWayland the
+// pointer at x 0 or 1 wherever it rests, so no preview opens under the cell
+// (one full run in three on a busy machine).
+INSTANTIATE_TEST_SUITE_P(DISABLED_ByHand, WaylandTest, testing::Values("gnome-shell", "weston"),
+                         [](const testing::TestParamInfo<const char*>& param) {
+                             return std::string(param.param) == "weston" ? "Weston" : "GnomeShell";
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Browser, WaylandDragTest, testing::Values("sway"),
                          [](const testing::TestParamInfo<const char*>&) { return std::string("Sway"); });
