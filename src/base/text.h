@@ -39,4 +39,11 @@ inline bool IsControlByte(unsigned char c) {
     return c < 0x20 || c == 0x7f;
 }
 
+// Whether any byte of `text` is a C0 control character or DEL.
+inline bool HasControlByte(std::string_view text) {
+    for (const char c : text)
+        if (IsControlByte(static_cast<unsigned char>(c))) return true;
+    return false;
+}
+
 }  // namespace zx

@@ -1,6 +1,5 @@
 #include <sys/xattr.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
@@ -47,9 +46,7 @@ std::optional<std::string> ReadOriginAttribute(const std::string& localPath) {
     // A web address has no control characters: a value with a line break,
     // NUL or the like is no address a browser stored, and would split or cut
     // the page made from it.
-    const bool control =
-        std::any_of(url.begin(), url.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
-    if (url.empty() || control) {
+    if (url.empty() || HasControlByte(url)) {
         qCDebug(lcOrigin, "origin of %s ignored: it holds no web address", localPath.c_str());
         return std::nullopt;
     }

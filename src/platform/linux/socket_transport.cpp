@@ -84,7 +84,7 @@ int64_t DeadlineAfter(int timeoutMs) {
 // characters, no longer than a name can be.
 bool LookupName(const std::string& host) {
     if (host.empty() || host.size() > 1024) return false;
-    return std::none_of(host.begin(), host.end(), [](char c) { return IsControlByte(static_cast<unsigned char>(c)); });
+    return !HasControlByte(host);
 }
 
 // The first address of the family on a line start of the lookup's output.
