@@ -127,7 +127,9 @@ protected:
     void Cover(Under under) {
         if (under == Under::Desktop) return;
         if (under == Under::WaylandWindow) {
-            clients_.push_back(session_->StartClient({"foot", "--maximized"}));
+            // Foot runs a command of its own: the ordinary user's login shell
+            // may refuse logins, and foot closes when its command ends.
+            clients_.push_back(session_->StartClient({"foot", "--maximized", "sleep", "3600"}));
             // Foot says nothing to X; its picture on the outer screen does.
             ASSERT_TRUE(WaitUntil([&] { return !SameRows(desktop_, 300, 100); }, 30000)) << "foot did not show";
         } else {
