@@ -133,7 +133,9 @@ protected:
         fs::create_directories(profile);
         fs::create_directories(Work("home"));
         std::vector<std::string> argv;
-        std::vector<std::string> env = {"DISPLAY=" + display_, "HOME=" + Work("home")};
+        // A desktop session speaks UTF-8. Under the C locale Firefox names
+        // its window for X only "Mozilla Firefox", without the page's title.
+        std::vector<std::string> env = {"DISPLAY=" + display_, "HOME=" + Work("home"), "LC_ALL=C.UTF-8"};
         if (std::string(browser_) == "chromium") {
             argv = {"chromium",
                     "--no-first-run",
