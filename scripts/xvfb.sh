@@ -9,7 +9,9 @@ zx_start_xvfb() {
   local size=${1:-1280x1024x24} out n
   out=$(mktemp)
   # -displayfd: the server chooses a free display and writes its number.
-  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp 3>"$out" >/dev/null 2>&1 &
+  # -noreset: a reset when the last client leaves would drop clients that
+  # connect meanwhile.
+  Xvfb -displayfd 3 -screen 0 "$size" -nolisten tcp -noreset 3>"$out" >/dev/null 2>&1 &
   ZX_XVFB_PID=$!
   for _ in $(seq 150); do
     n=$(head -n1 "$out" 2>/dev/null)

@@ -129,9 +129,13 @@ int ChildProcess::Stop(int sig, int ms) {
 XServer::XServer(int width, int height) {
     int fds[2];
     if (pipe(fds) != 0) return;  // not close-on-exec: the server writes to fds[1]
-    process_ = StartChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
-                           std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp"},
-                          {}, kEndOnRequest);
+    // -noreset: a server that resets when its last client leaves drops
+    // clients connecting meanwhile, such as a window manager still starting
+    // while a probe comes and goes.
+    process_ =
+        StartChild({"Xvfb", "-displayfd", std::to_string(fds[1]), "-screen", "0",
+                    std::to_string(width) + "x" + std::to_string(height) + "x24", "-nolisten", "tcp", "-noreset"},
+                   {}, kEndOnRequest);
     close(fds[1]);
     // The number comes once the server listens; a server that dies closes the pipe.
     std::string number;
