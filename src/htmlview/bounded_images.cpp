@@ -20,9 +20,15 @@ constexpr char kScheme[] = "zx-image";
 
 // One picture on its way: the job the engine waits on and the transfer
 // that feeds it. Ends itself once the job is answered or gone.
+//
+// Each fetch has a network access manager of its own, which goes with it:
+// its connections, and the thread that reads them, end with the fetch. An
+// aborted transfer on a shared manager could leave its connection behind,
+// still reading an endless answer on the shared thread, which then served
+// no other picture.
 class ImageFetch : public QObject {
 public:
-    ImageFetch(QWebEngineUrlRequestJob* job, QNetworkAccessManager& network, const QUrl& web) : job_(job) {
+    ImageFetch(QWebEngineUrlRequestJob* job, const QUrl& web) : job_(job), network_(new QNetworkAccessManager(this)) {
         QNetworkRequest request(web);
         // Plain bytes: a compressed answer would let a small transfer grow
         // without bound while it is unpacked.
@@ -31,8 +37,8 @@ public:
         request.setRawHeader("Cache-Control", "no-cache");
         request.setMaximumRedirectsAllowed(5);
         request.setTransferTimeout(int(std::chrono::milliseconds(kImageTimeLimit).count()));
-        reply_ = network.get(request);
-        reply_->setParent(this);
+        // The reply belongs to the manager, which takes it along when it goes.
+        reply_ = network_->get(request);
         reply_->setReadBufferSize(1 << 20);
         connect(reply_, &QNetworkReply::readyRead, this, &ImageFetch::Take);
         connect(reply_, &QNetworkReply::finished, this, &ImageFetch::Finish);
@@ -83,6 +89,7 @@ private:
     }
 
     QPointer<QWebEngineUrlRequestJob> job_;
+    QNetworkAccessManager* network_;
     QPointer<QNetworkReply> reply_;
     QByteArray data_;
 };
@@ -96,11 +103,8 @@ public:
             job->fail(QWebEngineUrlRequestJob::RequestDenied);
             return;
         }
-        new ImageFetch(job, network_, web);
+        new ImageFetch(job, web);
     }
-
-private:
-    QNetworkAccessManager network_{this};
 };
 
 }  // namespace
