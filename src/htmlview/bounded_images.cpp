@@ -28,7 +28,7 @@ constexpr char kScheme[] = "zx-image";
 // no other picture.
 class ImageFetch : public QObject {
 public:
-    ImageFetch(QWebEngineUrlRequestJob* job, const QUrl& web) : job_(job), network_(new QNetworkAccessManager(this)) {
+    ImageFetch(QWebEngineUrlRequestJob* job, const QUrl& web) : job_(job) {
         QNetworkRequest request(web);
         // Plain bytes: a compressed answer would let a small transfer grow
         // without bound while it is unpacked.
@@ -38,7 +38,7 @@ public:
         request.setMaximumRedirectsAllowed(5);
         request.setTransferTimeout(int(std::chrono::milliseconds(kImageTimeLimit).count()));
         // The reply belongs to the manager, which takes it along when it goes.
-        reply_ = network_->get(request);
+        reply_ = (new QNetworkAccessManager(this))->get(request);
         reply_->setReadBufferSize(1 << 20);
         connect(reply_, &QNetworkReply::readyRead, this, &ImageFetch::Take);
         connect(reply_, &QNetworkReply::finished, this, &ImageFetch::Finish);
@@ -89,7 +89,6 @@ private:
     }
 
     QPointer<QWebEngineUrlRequestJob> job_;
-    QNetworkAccessManager* network_;
     QPointer<QNetworkReply> reply_;
     QByteArray data_;
 };
