@@ -280,9 +280,10 @@ TEST_F(BarEndToEndTest, PressesWhoseReleaseLandsElsewhereNeverKeepTheBarHidden) 
     StopProgram();
 }
 
-// A question opens centred across the primary monitor, whole and below the
-// rows of the bar and the preview, and stays above both while the tick goes
-// on revealing the bar and opening the preview under the resting pointer.
+// A question opens centred across the primary monitor and whole: below the
+// rows of the bar and the preview while the preview shows, centred on both
+// axes while it does not. It stays above both while the tick goes on
+// revealing the bar and opening the preview under the resting pointer.
 TEST_F(BarEndToEndTest, QuestionsOpenClearOfTheBarAndThePreviewAndStayAboveThem) {
     X11Probe x;
     ASSERT_TRUE(x.Connected());
@@ -294,13 +295,50 @@ TEST_F(BarEndToEndTest, QuestionsOpenClearOfTheBarAndThePreviewAndStayAboveThem)
         auto p = x.FindViewable("Popup Form");
         return p && p->x == 161 && p->y == 70;
     };
+    // The question's box with the window manager's frame (left, top, width,
+    // height).
+    struct Framed {
+        int left = -1, top = -1, width = 0, height = 0;
+    };
+    auto framedQuestion = [&]() -> Framed {
+        const auto box = x.FindViewable("Confirm");
+        if (!box) return {};
+        std::vector<uint32_t> frame = x.Property32(box->id, "_NET_FRAME_EXTENTS");
+        frame.resize(4);
+        return {box->x - static_cast<int>(frame[0]), box->y - static_cast<int>(frame[2]),
+                box->width + static_cast<int>(frame[0] + frame[1]),
+                box->height + static_cast<int>(frame[2] + frame[3])};
+    };
+    auto answerEscape = [&] {
+        const auto box = x.FindViewable("Confirm");
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(Xdotool("windowactivate --sync " + std::to_string(box->id) + " key Escape"));
+        EXPECT_TRUE(x.WaitGone("Confirm", 5000));
+    };
     Pointer(190, 30);
     ASSERT_TRUE(WaitUntil(previewAt161, 10000)) << "no preview";
 
-    // The Close button asks; the right zone has closed the preview.
+    // Asked while the preview shows (the window manager's close request, as
+    // the pointer stays on the cell): below the preview's rows.
+    x.RequestClose(x.FindViewable("Form1")->id);
+    ASSERT_TRUE(x.WaitViewable("Confirm", 10000)) << "no question";
+    const auto popup = x.FindViewable("Popup Form");
+    ASSERT_TRUE(popup) << "the preview went";
+    Framed q = framedQuestion();
+    EXPECT_LE(std::abs(q.left + q.width / 2 - kScreenWidth / 2), 2) << "not centred across the monitor";
+    EXPECT_GE(q.top, popup->y + popup->height) << "the question lies in the rows of the bar and the preview";
+    EXPECT_LE(q.top + q.height, kScreenHeight) << "the question is not whole";
+    ASSERT_NO_FATAL_FAILURE(answerEscape());
+
+    // The Close button asks once the right zone has closed the preview:
+    // centred on both axes, and above the preview that opens meanwhile.
     Pointer(kScreenWidth - 35, 10);
+    ASSERT_TRUE(WaitUntil([&] { return !x.FindViewable("Popup Form"); }, 10000)) << "the right zone kept the preview";
     ASSERT_TRUE(Xdotool("click 1"));
     ASSERT_TRUE(x.WaitViewable("Confirm", 10000)) << "no question";
+    q = framedQuestion();
+    EXPECT_LE(std::abs(q.left + q.width / 2 - kScreenWidth / 2), 2) << "not centred across the monitor";
+    EXPECT_LE(std::abs(q.top + q.height / 2 - kScreenHeight / 2), 2) << "not centred down the monitor";
     Pointer(195, 30);
     ASSERT_TRUE(WaitUntil(previewAt161, 10000)) << "no preview while the question is open";
     Pointer(300, 0);
@@ -308,24 +346,14 @@ TEST_F(BarEndToEndTest, QuestionsOpenClearOfTheBarAndThePreviewAndStayAboveThem)
     const auto shownBar = x.FindViewable("Form1");
     const auto shownPopup = x.FindViewable("Popup Form");
     ASSERT_TRUE(shownBox && shownBar && shownPopup) << "the question, the bar and the preview are not all shown";
-    const XWindowInfo &box = *shownBox, &bar = *shownBar, &popup = *shownPopup;
     EXPECT_TRUE(WaitUntil(
         [&] {
             const std::vector<uint32_t> stack = Stacking();
-            return Above(stack, box.id, bar.id) && Above(stack, box.id, popup.id);
+            return Above(stack, shownBox->id, shownBar->id) && Above(stack, shownBox->id, shownPopup->id);
         },
         5000))
         << "the question is not above the bar and the preview";
-    // The box with the window manager's frame (left, right, top, bottom).
-    std::vector<uint32_t> frame = x.Property32(box.id, "_NET_FRAME_EXTENTS");
-    frame.resize(4);
-    const int left = box.x - static_cast<int>(frame[0]), top = box.y - static_cast<int>(frame[2]);
-    const int width = box.width + static_cast<int>(frame[0] + frame[1]);
-    EXPECT_LE(std::abs(left + width / 2 - kScreenWidth / 2), 2) << "not centred across the monitor";
-    EXPECT_GE(top, popup.y + popup.height) << "the question lies in the rows of the bar and the preview";
-    EXPECT_LE(box.y + box.height + static_cast<int>(frame[3]), kScreenHeight) << "the question is not whole";
-    ASSERT_TRUE(Xdotool("windowactivate --sync " + std::to_string(box.id) + " key Escape"));
-    EXPECT_TRUE(x.WaitGone("Confirm", 5000));
+    ASSERT_NO_FATAL_FAILURE(answerEscape());
     StopProgram();
 }
 
