@@ -54,16 +54,6 @@ constexpr Case kCases[] = {
     {"an X11 window", Under::X11Window},
 };
 
-// An X11 connection to `display`, with $DISPLAY left at the outer server's.
-std::unique_ptr<X11Probe> ProbeOn(const std::string& display) {
-    const char* set = std::getenv("DISPLAY");
-    const std::string outer = set ? set : "";
-    setenv("DISPLAY", display.c_str(), 1);
-    auto probe = std::make_unique<X11Probe>();
-    setenv("DISPLAY", outer.c_str(), 1);
-    return probe;
-}
-
 class WaylandTest : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
@@ -78,7 +68,7 @@ protected:
         Pointer(500, 400);
         session_ = std::make_unique<WaylandSession>(compositor, outer_->Display(), kWidth, kHeight);
         ASSERT_TRUE(session_->Started()) << session_->Error();
-        x_ = ProbeOn(session_->XDisplay());
+        x_ = std::make_unique<X11Probe>(session_->XDisplay());
         ASSERT_TRUE(x_->Connected()) << "no connection to " << session_->XDisplay();
         screen_ = std::make_unique<X11Probe>();
     }

@@ -21,9 +21,9 @@ xcb_atom_t InternAtom(xcb_connection_t* c, const char* name) {
 }
 }  // namespace
 
-X11Probe::X11Probe() {
+X11Probe::X11Probe(const std::string& display) {
     int screen = 0;
-    xcb_connection_t* c = xcb_connect(nullptr, &screen);
+    xcb_connection_t* c = xcb_connect(display.empty() ? nullptr : display.c_str(), &screen);
     if (xcb_connection_has_error(c)) {
         xcb_disconnect(c);
         return;

@@ -22,7 +22,7 @@ struct XWindowInfo {
 
 class X11Probe {
 public:
-    X11Probe();  // connects to $DISPLAY
+    explicit X11Probe(const std::string& display = "");  // "": $DISPLAY
     ~X11Probe();
     X11Probe(const X11Probe&) = delete;
     X11Probe& operator=(const X11Probe&) = delete;
