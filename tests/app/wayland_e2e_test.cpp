@@ -65,12 +65,11 @@ protected:
         outer_ = std::make_unique<XServer>(kWidth, kHeight);
         ASSERT_TRUE(outer_->Started()) << "no X server";
         setenv("DISPLAY", outer_->Display().c_str(), 1);
-        Pointer(500, 400);
+        ASSERT_TRUE(Xdotool("mousemove 500 400"));
         session_ = std::make_unique<WaylandSession>(compositor, outer_->Display(), kWidth, kHeight);
         ASSERT_TRUE(session_->Started()) << session_->Error();
         x_ = std::make_unique<X11Probe>(session_->XDisplay());
         ASSERT_TRUE(x_->Connected()) << "no connection to " << session_->XDisplay();
-        screen_ = std::make_unique<X11Probe>();
     }
 
     void TearDown() override {
@@ -78,7 +77,6 @@ protected:
         clients_.clear();
         app_.reset();
         x_.reset();
-        screen_.reset();
         session_.reset();
         outer_.reset();
     }
@@ -93,7 +91,7 @@ protected:
     // last and is only touched.
     bool Gnome() const { return std::string(compositor_) == "gnome-shell"; }
     bool Weston() const { return std::string(compositor_) == "weston"; }
-    void Pointer(int x, int y) { ASSERT_TRUE(Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y))); }
+    void Pointer(int x, int y) { ASSERT_TRUE(session_->Pointer(x, y)); }
     // From (x0, y0) to (x1, y1) in a hand's few steps, each seen by the
     // compositor.
     void Glide(int x0, int y0, int x1, int y1) {
@@ -120,7 +118,7 @@ protected:
             // Foot runs a command of its own: the ordinary user's login shell
             // may refuse logins, and foot closes when its command ends.
             clients_.push_back(session_->StartClient({"foot", "--maximized", "sleep", "3600"}));
-            // Foot says nothing to X; its picture on the outer screen does.
+            // Foot says nothing to X; its picture on the screen does.
             ASSERT_TRUE(WaitUntil([&] { return !SameRows(desktop_, 300, 100); }, 30000)) << "foot did not show";
         } else {
             clients_.push_back(session_->StartClient(
@@ -129,8 +127,8 @@ protected:
         }
     }
 
-    // The outer screen's rows from `top`, `count` high.
-    std::vector<uint32_t> Rows(int top, int count) { return screen_->Grab(0, top, kWidth, count); }
+    // The screen's rows from `top`, `count` high.
+    std::vector<uint32_t> Rows(int top, int count) { return session_->Grab(0, top, kWidth, count); }
     bool SameRows(const std::vector<uint32_t>& before, int top, int count) { return Rows(top, count) == before; }
 
     // Touches the top row and waits for the bar at the monitor's top-left
@@ -161,7 +159,7 @@ protected:
     const char* compositor_ = "";
     std::unique_ptr<XServer> outer_;
     std::unique_ptr<WaylandSession> session_;
-    std::unique_ptr<X11Probe> x_, screen_;
+    std::unique_ptr<X11Probe> x_;
     std::unique_ptr<ChildProcess> app_;
     std::vector<std::unique_ptr<ChildProcess>> clients_;
     std::string stderr_;
@@ -292,7 +290,7 @@ TEST_P(WaylandDragTest, AnImageDraggedOutOfChromiumLandsInACell) {
     ASSERT_TRUE(x_->WaitViewable("Popup Form", 5000)) << "no preview while dragging over cell 3";
     Sleep(700);
     ASSERT_TRUE(Xdotool("mouseup 1"));
-    EXPECT_TRUE(WaitUntil([&] { return red(screen_->Grab(CellLeft(3), 5, kCellWidth, 51)) > 1000; }, 10000))
+    EXPECT_TRUE(WaitUntil([&] { return red(session_->Grab(CellLeft(3), 5, kCellWidth, 51)) > 1000; }, 10000))
         << "the image did not land in cell 3";
     StopProgram();
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace zx::test {
@@ -136,6 +137,17 @@ bool WaylandSession::StartWeston() {
             return true;
         },
         20000);
+}
+
+bool WaylandSession::Pointer(int x, int y) {
+    return std::system(("DISPLAY=" + outer_ + " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                        " >/dev/null")
+                           .c_str()) == 0;
+}
+
+std::vector<uint32_t> WaylandSession::Grab(int x, int y, int width, int height) {
+    if (!outerScreen_) outerScreen_ = std::make_unique<X11Probe>(outer_);
+    return outerScreen_->Grab(x, y, width, height);
 }
 
 bool WaylandSession::StartGnomeShell() {

@@ -4,12 +4,14 @@
 // end, run as an ordinary user with its XWayland. The outer X server's
 // pointer, moved with xdotool, is the session's pointer; the session's
 // clients run as the same ordinary user.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "support/child_process.h"
 #include "support/temp_dir.h"
+#include "support/x11_probe.h"
 
 namespace zx::test {
 
@@ -36,6 +38,13 @@ public:
     // The compositor's log so far, for failure messages.
     std::string Log() const;
 
+    // Moves the session's pointer to (x, y) of its output, as a hand would
+    // in one motion; false when that failed.
+    bool Pointer(int x, int y);
+    // The session's screen in a rectangle of its output, as 0xRRGGBB row by
+    // row; empty when it cannot be read.
+    std::vector<uint32_t> Grab(int x, int y, int width, int height);
+
 private:
     bool StartSway();
     bool StartWeston();
@@ -53,6 +62,8 @@ private:
     std::string runtime_, log_, xDisplay_, waylandDisplay_, xAuthority_;
     std::unique_ptr<ChildProcess> process_;
     std::string error_;
+    // The outer server's screen, once read.
+    std::unique_ptr<X11Probe> outerScreen_;
 };
 
 // The helper that runs a command as an ordinary user (tests/app).
