@@ -1,9 +1,13 @@
 #pragma once
-// A Wayland session for end-to-end tests: a real compositor (sway, weston or
-// GNOME Shell) nested in an X server of the test's own through its X11 back
-// end, run as an ordinary user with its XWayland. The outer X server's
-// pointer, moved with xdotool, is the session's pointer; the session's
-// clients run as the same ordinary user.
+// A Wayland session for end-to-end tests: a real compositor run as an
+// ordinary user with its XWayland, the session's clients run as the same
+// user. Sway and weston are nested in an X server of the test's own through
+// their X11 back end: the outer server's pointer, moved with xdotool, is the
+// session's, and its screen shows theirs. GNOME Shell runs headless on a
+// virtual monitor with its native input path, as in a real session: its
+// pointer is moved through its remote desktop interface, its screen read
+// through its screenshot interface, both on its session bus.
+#include <QDBusConnection>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -17,9 +21,10 @@ namespace zx::test {
 
 class WaylandSession {
 public:
-    // Starts `compositor` ("sway", "weston" or "gnome-shell") on the X server
-    // `outerDisplay` with an output of width x height at its top-left corner,
-    // and waits until its XWayland takes clients; Error() says what failed.
+    // Starts `compositor` ("sway", "weston" or "gnome-shell") with an output
+    // of width x height, nested ones on the X server `outerDisplay` at its
+    // top-left corner, and waits until its XWayland takes clients; Error()
+    // says what failed.
     WaylandSession(const std::string& compositor, const std::string& outerDisplay, int width, int height);
     ~WaylandSession();
 
@@ -55,6 +60,10 @@ private:
     std::string ScanRuntime(const std::string& prefix);
     // Lets root on the XWayland display, which admits only its own user.
     bool AdmitRoot();
+    // A call of `method` (its interface's name before it) on GNOME Shell's
+    // session bus; false when it failed, else its first answer in `answer`.
+    bool Call(const QString& service, const QString& path, const QString& method, const QVariantList& args,
+              QVariant* answer = nullptr);
 
     std::string compositor_, outer_;
     int width_, height_;
@@ -64,6 +73,11 @@ private:
     std::string error_;
     // The outer server's screen, once read.
     std::unique_ptr<X11Probe> outerScreen_;
+    // GNOME Shell's session bus, the remote desktop session on it and where
+    // its pointer is.
+    std::unique_ptr<QDBusConnection> bus_;
+    QString remote_;
+    int pointerX_ = 0, pointerY_ = 0;
 };
 
 // The helper that runs a command as an ordinary user (tests/app).
