@@ -8,6 +8,7 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QImage>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -203,24 +204,38 @@ bool WaylandSession::StartGnomeShell() {
         "bus.conf", "<busconfig><include>/usr/share/dbus-1/session.conf</include><listen>" + busAddress +
                         "</listen><policy context=\"default\"><allow user=\"root\"/></policy></busconfig>\n");
     chmod(busConfig.c_str(), 0644);
-    process_ = StartChild(
-        {"unshare", "-m", "--propagation", "private", "sh", "-c", script, "sh", OrdinaryUserTool(), "--stderr", log_,
-         "dbus-run-session", "--config-file=" + busConfig, "--", "gnome-shell", "--headless", "--wayland",
-         "--virtual-monitor", std::to_string(width_) + "x" + std::to_string(height_)},
-        {"DISPLAY=", "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "WAYLAND_DISPLAY=", "LIBGL_ALWAYS_SOFTWARE=1",
-         "XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=GNOME"},
-        kEndGroupOnRequest);
-    const std::string mark = "Using public X11 display ";
-    const bool ready = WaitUntil(
-        [&] {
-            const std::string log = ReadAll(log_);
-            const size_t at = log.find(mark);
-            if (at == std::string::npos || log.find("GNOME Shell started") == std::string::npos) return false;
-            xDisplay_ = log.substr(at + mark.size(), log.find_first_of(", \n", at + mark.size()) - at - mark.size());
-            xAuthority_ = ScanRuntime(".mutter-Xwaylandauth.");
-            return !xAuthority_.empty() && !waylandDisplay_.empty();
-        },
-        60000);
+    // The shell starts ibus-daemon with a script callback that runs in the
+    // forked child before the exec. At times (about one start in ten here)
+    // the child deadlocks there on a lock another thread held at the fork,
+    // and the shell waits for it for ever: a start that has not finished in
+    // 30 s is ended and made again.
+    bool ready = false;
+    for (int attempt = 1; attempt <= 3 && !ready; ++attempt) {
+        process_.reset();
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(runtime_, ec)) fs::remove_all(entry.path(), ec);
+        waylandDisplay_.clear();
+        process_ = StartChild(
+            {"unshare", "-m", "--propagation", "private", "sh", "-c", script, "sh", OrdinaryUserTool(), "--stderr",
+             log_, "dbus-run-session", "--config-file=" + busConfig, "--", "gnome-shell", "--headless", "--wayland",
+             "--virtual-monitor", std::to_string(width_) + "x" + std::to_string(height_)},
+            {"DISPLAY=", "XDG_RUNTIME_DIR=" + runtime_, "HOME=" + Home(), "WAYLAND_DISPLAY=", "LIBGL_ALWAYS_SOFTWARE=1",
+             "XDG_SESSION_TYPE=wayland", "XDG_CURRENT_DESKTOP=GNOME"},
+            kEndGroupOnRequest);
+        const std::string mark = "Using public X11 display ";
+        ready = WaitUntil(
+            [&] {
+                const std::string log = ReadAll(log_);
+                const size_t at = log.find(mark);
+                if (at == std::string::npos || log.find("GNOME Shell started") == std::string::npos) return false;
+                xDisplay_ =
+                    log.substr(at + mark.size(), log.find_first_of(", \n", at + mark.size()) - at - mark.size());
+                xAuthority_ = ScanRuntime(".mutter-Xwaylandauth.");
+                return !xAuthority_.empty() && !waylandDisplay_.empty();
+            },
+            30000);
+        if (!ready) std::fprintf(stderr, "gnome-shell did not start in 30 s (attempt %d of 3)\n", attempt);
+    }
     if (!ready || !process_->Running()) return false;
     bus_ = std::make_unique<QDBusConnection>(
         QDBusConnection::connectToBus(QString::fromStdString(busAddress), QString::fromStdString(work_.Path())));
