@@ -282,6 +282,34 @@ std::string ShellOutput(const std::string& command) {
     return out;
 }
 
+void WriteQuietFirefoxProfile(const std::string& folder) {
+    std::ofstream(folder + "/user.js") << R"(user_pref("app.update.enabled", false);
+user_pref("app.update.auto", false);
+user_pref("app.normandy.enabled", false);
+user_pref("app.shield.optoutstudies.enabled", false);
+user_pref("browser.shell.checkDefaultBrowser", false);
+user_pref("browser.startup.homepage_override.mstone", "ignore");
+user_pref("browser.aboutwelcome.enabled", false);
+user_pref("browser.safebrowsing.malware.enabled", false);
+user_pref("browser.safebrowsing.phishing.enabled", false);
+user_pref("browser.safebrowsing.downloads.enabled", false);
+user_pref("browser.search.update", false);
+user_pref("browser.newtabpage.enabled", false);
+user_pref("datareporting.policy.dataSubmissionEnabled", false);
+user_pref("datareporting.healthreport.uploadEnabled", false);
+user_pref("toolkit.telemetry.enabled", false);
+user_pref("toolkit.telemetry.unified", false);
+user_pref("extensions.update.enabled", false);
+user_pref("extensions.pocket.enabled", false);
+user_pref("network.captive-portal-service.enabled", false);
+user_pref("network.connectivity-service.enabled", false);
+user_pref("network.dns.disablePrefetch", true);
+user_pref("network.prefetch-next", false);
+user_pref("services.settings.server", "http://127.0.0.1:1/");
+user_pref("media.gmp-manager.url", "http://127.0.0.1:1/");
+)";
+}
+
 namespace {
 std::filesystem::path BuiltProgram() {
     const char* bin = std::getenv("ZX_BINARY_DIR");

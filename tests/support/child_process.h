@@ -110,6 +110,9 @@ bool AnswerFileDialog(X11Probe& x, const std::string& title, const std::string& 
 // The first lines (up to 1000) a shell command writes to standard output;
 // its standard error is dropped.
 std::string ShellOutput(const std::string& command);
+// Writes the preferences of a Firefox profile into `folder`, which must
+// exist: no updates, telemetry, first-run pages or look-ups on the network.
+void WriteQuietFirefoxProfile(const std::string& folder);
 
 // An X server of the test's own. Xvfb picks a free display itself and says
 // which (-displayfd), so tests running side by side never meet on one.
