@@ -226,7 +226,12 @@ void WebEngineView::contextMenuEvent(QContextMenuEvent* event) {
 }
 
 void WebEngineView::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
+    // Read while the drag lasts: a Wayland compositor's bridge to X11 may
+    // refuse it once the drop is made (see dropEvent).
+    const QMimeData* mime = event->mimeData();
+    enteredUrls_ = mime->hasUrls() ? mime->urls() : QList<QUrl>();
+    enteredHtml_ = mime->hasUrls() && mime->hasHtml() ? mime->html() : QString();
+    if (mime->hasUrls()) {
         event->acceptProposedAction();
         return;
     }
@@ -243,17 +248,26 @@ void WebEngineView::dragMoveEvent(QDragMoveEvent* event) {
 
 // A dropped link, image or file makes the view navigate to its address; the
 // first address of the drop counts, announced like any other navigation.
+// Sway's bridge from a native Wayland drag (wlroots 0.15) hands the drop on
+// but refuses the reading that follows unless an X11 window has the keyboard,
+// which the browser the drag came from holds: then what the drag carried
+// when it entered the view stands for it.
 void WebEngineView::dropEvent(QDropEvent* event) {
-    const QList<QUrl> urls = event->mimeData()->urls();
+    QList<QUrl> urls = event->mimeData()->urls();
+    QString html = event->mimeData()->hasHtml() ? event->mimeData()->html() : QString();
+    if (urls.isEmpty()) {
+        urls = enteredUrls_;
+        html = enteredHtml_;
+    }
+    enteredUrls_.clear();
+    enteredHtml_.clear();
     if (urls.isEmpty() || !urls.first().isValid()) {
         QWebEngineView::dropEvent(event);
         return;
     }
     event->acceptProposedAction();
     const QUrl& url = urls.first();
-    const std::string image =
-        event->mimeData()->hasHtml() ? DraggedImageAddress(ToStdString(event->mimeData()->html())) : std::string();
-    Page()->NavigateAnnounced(DroppedAddress(url), url, image);
+    Page()->NavigateAnnounced(DroppedAddress(url), url, DraggedImageAddress(ToStdString(html)));
 }
 
 }  // namespace zx

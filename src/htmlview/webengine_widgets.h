@@ -3,6 +3,8 @@
 // navigations are announced (everything the view did not start itself) and
 // keeps the engine's own dialogs away from silent views; the view trims keys,
 // the context menu and takes drops.
+#include <QList>
+#include <QString>
 #include <QUrl>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -85,6 +87,9 @@ protected:
 
 private:
     std::string disabledCtrlKeys_;
+    // What the drag over the view carried when it entered (see dropEvent).
+    QList<QUrl> enteredUrls_;
+    QString enteredHtml_;
 };
 
 // The address a dropped URL is announced with: a local file as its plain
