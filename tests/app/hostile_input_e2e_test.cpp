@@ -392,7 +392,10 @@ TEST_F(HostileInputE2E, EveryRowStaysBoundedAndEndsHonestly) {
                  SCOPED_TRACE(squeezed ? "squeezed" : "refused");
                  const std::set<int> before = Descriptors(program);
                  ASSERT_NO_FATAL_FAILURE(d.ClickButton(58));
-                 ASSERT_TRUE(d.x().WaitViewable(kFolderTitle, 10000)) << "no folder dialog";
+                 ASSERT_TRUE(d.x().WaitViewable(kFolderTitle, 10000))
+                     << "no folder dialog; the bar is " << (d.x().FindViewable("Form1") ? "shown" : "hidden")
+                     << ", the pointer: " << ShellOutput("xdotool getmouselocation")
+                     << Errors(asOrdinary ? "ordinary" : "root");
                  // What the dialog holds is free again once it has gone.
                  std::set<int> kept;
                  for (const int fd : Descriptors(program))
@@ -428,7 +431,7 @@ TEST_F(HostileInputE2E, EveryRowStaysBoundedAndEndsHonestly) {
             if (row.prepare) {
                 ASSERT_NO_FATAL_FAILURE(row.prepare(desk));
                 Xdotool("mousemove 500 500");
-                WaitUntil([&] { return !desk.x().FindViewable("Form1"); }, 10000);
+                EXPECT_TRUE(WaitUntil([&] { return !desk.x().FindViewable("Form1"); }, 10000)) << "the bar stays";
             }
             Watch watch(desk.copy().Pid(), bar);
             const auto start = Clock::now();
@@ -450,7 +453,7 @@ TEST_F(HostileInputE2E, EveryRowStaysBoundedAndEndsHonestly) {
                         key.c_str(), watch.peakMiB, watch.peakTotalMiB, watch.cpuSeconds, watch.longestStallMs,
                         static_cast<long long>(took));
             Xdotool("mousemove 500 500");
-            WaitUntil([&] { return !desk.x().FindViewable("Form1"); }, 10000);
+            EXPECT_TRUE(WaitUntil([&] { return !desk.x().FindViewable("Form1"); }, 10000)) << "the bar stays";
         }
         // Close with the lock held: the handle is withdrawn without waiting
         // for ever, and the end is orderly.
