@@ -94,6 +94,15 @@ void TForm1::Timer1Timer() {
     // Nothing while the session is locked; a pending step waits.
     if (!InputDesktopAvailable()) return;
 
+    // The top row is watched from the first tick on, not only once the bar
+    // has hidden: a pointer resting in the bar's rows at the start neither
+    // reveals nor hides it, and in a Wayland session the X server may hear of
+    // the pointer again only at the top row.
+    if (!topEdgeWatched_) {
+        topEdgeWatched_ = true;
+        platform().WatchTopEdge();
+    }
+
     // The pointer; a failed read leaves (0, 0) of the primary's frame.
     const Rect primary = platform().PrimaryScreen();
     Point P = platform().PointerPosition().value_or(Point{primary.Left, primary.Top});

@@ -138,6 +138,7 @@ private:
     void PrepareReveal(const Rect& primary);
     QWidget* splash_ = nullptr;
     BarState state_;
+    bool topEdgeWatched_ = false;  // by the first tick
     // Set while the drop handler loads a cell, whose own navigations must pass.
     bool Busy = false;
 };

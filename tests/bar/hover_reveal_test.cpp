@@ -15,16 +15,18 @@ TEST_F(HoverTest, FirstTickBelowTheBarHidesTheOffScreenBar) {
     EXPECT_EQ(form().x(), -1000);
     tickAt(500, 69);  // within the bar's height: nothing to hide yet
     EXPECT_TRUE(form().isVisible());
+    // But the top row is watched from the first tick on.
+    EXPECT_EQ(fake().topEdgeWatches, 1);
     tickAt(500, 71);
     EXPECT_FALSE(form().isVisible());
     EXPECT_FALSE(popup().isVisible());
-    // The top row is watched anew each time the bar hides, not at idle ticks.
-    EXPECT_EQ(fake().topEdgeWatches, 1);
+    // And anew each time the bar hides, not at idle ticks.
+    EXPECT_EQ(fake().topEdgeWatches, 2);
     tickAt(500, 300);
     tickAt(300, 0);
-    EXPECT_EQ(fake().topEdgeWatches, 1);
-    tickAt(300, 71);
     EXPECT_EQ(fake().topEdgeWatches, 2);
+    tickAt(300, 71);
+    EXPECT_EQ(fake().topEdgeWatches, 3);
 }
 
 TEST_F(HoverTest, TopRowRevealsAcrossTheScreenOnlyWithoutCapture) {
