@@ -11,8 +11,6 @@
 #include <signal.h>
 #include <sys/stat.h>
 
-#include <QBuffer>
-#include <QImage>
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
@@ -21,6 +19,7 @@
 
 #include "bar/bar_layout.h"
 #include "support/child_process.h"
+#include "support/drop_page.h"
 #include "support/temp_dir.h"
 #include "support/web_server.h"
 #include "support/x11_probe.h"
@@ -33,16 +32,6 @@ namespace fs = std::filesystem;
 constexpr int kScreenWidth = 1024;
 constexpr int kScreenHeight = 768;
 
-std::string Png(Qt::GlobalColor colour) {
-    QImage image(60, 40, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes.toStdString();
-}
-
 // Where the page puts its images, in page pixels; both browsers show the page
 // from the screen's top-left corner in kiosk mode.
 struct Spot {
@@ -51,15 +40,6 @@ struct Spot {
 constexpr Spot kRed{250, 250};    // plain image
 constexpr Spot kBlue{650, 250};   // image inside a link to the full-size image
 constexpr Spot kGreen{250, 500};  // image inside a link to a web page: the image is taken
-
-// The page, with "@" for the server's address. It is opened as a local file
-// (the test server serves only images with their own types).
-constexpr const char* kPage = R"(<!DOCTYPE html><html><head><title>Drop page</title></head>
-<body style="margin:0;background:#eee">
-<img src="@/red.png" style="position:absolute;left:100px;top:150px;width:300px;height:200px">
-<a href="@/blue.png"><img src="@/blue.png?thumb=1" style="position:absolute;left:500px;top:150px;width:300px;height:200px"></a>
-<a href="@/about.html"><img src="@/green.png" style="position:absolute;left:100px;top:400px;width:300px;height:200px"></a>
-</body></html>)";
 
 struct Desktop {
     const char* browser;
@@ -86,16 +66,9 @@ protected:
         ASSERT_TRUE(wm_) << wm << " did not start";
 
         root_ = std::make_unique<TempDir>();
-        root_->WriteFile("about.html", "<html><body>about</body></html>");
-        root_->WriteFile("red.png", Png(Qt::red));
-        root_->WriteFile("blue.png", Png(Qt::blue));
-        root_->WriteFile("green.png", Png(Qt::green));
+        WriteDropImages(*root_);
         nginx_ = std::make_unique<NginxServer>(root_->Path());
-        std::string page = kPage;
-        const std::string server = nginx_->Url("");
-        for (size_t at = page.find('@'); at != std::string::npos; at = page.find('@', at + server.size()))
-            page.replace(at, 1, server);
-        work_->WriteFile("page.html", page);
+        work_->WriteFile("page.html", DropPage(nginx_->Url("")));
         fs::create_directories(Work("runtime"));
         chmod(Work("runtime").c_str(), 0700);
     }

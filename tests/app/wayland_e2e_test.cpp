@@ -12,8 +12,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <QBuffer>
-#include <QImage>
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -25,6 +23,7 @@
 
 #include "bar/bar_layout.h"
 #include "support/child_process.h"
+#include "support/drop_page.h"
 #include "support/temp_dir.h"
 #include "support/wayland_session.h"
 #include "support/web_server.h"
@@ -240,22 +239,13 @@ TEST_P(WaylandTest, TheTopRowRevealsTheBarAndLeavingDownwardsHidesIt) {
 // drop lands in the cell.
 class WaylandDragTest : public WaylandTest {
 protected:
-    // A page in the ordinary user's home with a red image 300 x 200 at
-    // (100, 150), served by nginx; its path.
+    // The drop page in the ordinary user's home, its pictures served by
+    // nginx; its path.
     std::string ServeImagePage() {
-        QImage image(60, 40, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
-        root_.WriteFile("red.png", png.toStdString());
+        WriteDropImages(root_);
         nginx_ = std::make_unique<NginxServer>(root_.Path());
         const std::string page = session_->Home() + "/page.html";
-        std::ofstream(page)
-            << ("<!DOCTYPE html><html><head><title>Drop page</title></head><body style=\"margin:0\"><img src=\"" +
-                nginx_->Url("/red.png") +
-                "\" style=\"position:absolute;left:100px;top:150px;width:300px;height:200px\"></body></html>");
+        std::ofstream(page) << DropPage(nginx_->Url(""));
         chmod(page.c_str(), 0644);
         return page;
     }
