@@ -148,10 +148,26 @@ bool WaylandSession::StartWeston() {
 }
 
 bool WaylandSession::Pointer(int x, int y) {
-    if (!bus_)
-        return std::system(("DISPLAY=" + outer_ + " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                            " >/dev/null")
-                               .c_str()) == 0;
+    if (!bus_) {
+        if (std::system(("DISPLAY=" + outer_ + " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
+                         " >/dev/null")
+                            .c_str()) != 0)
+            return false;
+        // Weston's X11 back end moves its pointer by the differences between
+        // the outer server's motion events, measured from where the pointer
+        // last entered its window, and stops it at the screen's edges. Until
+        // it sees an entry it starts from a point of its own, and each edge
+        // it meets early shifts it further from the real pointer. A pointer
+        // grab on the outer server, let go at once, gives its window an
+        // entry where the pointer stands; once is enough, as its screen is
+        // the outer one's size.
+        if (compositor_ == "weston" && !pointerEntered_) {
+            if (!outerScreen_) outerScreen_ = std::make_unique<X11Probe>(outer_);
+            outerScreen_->PointerGrabbed();
+            pointerEntered_ = true;
+        }
+        return true;
+    }
     // Relative motion needs no screen cast stream, which absolute motion does.
     if (!Call("org.gnome.Mutter.RemoteDesktop", remote_, kMotion, {double(x - pointerX_), double(y - pointerY_)}))
         return false;

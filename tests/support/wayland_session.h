@@ -78,6 +78,7 @@ private:
     std::unique_ptr<QDBusConnection> bus_;
     QString remote_;
     int pointerX_ = 0, pointerY_ = 0;
+    bool pointerEntered_ = false;
 };
 
 // The helper that runs a command as an ordinary user (tests/app).
