@@ -269,8 +269,9 @@ bool HaveCommand(const std::string& name) {
     return std::system(("command -v " + name + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-bool Xdotool(const std::string& args) {
-    return std::system(("xdotool " + args + " >/dev/null").c_str()) == 0;
+bool Xdotool(const std::string& args, const std::string& display) {
+    const std::string on = display.empty() ? "" : "DISPLAY=" + display + " ";
+    return std::system((on + "xdotool " + args + " >/dev/null").c_str()) == 0;
 }
 
 std::string ShellOutput(const std::string& command) {

@@ -100,9 +100,10 @@ long long CpuTicks(pid_t pid);
 
 // Whether the shell finds a command of this name.
 bool HaveCommand(const std::string& name);
-// Runs xdotool with `args` (shell words) on the X server of $DISPLAY; false
-// when it failed. Its output is dropped, its complaints stay in the log.
-bool Xdotool(const std::string& args);
+// Runs xdotool with `args` (shell words) on the X server `display`, or on
+// that of $DISPLAY when it is empty; false when it failed. Its output is
+// dropped, its complaints stay in the log.
+bool Xdotool(const std::string& args, const std::string& display = "");
 // Types `path` into the toolkit's file dialog titled `title` and confirms it;
 // false when the dialog did not show or did not go, or the program did not
 // let go of the pointer afterwards.

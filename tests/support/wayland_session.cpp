@@ -149,10 +149,7 @@ bool WaylandSession::StartWeston() {
 
 bool WaylandSession::Pointer(int x, int y) {
     if (!bus_) {
-        if (std::system(("DISPLAY=" + outer_ + " xdotool mousemove " + std::to_string(x) + " " + std::to_string(y) +
-                         " >/dev/null")
-                            .c_str()) != 0)
-            return false;
+        if (!Xdotool("mousemove " + std::to_string(x) + " " + std::to_string(y), outer_)) return false;
         // Weston's X11 back end moves its pointer by the differences between
         // the outer server's motion events, measured from where the pointer
         // last entered its window, and stops it at the screen's edges. Until
